@@ -1,0 +1,11 @@
+// Monotonic time and sleeping.
+#pragma once
+#include <cstdint>
+
+namespace platform {
+
+// Milliseconds of a monotonic clock; only differences have a meaning.
+int64_t monotonicMs();
+void sleepMs(int ms);
+
+}  // namespace platform

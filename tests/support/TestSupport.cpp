@@ -1,0 +1,61 @@
+#include "support/TestSupport.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace testsupport {
+
+MessageCapture::MessageCapture() {
+    globalError().setMessageSink([this](const SString& text, const SString& title, unsigned flags) {
+        boxes_.push_back({text.str(), title.str(), flags});
+        return 1;
+    });
+}
+
+MessageCapture::~MessageCapture() { globalError().setMessageSink(nullptr); }
+
+std::string MessageCapture::all() const {
+    std::string out;
+    for (const Box& b : boxes_) out += b.text + "\n";
+    return out;
+}
+
+TempDir::TempDir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "nuktestXXXXXX").string();
+    char* made = mkdtemp(tmpl.data());
+    path_ = made ? made : "";
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+}
+
+void TempDir::write(const std::string& name, const std::string& bytes) const {
+    std::ofstream(file(name), std::ios::binary) << bytes;
+}
+
+std::string TempDir::read(const std::string& name) const {
+    std::ifstream in(file(name), std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+int runCommand(const std::string& command, std::string* out) {
+    FILE* p = popen((command + " 2>&1").c_str(), "r");
+    if (!p) return -1;
+    std::string text;
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) text.append(buf, n);
+    int status = pclose(p);
+    if (out) *out = text;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace testsupport

@@ -1,0 +1,47 @@
+// Helpers shared by the tests: captured message boxes and private temporary directories.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "foundation/SError.h"
+
+namespace testsupport {
+
+// Captures every message box shown while it lives.
+class MessageCapture {
+public:
+    struct Box {
+        std::string text;
+        std::string title;
+        unsigned flags;
+    };
+    MessageCapture();
+    ~MessageCapture();
+    const std::vector<Box>& boxes() const { return boxes_; }
+    // The texts of all boxes joined by newlines.
+    std::string all() const;
+    void clear() { boxes_.clear(); }
+
+private:
+    std::vector<Box> boxes_;
+};
+
+// A fresh directory that is removed with everything in it at the end.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    void write(const std::string& name, const std::string& bytes) const;
+    std::string read(const std::string& name) const;
+
+private:
+    std::string path_;
+};
+
+// Runs a command through the shell and returns its exit code; output goes to out.
+int runCommand(const std::string& command, std::string* out = nullptr);
+
+}  // namespace testsupport

@@ -1,0 +1,82 @@
+// nuktool ini: read and edit INI files (masked ones too) without touching other bytes.
+#include <cstdio>
+
+#include "Command.h"
+#include "foundation/SFileIni.h"
+#include "foundation/SFileSystem.h"
+
+namespace nuktool {
+namespace {
+
+const char* const usage =
+    "  nuktool ini get FILE SECTION KEY          print the value of KEY (exit 1 when absent)\n"
+    "  nuktool ini set FILE SECTION KEY VALUE    set KEY; an empty VALUE deletes the entry\n"
+    "  nuktool ini sections FILE [PATTERN]       list sections, PATTERN like 'View*|*_1' (default *)";
+
+bool openIni(SFileIni& ini, const std::string& path, bool readOnly, std::string& error) {
+    if (!SFileSystem::exists(SString(path))) {
+        error = "cannot open '" + path + "': no such file";
+        return false;
+    }
+    if (SFileSystem::isDirectory(SString(path))) {
+        error = "cannot open '" + path + "': it is a directory";
+        return false;
+    }
+    if (!ini.open(SString(path), false, readOnly)) {
+        std::string text = ini.getError().str();
+        for (std::size_t p; (p = text.find("\r\n")) != std::string::npos;) text.replace(p, 2, ": ");
+        error = text;
+        return false;
+    }
+    return true;
+}
+
+int run(const Args& args) {
+    if (args.empty()) return usageError("ini: missing subcommand (get, set or sections)");
+    const std::string& sub = args[0];
+    std::string error;
+    if (sub == "get") {
+        if (args.size() != 4) return usageError("ini get: expected FILE SECTION KEY");
+        SFileIni ini;
+        if (!openIni(ini, args[1], true, error)) return failure(error);
+        // A marker that cannot be a value tells "absent" apart from an empty value.
+        const SString absent(std::string("\x01"));
+        SString value = ini.getValue(SString(args[2]), SString(args[3]), absent);
+        if (value == absent) return failure("'" + args[3] + "' not found in section [" + args[2] + "]");
+        std::fwrite(value.data(), 1, value.size(), stdout);
+        std::fputc('\n', stdout);
+        return 0;
+    }
+    if (sub == "set") {
+        if (args.size() != 5) return usageError("ini set: expected FILE SECTION KEY VALUE");
+        const std::string& section = args[2];
+        const std::string& key = args[3];
+        const std::string& value = args[4];
+        if (section.empty() || section.find_first_of("[]\r\n") != std::string::npos)
+            return usageError("ini set: a section name must not be empty nor contain '[', ']' or line breaks");
+        if (key.empty() || key.find_first_of("=\r\n") != std::string::npos || key[0] == '[')
+            return usageError("ini set: a key must not be empty nor contain '=' or line breaks");
+        if (value.find_first_of("\r\n") != std::string::npos)
+            return usageError("ini set: a value must not contain line breaks");
+        SFileIni ini;
+        if (!openIni(ini, args[1], false, error)) return failure(error);
+        ini.setValue(SString(section), SString(key), SString(value));
+        if (!ini.save()) return failure(ini.getError().str());
+        return 0;
+    }
+    if (sub == "sections") {
+        if (args.size() != 2 && args.size() != 3) return usageError("ini sections: expected FILE [PATTERN]");
+        SFileIni ini;
+        if (!openIni(ini, args[1], true, error)) return failure(error);
+        SStringList names;
+        ini.getSections(SString(args.size() == 3 ? args[2] : std::string("*")), names);
+        for (const SString& n : names) std::printf("%s\n", n.c_str());
+        return 0;
+    }
+    return usageError("ini: unknown subcommand '" + sub + "'");
+}
+
+const Registration registration({"ini", usage, run});
+
+}  // namespace
+}  // namespace nuktool

@@ -1,0 +1,69 @@
+// nuktool: maintenance and inspection tool for the experiment's files.
+#include <cstdio>
+#include <cstring>
+
+#include "Command.h"
+#include "foundation/SError.h"
+
+namespace nuktool {
+
+namespace {
+std::vector<Command>& registry() {
+    static std::vector<Command> list;
+    return list;
+}
+
+void printHelp(std::FILE* out) {
+    std::fprintf(out,
+                 "nuktool - tool for the files of the experiment\n\n"
+                 "Usage:\n");
+    for (const Command& c : registry()) std::fprintf(out, "%s\n", c.usage);
+    std::fprintf(out, "\n  nuktool --help            this text\n  nuktool COMMAND --help    the usage of one command\n");
+}
+}  // namespace
+
+void registerCommand(const Command& command) { registry().push_back(command); }
+const std::vector<Command>& commands() { return registry(); }
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "nuktool: %s\n(nuktool --help shows the usage)\n", message.c_str());
+    return 2;
+}
+
+int failure(const std::string& message) {
+    std::fprintf(stderr, "nuktool: %s\n", message.c_str());
+    return 1;
+}
+
+}  // namespace nuktool
+
+int main(int argc, char** argv) {
+    using namespace nuktool;
+    // Message boxes of the library become lines on standard error.
+    globalError().setMessageSink([](const SString& text, const SString& title, unsigned) {
+        std::string t = text.str();
+        for (std::size_t p; (p = t.find("\r\n")) != std::string::npos;) t.replace(p, 2, "\n");
+        std::fprintf(stderr, "nuktool: %s: %s\n", title.c_str(), t.c_str());
+        return 1;
+    });
+    Args args;
+    for (int i = 1; i < argc; ++i) {
+        // The debug switches belong to the library's trace channel.
+        if (std::strncmp(argv[i], "--debug", 7) == 0) continue;
+        args.emplace_back(argv[i]);
+    }
+    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        printHelp(args.empty() ? stderr : stdout);
+        return args.empty() ? 2 : 0;
+    }
+    for (const Command& c : commands()) {
+        if (args[0] != c.name) continue;
+        Args rest(args.begin() + 1, args.end());
+        if (!rest.empty() && (rest[0] == "--help" || rest[0] == "-h")) {
+            std::printf("%s\n", c.usage);
+            return 0;
+        }
+        return c.run(rest);
+    }
+    return usageError("unknown command '" + args[0] + "'");
+}
