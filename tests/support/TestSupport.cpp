@@ -46,6 +46,12 @@ std::string TempDir::read(const std::string& name) const {
     return ss.str();
 }
 
+std::string toolPath() { return NUK_TOOL_PATH; }
+std::string dataDir() { return NUK_TEST_DATA_DIR; }
+std::string programsDir() { return NUK_TEST_PROGRAMS_DIR; }
+std::string sourceDir() { return NUK_SOURCE_DIR; }
+std::string binaryDir() { return NUK_BINARY_DIR; }
+
 int runCommand(const std::string& command, std::string* out) {
     FILE* p = popen((command + " 2>&1").c_str(), "r");
     if (!p) return -1;

@@ -41,6 +41,14 @@ private:
     std::string path_;
 };
 
+// Paths of the build: the nuktool program, tests/data, the helper programs of tests/programs,
+// the source tree and the build tree.
+std::string toolPath();
+std::string dataDir();
+std::string programsDir();
+std::string sourceDir();
+std::string binaryDir();
+
 // Runs a command through the shell and returns its exit code; output goes to out.
 int runCommand(const std::string& command, std::string* out = nullptr);
 
