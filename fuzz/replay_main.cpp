@@ -1,0 +1,36 @@
+// Runs a fuzz target once over every file of the given files and directories, so the seed
+// corpus and kept crash inputs are checked in the normal build without libFuzzer.
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
+namespace {
+int runFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    return 1;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    int count = 0;
+    for (int i = 1; i < argc; ++i) {
+        std::filesystem::path p(argv[i]);
+        if (std::filesystem::is_directory(p)) {
+            for (const auto& e : std::filesystem::recursive_directory_iterator(p))
+                if (e.is_regular_file()) count += runFile(e.path());
+        } else if (std::filesystem::exists(p)) {
+            count += runFile(p);
+        }
+    }
+    // The empty input is always worth one run.
+    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(""), 0);
+    std::printf("replayed %d inputs\n", count + 1);
+    return 0;
+}
