@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <locale.h>
 
 #include "platform/Paths.h"
 #include "platform/TcpClient.h"
@@ -73,8 +74,13 @@ void SDebug::printf(const char* fmt, ...) {
     char buffer[bufferSize];
     va_list args;
     va_start(args, fmt);
+    // The same number format as SString, whatever locale the GUI set.
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", nullptr);
+    locale_t previous = uselocale(cLocale);
     int needed = std::vsnprintf(buffer, sizeof buffer, fmt, args);
+    uselocale(previous);
     va_end(args);
+    if (needed < 0) buffer[0] = 0;
     send(SString(std::string(buffer)));
     if (needed >= bufferSize)
         send(SString(std::string("!!!!!!!! debug.printf(): Ergebnis-String wurde gr\xF6\xDF" "er als 5000 Zeichen -> wurden abgeschnitten !!!!!!!!!!")));

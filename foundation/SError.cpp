@@ -31,13 +31,8 @@ void SError::add(const SString& text, int errorCode) {
     SString message = text;
     if (errorCode != 0) message.appendFormat("\r\nFehlernummer: %d\r\n%s", errorCode, systemErrorText(errorCode).c_str());
     message.replaceAll("\r\n", "\r\n\t");
-    SString entry = SString("\r\n") + message;
-    // An entry is a duplicate when the same text stands in the log as a whole entry.
-    const std::string& log = log_.str();
-    for (std::size_t pos = log.find(entry.str()); pos != std::string::npos; pos = log.find(entry.str(), pos + 1)) {
-        std::size_t end = pos + entry.size();
-        if (end == log.size() || (log.compare(end, 2, "\r\n") == 0 && log.compare(end, 3, "\r\n\t") != 0)) return;
-    }
+    if (!entries_.insert(message.str()).second) return;
+    SString entry = SString(std::string("\r\n")) + message;
     log_ += entry;
 }
 

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <functional>
+#include <string>
+#include <unordered_set>
 
 #include "foundation/SString.h"
 
@@ -32,7 +34,10 @@ public:
     // Shows the collected log in one message box when it is not empty.
     void showLog();
     const SString& getLog() const { return log_; }
-    void clearLog() { log_.clear(); }
+    void clearLog() {
+        log_.clear();
+        entries_.clear();
+    }
 
     // Replaces the message sink; an empty sink restores the standard-error default.
     void setMessageSink(MessageSink sink);
@@ -42,6 +47,9 @@ public:
 
 private:
     SString log_;
+    // The entries of the log, for finding duplicates: a text that is only the beginning of
+    // another entry is no duplicate.
+    std::unordered_set<std::string> entries_;
     MessageSink sink_;
 };
 

@@ -35,7 +35,15 @@ bool SFile::read(void* buffer, int64_t count) {
         globalError().showMessage(error_, 0, "Fehler SFile::read(..)");
         return false;
     }
+    if (count == -1) {
+        // Everything from the read position to the end; the buffer must have room for it.
+        int64_t here = getPosition();
+        int64_t size = getSize();
+        if (here < 0 || size < 0) return false;
+        count = size > here ? size - here : 0;
+    }
     if (count < 0) return false;
+    lastWasRead_ = true;
     std::size_t n = std::fread(buffer, 1, static_cast<std::size_t>(count), file_);
     if (n != static_cast<std::size_t>(count)) {
         error_ = std::ferror(file_) ? SString("Fehler beim Lesen: ") + SError::systemErrorText(errno)
@@ -56,6 +64,7 @@ bool SFile::readToEnd(SMem& out) {
     out.clear();
     if (!file_) return read(nullptr, 0);
     char buf[65536];
+    lastWasRead_ = true;
     while (true) {
         std::size_t n = std::fread(buf, 1, sizeof buf, file_);
         out.append(buf, n);
@@ -73,6 +82,9 @@ bool SFile::write(const void* bytes, int64_t count) {
         error_ = "Fehler beim Schreiben: Die Datei wurde noch nicht ge\xF6" "ffnet.";
         return false;
     }
+    // C streams need a positioning call between reading and writing.
+    if (lastWasRead_) fseeko(file_, 0, SEEK_CUR);
+    lastWasRead_ = false;
     std::size_t n = std::fwrite(bytes, 1, static_cast<std::size_t>(count), file_);
     if (n != static_cast<std::size_t>(count) || std::fflush(file_) != 0) {
         error_ = SString("Fehler beim Schreiben: ") + SError::systemErrorText(errno);
@@ -103,6 +115,7 @@ int64_t SFile::getSize() {
 void SFile::close() {
     if (file_) std::fclose(file_);
     file_ = nullptr;
+    lastWasRead_ = false;
 }
 
 SString SFile::readFile(const SString& name, SString* error) {

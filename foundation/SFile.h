@@ -20,7 +20,8 @@ public:
     // Opens with a C stream mode ("rb", "w+b", "r+", ...). The name is made a full path first.
     // Failures show a message box unless quiet is set; the reason is kept in the error text.
     bool open(const SString& name, const char* mode, bool quiet = false);
-    // Reads count bytes into buffer; false when fewer arrived.
+    // Reads count bytes into buffer; false when fewer arrived. A count of -1 reads from the
+    // read position to the end of the file (the buffer must hold getSize() bytes).
     bool read(void* buffer, int64_t count);
     // Reads from the current position to the end of the file.
     bool readToEnd(SString& out);
@@ -44,6 +45,8 @@ public:
 
 private:
     std::FILE* file_ = nullptr;
+    // The last access was a read: a write on an update stream must reposition first.
+    bool lastWasRead_ = false;
     SString error_;
     SString name_;
 };

@@ -1,5 +1,7 @@
 #include "foundation/SFileIni.h"
 
+#include <unordered_set>
+
 #include "foundation/SError.h"
 #include "foundation/SFile.h"
 #include "foundation/SFileSystem.h"
@@ -7,16 +9,75 @@
 
 namespace {
 
+constexpr std::size_t npos = std::string::npos;
 const std::string maskedSign = "[nukContentMask+";
 const std::string plainSign = "[nukContentMask-";
 
-// Lines end in "\r\n"; files edited on Linux may end them in "\n" alone, which is accepted too.
-bool atLineStart(const std::string& s, std::size_t pos) { return pos == 0 || s[pos - 1] == '\n'; }
+// The line rules of one text. With "\r\n" line ends (the normal case) only "\r\n" starts a new
+// line and a value ends at the next "\r"; with bare "\n" line ends every "\n" starts a line and
+// a value ends at "\r" or "\n".
+struct Lines {
+    const std::string& s;
+    bool bareLf;
 
-std::size_t lineEnd(const std::string& s, std::size_t pos) {
-    std::size_t e = s.find_first_of("\r\n", pos);
-    return e == std::string::npos ? s.size() : e;
-}
+    bool isLineStart(std::size_t pos) const {
+        if (pos == 0) return true;
+        if (s[pos - 1] != '\n') return false;
+        return bareLf || (pos >= 2 && s[pos - 2] == '\r');
+    }
+    // End of the value or line text that starts at pos.
+    std::size_t textEnd(std::size_t pos) const {
+        std::size_t e = bareLf ? s.find_first_of("\r\n", pos) : s.find('\r', pos);
+        return e == npos ? s.size() : e;
+    }
+    // Start of the line after the one that contains pos, or npos.
+    std::size_t nextLine(std::size_t pos) const {
+        if (bareLf) {
+            std::size_t nl = s.find('\n', pos);
+            return nl == npos ? npos : nl + 1;
+        }
+        std::size_t nl = s.find("\r\n", pos);
+        return nl == npos ? npos : nl + 2;
+    }
+    // Length of the line end at pos ("\r\n", or a bare "\n" with bare line feeds); 0 when
+    // there is none, as for a lone "\r", which ends a value but starts no line.
+    std::size_t lineEndLength(std::size_t pos) const {
+        if (s.compare(pos, 2, "\r\n") == 0) return 2;
+        if (bareLf && pos < s.size() && s[pos] == '\n') return 1;
+        return 0;
+    }
+    // Calls f(name, bodyBegin, bodyEnd) for every section header in file order until f returns
+    // false.
+    template <typename F>
+    void forEachSection(F f) const {
+        std::size_t pos = 0;
+        while (pos < s.size()) {
+            if (s[pos] == '[' && isLineStart(pos)) {
+                std::size_t close = s.find(']', pos + 1);
+                if (close != npos && close < textEnd(pos)) {
+                    // Blanks after "]", then one "\r" and one "\n".
+                    std::size_t b = close + 1;
+                    while (b < s.size() && s[b] == ' ') ++b;
+                    if (b < s.size() && s[b] == '\r') ++b;
+                    if (b < s.size() && s[b] == '\n') ++b;
+                    // The body runs to the next header line; a header directly followed by "["
+                    // has an empty body.
+                    std::size_t e = b;
+                    if (e >= s.size() || s[e] != '[') {
+                        e = s.find(bareLf ? "\n[" : "\r\n[", b);
+                        if (e == npos) e = s.size();
+                        else if (bareLf && e > b && s[e - 1] == '\r') --e;
+                    }
+                    if (!f(s.substr(pos + 1, close - pos - 1), b, e)) return;
+                    pos = e;
+                    continue;
+                }
+            }
+            pos = nextLine(pos);
+            if (pos == npos) break;
+        }
+    }
+};
 
 bool matchesPattern(const std::string& name, const std::string& pattern) {
     if (pattern == "*") return true;
@@ -25,37 +86,11 @@ bool matchesPattern(const std::string& name, const std::string& pattern) {
     return name == pattern;
 }
 
-// Calls f(name, body) for every section header in the text, in file order.
-template <typename F>
-void forEachSection(const std::string& s, F f) {
-    std::size_t pos = 0;
-    while (pos < s.size()) {
-        if (s[pos] == '[' && atLineStart(s, pos)) {
-            std::size_t close = s.find(']', pos + 1);
-            std::size_t eol = lineEnd(s, pos);
-            if (close != std::string::npos && close < eol) {
-                std::string name = s.substr(pos + 1, close - pos - 1);
-                // Blanks after "]", then one "\r" and one "\n".
-                std::size_t b = close + 1;
-                while (b < s.size() && s[b] == ' ') ++b;
-                if (b < s.size() && s[b] == '\r') ++b;
-                if (b < s.size() && s[b] == '\n') ++b;
-                // The body runs to the next header line.
-                std::size_t e = b;
-                if (!(e < s.size() && s[e] == '[')) {
-                    e = s.find("\n[", b);
-                    e = e == std::string::npos ? s.size() : (e > 0 && s[e - 1] == '\r' ? e - 1 : e);
-                    if (e < b) e = b;
-                }
-                if (!f(name, b, e)) return;
-                pos = e;
-                continue;
-            }
-        }
-        std::size_t nl = s.find('\n', pos);
-        if (nl == std::string::npos) break;
-        pos = nl + 1;
-    }
+bool hasMaskHeader(const std::string& s, const std::string& sign) {
+    if (s.size() < SFileIni::maskHeaderSize || !s.starts_with(sign)) return false;
+    for (std::size_t i = 16; i < 19; ++i)
+        if (s[i] < '0' || s[i] > '9') return false;
+    return s.compare(19, 3, "]\r\n") == 0;
 }
 
 }  // namespace
@@ -70,15 +105,6 @@ void SFileIni::applyMask(std::string& text) {
     auto mask = static_cast<unsigned char>((number - 43) & 0xFF);
     for (std::size_t i = maskHeaderSize; i < text.size(); ++i) text[i] = static_cast<char>(text[i] ^ mask);
 }
-
-namespace {
-bool hasMaskHeader(const std::string& s, const std::string& sign) {
-    if (s.size() < SFileIni::maskHeaderSize || !s.starts_with(sign)) return false;
-    for (int i = 16; i < 19; ++i)
-        if (s[static_cast<std::size_t>(i)] < '0' || s[static_cast<std::size_t>(i)] > '9') return false;
-    return s.compare(19, 3, "]\r\n") == 0;
-}
-}  // namespace
 
 bool SFileIni::isMasked() const { return hasMaskHeader(content_.str(), plainSign); }
 
@@ -96,33 +122,44 @@ bool SFileIni::open(const SString& path, bool create, bool readOnly) {
     path_ = path;
     readOnly_ = readOnly;
     modified_ = false;
+    unreadable_ = false;
     content_.clear();
     error_.clear();
-    SString error;
     SFile file;
     if (!file.open(path, "rb", true)) {
-        if (!create || readOnly) {
-            error_ = file.getError();
+        error_ = file.getError();
+        // Only a missing file is created: one that exists but cannot be read must not be
+        // truncated.
+        if (!create || readOnly || SFileSystem::exists(path)) {
+            unreadable_ = SFileSystem::exists(path);
             return false;
         }
         if (!file.open(path, "w+b", true)) {
             error_ = file.getError();
             return false;
         }
+        error_.clear();
         return true;
     }
     SString text;
     if (!file.readToEnd(text)) {
         error_ = file.getError();
+        unreadable_ = true;
         return false;
     }
     setContent(text);
     return true;
 }
 
+bool SFileIni::usesBareLineFeeds() const {
+    const std::string& s = content_.str();
+    std::size_t nl = s.find('\n');
+    return nl != npos && (nl == 0 || s[nl - 1] != '\r');
+}
+
 bool SFileIni::findSection(const std::string& name, Span& body) const {
     bool found = false;
-    forEachSection(content_.str(), [&](const std::string& n, std::size_t b, std::size_t e) {
+    Lines{content_.str(), usesBareLineFeeds()}.forEachSection([&](const std::string& n, std::size_t b, std::size_t e) {
         if (n != name) return true;
         body = {b, e};
         found = true;
@@ -131,85 +168,96 @@ bool SFileIni::findSection(const std::string& name, Span& body) const {
     return found;
 }
 
+namespace {
+// An entry line starts at a line start, or at the beginning of a body whose header line ended.
+bool isEntryStart(const Lines& lines, std::size_t pos, std::size_t bodyBegin) {
+    return lines.isLineStart(pos) || (pos == bodyBegin && pos > 0 && lines.s[pos - 1] == '\n');
+}
+}  // namespace
+
 std::size_t SFileIni::findKey(const Span& body, const std::string& key) const {
-    const std::string& s = content_.str();
-    if (key.empty()) return std::string::npos;
-    std::string probe = key + "=";
-    for (std::size_t pos = s.find(probe, body.begin); pos != std::string::npos && pos < body.end;
-         pos = s.find(probe, pos + 1)) {
-        if (atLineStart(s, pos)) return pos;
+    if (key.empty()) return npos;
+    const Lines lines{content_.str(), usesBareLineFeeds()};
+    const std::string probe = key + "=";
+    for (std::size_t pos = lines.s.find(probe, body.begin); pos != npos && pos + probe.size() <= body.end;
+         pos = lines.s.find(probe, pos + 1)) {
+        if (isEntryStart(lines, pos, body.begin)) return pos;
     }
-    return std::string::npos;
+    return npos;
 }
 
 SString SFileIni::getValue(const SString& section, const SString& key, const SString& defaultValue) const {
     Span body{};
     if (!findSection(section.str(), body)) return defaultValue;
     std::size_t pos = findKey(body, key.str());
-    if (pos == std::string::npos) return defaultValue;
-    const std::string& s = content_.str();
+    if (pos == npos) return defaultValue;
+    const Lines lines{content_.str(), usesBareLineFeeds()};
     std::size_t v = pos + key.size() + 1;
-    return SString(s.substr(v, lineEnd(s, v) - v));
-}
-
-std::string SFileIni::lineBreak() const {
-    const std::string& s = content_.str();
-    // A file written with bare "\n" line ends keeps them; everything else gets "\r\n".
-    std::size_t nl = s.find('\n');
-    if (nl != std::string::npos && (nl == 0 || s[nl - 1] != '\r')) return "\n";
-    return "\r\n";
+    return SString(lines.s.substr(v, lines.textEnd(v) - v));
 }
 
 void SFileIni::setValue(const SString& section, const SString& key, const SString& value) {
-    modified_ = true;
+    if (key.isEmpty()) return;
     std::string& s = content_.str();
-    const std::string br = lineBreak();
+    const bool bareLf = usesBareLineFeeds();
+    const Lines lines{s, bareLf};
+    const std::string br = bareLf ? "\n" : "\r\n";
     Span body{};
     if (!findSection(section.str(), body)) {
         if (value.isEmpty()) return;
         s += br + "[" + section.str() + "]" + br + key.str() + "=" + value.str() + br;
+        modified_ = true;
         return;
     }
     std::size_t pos = findKey(body, key.str());
-    if (pos != std::string::npos) {
+    if (pos != npos && !value.isEmpty()) {
         std::size_t v = pos + key.size() + 1;
-        std::size_t e = lineEnd(s, v);
-        if (!value.isEmpty()) {
+        std::size_t e = lines.textEnd(v);
+        if (s.compare(v, e - v, value.str()) != 0) {
             s.replace(v, e - v, value.str());
-            return;
+            modified_ = true;
         }
-        // Remove the whole line with its line end.
-        if (e < s.size() && s[e] == '\r') ++e;
-        if (e < s.size() && s[e] == '\n') ++e;
-        s.erase(pos, e - pos);
+        return;
+    }
+    if (pos != npos) {
+        // Remove every line of the key, each with its line end. The line end stays where the
+        // text behind it would otherwise change its meaning: behind a lone "\r" nothing starts a
+        // line, and a header line ended by a bare "\n" starts none in a "\r\n" file either.
+        while (pos != npos) {
+            std::size_t e = lines.textEnd(pos + key.size() + 1);
+            if (lines.isLineStart(pos)) e += lines.lineEndLength(e);
+            s.erase(pos, e - pos);
+            modified_ = true;
+            if (!findSection(section.str(), body)) break;
+            pos = findKey(body, key.str());
+        }
         return;
     }
     if (value.isEmpty()) return;
     std::string line = key.str() + "=" + value.str() + br;
     std::size_t at = body.end;
     // The new line must start a line of its own.
-    if (at > 0 && s[at - 1] != '\n') {
-        if (at < s.size() && s[at] == '\r' && at + 1 < s.size() && s[at + 1] == '\n') {
-            at += 2;  // behind the line end that precedes the next header
-        } else if (at < s.size() && s[at] == '\n') {
-            at += 1;
-        } else {
+    if (!isEntryStart(lines, at, body.begin)) {
+        if (std::size_t n = lines.lineEndLength(at))
+            at += n;  // behind the line end that precedes the next header
+        else
             line = br + line;
-        }
     }
     s.insert(at, line);
+    modified_ = true;
 }
 
 int SFileIni::getSections(const SString& patterns, SStringList& names, SStringList* bodies) const {
     SStringList list = SStringList::split(patterns, "|");
+    std::unordered_set<std::string> seen;
     int count = 0;
     const std::string& s = content_.str();
-    forEachSection(s, [&](const std::string& n, std::size_t b, std::size_t e) {
-        SString name(n);
-        if (names.find(name) >= 0) return true;
+    Lines{s, usesBareLineFeeds()}.forEachSection([&](const std::string& n, std::size_t b, std::size_t e) {
+        if (seen.count(n)) return true;
         for (const SString& p : list) {
             if (matchesPattern(n, p.str())) {
-                names.add(name);
+                seen.insert(n);
+                names.add(SString(n));
                 if (bodies) bodies->add(SString(s.substr(b, e - b)));
                 ++count;
                 break;
@@ -223,21 +271,18 @@ int SFileIni::getSections(const SString& patterns, SStringList& names, SStringLi
 int SFileIni::getSectionEntries(const SString& section, SStringList& keys, SStringList& values) const {
     Span body{};
     if (!findSection(section.str(), body)) return 0;
-    const std::string& s = content_.str();
+    const Lines lines{content_.str(), usesBareLineFeeds()};
+    const std::string& s = lines.s;
     int count = 0;
-    std::size_t pos = body.begin;
-    while (pos < body.end) {
-        std::size_t e = lineEnd(s, pos);
+    for (std::size_t pos = body.begin; pos < body.end; pos = lines.nextLine(pos)) {
+        std::size_t e = std::min(lines.textEnd(pos), body.end);
         std::size_t eq = s.find('=', pos);
         bool comment = s[pos] == ';' || s[pos] == '#';
-        if (!comment && eq != std::string::npos && eq < e && eq > pos) {
+        if (!comment && eq != npos && eq < e && eq > pos && isEntryStart(lines, pos, body.begin)) {
             keys.add(SString(s.substr(pos, eq - pos)));
             values.add(SString(s.substr(eq + 1, e - eq - 1)));
             ++count;
         }
-        std::size_t nl = s.find('\n', pos);
-        if (nl == std::string::npos) break;
-        pos = nl + 1;
     }
     return count;
 }
@@ -252,6 +297,14 @@ bool SFileIni::save() {
     if (readOnly_) {
         // A file opened read-only is never written, least of all unmasked.
         error_ = SString("Die Datei '") + path_ + "' ist nur zum Lesen ge\xF6" "ffnet.";
+        return false;
+    }
+    if (unreadable_) {
+        error_ = SString("Die Datei '") + path_ + "' konnte nicht gelesen werden und wird nicht \xFC" "berschrieben.";
+        return false;
+    }
+    if (path_.isEmpty()) {
+        error_ = "Fehler beim Schreiben: es wurde kein Dateiname angegeben.";
         return false;
     }
     std::string out = content_.str();

@@ -51,7 +51,8 @@ bool SLanguage::load(std::string_view text) {
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 2);
         std::size_t eq = entry.find('=');
         std::string_view key = entry.substr(0, eq);
-        if (eq == 0) {
+        // An entry that is empty or begins with "=" has no key; it is reported, not stored.
+        if (key.empty()) {
             errors += "SLanguage::load(..) Eintrag Nr. " + std::to_string(number) + " hat einen leeren Schl\xFC" "ssel.\r\n";
             continue;
         }

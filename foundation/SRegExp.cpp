@@ -117,8 +117,10 @@ int SRegExp::findAll(const SString& text, SStringList& matches) {
         if (rc < 0) break;
         PCRE2_SIZE* ov = pcre2_get_ovector_pointer(m.md);
         matches.add(group(text, ov, 0));
-        // An empty match must not stall the scan.
-        pos = ov[1] > ov[0] ? ov[1] : ov[1] + 1;
+        // An empty match (or one that ends before the scan position, as \K can make it) must
+        // not stall the scan.
+        PCRE2_SIZE next = ov[1] > ov[0] ? ov[1] : ov[1] + 1;
+        pos = next > pos ? next : pos + 1;
     }
     return matches.getSize();
 }

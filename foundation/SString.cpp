@@ -53,17 +53,22 @@ SString& SString::operator=(const char* literal) {
 
 SString& SString::formatV(const char* fmt, va_list args) {
     std::string f = translated(fmt);
+    // Numbers are formatted with a decimal point whatever locale the GUI set, so that texts
+    // written to files read back with toDouble().
+    locale_t previous = uselocale(cLocale());
     va_list copy;
     va_copy(copy, args);
     int needed = std::vsnprintf(nullptr, 0, f.c_str(), copy);
     va_end(copy);
     if (needed < 0) {
+        uselocale(previous);
         s_.clear();
         return *this;
     }
     std::size_t size = std::min(static_cast<std::size_t>(needed), maxFormatted);
     std::string out(size + 1, '\0');
     std::vsnprintf(out.data(), out.size(), f.c_str(), args);
+    uselocale(previous);
     out.resize(size);
     s_ = std::move(out);
     return *this;
@@ -189,8 +194,12 @@ int32_t SString::toInt() const {
         for (std::size_t i = 2; i < n && i < 34 && (s_[i] == '0' || s_[i] == '1'); ++i) v = (v << 1) | (s_[i] == '1');
         return static_cast<int32_t>(v);
     }
-    // Like atoi: the C library's conversion, taken to 32 bits.
-    return static_cast<int32_t>(std::strtol(s_.c_str(), nullptr, 10));
+    // Like atoi: the C library's conversion; values beyond 32 bits end at the nearest limit
+    // instead of wrapping.
+    long v = std::strtol(s_.c_str(), nullptr, 10);
+    if (v > INT32_MAX) return INT32_MAX;
+    if (v < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(v);
 }
 
 double SString::toDouble() const { return strtod_l(s_.c_str(), nullptr, cLocale()); }

@@ -32,6 +32,7 @@ public:
     }
 
     // Formats printf-style into the string; the format passes through the language table.
+    // Numbers always get a decimal point, whatever the process locale says.
     SString& format(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
     SString& appendFormat(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
     SString& formatV(const char* fmt, va_list args);

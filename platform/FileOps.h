@@ -9,7 +9,8 @@ namespace platform {
 // and renamed over the old one, so a crash leaves either the old or the new content. A symbolic
 // link is followed and its target replaced; the old file's permission bits are kept.
 bool replaceFileContent(const std::string& path, const std::string& data, int* errorCode = nullptr);
-// Copies a file; with failIfExists an existing target is an error (EEXIST).
+// Copies a file; with failIfExists an existing target is an error (EEXIST). Copying a file
+// onto itself fails (EINVAL) and leaves it as it was.
 bool copyFile(const std::string& from, const std::string& to, bool failIfExists, int* errorCode = nullptr);
 bool makeDirectory(const std::string& path, int* errorCode = nullptr);
 bool removeFile(const std::string& path, int* errorCode = nullptr);

@@ -76,6 +76,14 @@ bool replaceFileContent(const std::string& path, const std::string& data, int* e
 bool copyFile(const std::string& from, const std::string& to, bool failIfExists, int* errorCode) {
     int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) return fail(errorCode);
+    // Copying a file onto itself would truncate it before it is read.
+    struct stat src {}, dst {};
+    if (::fstat(in, &src) == 0 && ::stat(to.c_str(), &dst) == 0 && src.st_dev == dst.st_dev &&
+        src.st_ino == dst.st_ino) {
+        ::close(in);
+        if (errorCode) *errorCode = failIfExists ? EEXIST : EINVAL;
+        return false;
+    }
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : O_TRUNC);
     int out = ::open(to.c_str(), flags, 0644);
     if (out < 0) {

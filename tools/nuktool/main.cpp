@@ -48,8 +48,9 @@ int main(int argc, char** argv) {
     });
     Args args;
     for (int i = 1; i < argc; ++i) {
-        // The debug switches belong to the library's trace channel.
-        if (std::strncmp(argv[i], "--debug", 7) == 0) continue;
+        // The debug switches belong to the library's trace channel; only the exact switches
+        // are taken out, so a value such as "--debugger" reaches its command.
+        if (std::strcmp(argv[i], "--debug") == 0 || std::strcmp(argv[i], "--debug=stderr") == 0) continue;
         args.emplace_back(argv[i]);
     }
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
