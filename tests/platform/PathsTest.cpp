@@ -1,0 +1,94 @@
+#include "platform/Paths.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+
+#include "platform/SysError.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Sets (or with nullptr removes) an environment variable for its lifetime.
+class EnvVar {
+public:
+    EnvVar(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            had_ = true;
+            old_ = old;
+        }
+        if (value) setenv(name, value, 1);
+        else unsetenv(name);
+    }
+    ~EnvVar() {
+        if (had_) setenv(name_, old_.c_str(), 1);
+        else unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    bool had_ = false;
+    std::string old_;
+};
+
+TEST(PathsTest, ConfigurationFolders) {
+    EnvVar home("HOME", "/home/schule");
+    struct Case {
+        const char* configHome;
+        const char* configDirs;
+        const char* user;
+        const char* computer;
+    } cases[] = {
+        {"/x/conf", "/etc/a:/etc/b", "/x/conf/nuk", "/etc/a/nuk"},
+        {nullptr, nullptr, "/home/schule/.config/nuk", "/etc/xdg/nuk"},
+        {"", "", "/home/schule/.config/nuk", "/etc/xdg/nuk"},
+        // Relative settings are not used.
+        {"conf", "etc:/etc/b", "/home/schule/.config/nuk", "/etc/xdg/nuk"},
+    };
+    for (const Case& c : cases) {
+        EnvVar user("XDG_CONFIG_HOME", c.configHome);
+        EnvVar all("XDG_CONFIG_DIRS", c.configDirs);
+        EXPECT_EQ(platform::userConfigDirectory(), c.user);
+        EXPECT_EQ(platform::computerConfigDirectory(), c.computer);
+    }
+}
+
+TEST(PathsTest, DirectoriesAndTemporaryFiles) {
+    std::string tmpl = (fs::temp_directory_path() / "nukpathsXXXXXX").string();
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+    const std::string base = tmpl;
+
+    EXPECT_TRUE(platform::createDirectories(base + "/a/b/c"));
+    EXPECT_TRUE(platform::createDirectories(base + "/a/b/c")) << "existing folders are fine";
+    EXPECT_TRUE(fs::is_directory(base + "/a/b/c"));
+
+    int err = 0;
+    EXPECT_TRUE(platform::createPrivateDirectory(base + "/p", &err));
+    struct stat st {};
+    ASSERT_EQ(::stat((base + "/p").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_FALSE(platform::createPrivateDirectory(base + "/p", &err)) << "a name that exists is never taken";
+    EXPECT_EQ(err, EEXIST);
+
+    std::string t1 = platform::createTempFile(base, "dude");
+    std::string t2 = platform::createTempFile(base + "/", "dude");
+    EXPECT_NE(t1, t2);
+    EXPECT_EQ(t1.rfind(base + "/dude", 0), 0u);
+    EXPECT_TRUE(fs::exists(t1));
+    EXPECT_EQ(platform::createTempFile(base + "/fehlt", "x", &err), "");
+    EXPECT_EQ(err, ENOENT);
+
+    // The process's own arguments: at least the program.
+    EXPECT_FALSE(platform::commandLineArguments().empty());
+    EXPECT_TRUE(fs::exists(platform::executablePath()));
+    EXPECT_EQ(platform::errorText(987654), "Unbekannter Fehler 987654");
+    EXPECT_FALSE(platform::errorText(ENOENT).empty());
+    fs::remove_all(base);
+}
+
+}  // namespace
