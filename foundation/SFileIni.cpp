@@ -119,7 +119,10 @@ void SFileIni::setContent(const SString& text) {
 
 bool SFileIni::open(const SString& path, bool create, bool readOnly) {
     if (modified_ && !readOnly_ && !path_.isEmpty()) save();
-    path_ = path;
+    // The full name, so that a save goes where the file was read even if the current
+    // directory changes in between.
+    path_ = SFileSystem::getFullPath(path);
+    if (path_.isEmpty()) path_ = path;
     readOnly_ = readOnly;
     modified_ = false;
     unreadable_ = false;
@@ -313,7 +316,7 @@ bool SFileIni::save() {
         out[15] = '+';
     }
     int err = 0;
-    if (!platform::replaceFileContent(SFileSystem::getFullPath(path_).str(), out, &err)) {
+    if (!platform::replaceFileContent(path_.str(), out, &err)) {
         error_ = SString("Fehler beim Schreiben: ") + SError::systemErrorText(err);
         return false;
     }

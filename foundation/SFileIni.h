@@ -51,6 +51,7 @@ public:
     // file that is read-only, or that exists but could not be read, is never written.
     bool save();
 
+    // The full path of the file given to open.
     const SString& getPath() const { return path_; }
     bool isModified() const { return modified_; }
     bool isReadOnly() const { return readOnly_; }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -284,6 +285,19 @@ TEST(SFileIniTest, SavingWritesBackAndKeepsUntouchedBytes) {
         ini.setValue(raw("x"), raw("k"), raw("v"));
     }
     EXPECT_EQ(dir.read("b.ini"), "[x]\r\nk=v\r\n") << "the destructor saves";
+
+    // A relative name is saved where it was read, even after the current directory changed.
+    dir.write("rel.ini", "[r]\r\n");
+    const std::string cwd = std::filesystem::current_path().string();
+    std::filesystem::current_path(dir.path());
+    SFileIni rel;
+    const bool opened = rel.open(raw("rel.ini"));
+    std::filesystem::current_path(cwd);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(rel.getPath().str(), dir.file("rel.ini"));
+    rel.setValue(raw("r"), raw("k"), raw("v"));
+    ASSERT_TRUE(rel.save());
+    EXPECT_EQ(dir.read("rel.ini"), "[r]\r\nk=v\r\n");
 
     // A failed write keeps the modified flag and says why.
     testsupport::TempDir gone;
