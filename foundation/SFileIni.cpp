@@ -131,10 +131,11 @@ bool SFileIni::open(const SString& path, bool create, bool readOnly) {
     SFile file;
     if (!file.open(path, "rb", true)) {
         error_ = file.getError();
-        // Only a missing file is created: one that exists but cannot be read must not be
-        // truncated.
-        if (!create || readOnly || SFileSystem::exists(path)) {
-            unreadable_ = SFileSystem::exists(path);
+        // Only a missing file is created (a symbolic link to a missing file creates its
+        // target): one that exists but cannot be read must not be truncated.
+        const bool exists = platform::targetExists(path_.str());
+        if (!create || readOnly || exists) {
+            unreadable_ = exists;
             return false;
         }
         if (!file.open(path, "w+b", true)) {

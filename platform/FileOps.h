@@ -16,7 +16,10 @@ bool makeDirectory(const std::string& path, int* errorCode = nullptr);
 bool removeFile(const std::string& path, int* errorCode = nullptr);
 bool removeDirectory(const std::string& path, int* errorCode = nullptr);
 bool isDirectory(const std::string& path);
+// The name exists (a symbolic link counts, even when its target does not).
 bool pathExists(const std::string& path);
+// The name, or the target of a symbolic link, exists.
+bool targetExists(const std::string& path);
 
 // One entry of a directory listing.
 struct DirEntry {

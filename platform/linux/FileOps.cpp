@@ -138,6 +138,11 @@ bool pathExists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
+bool targetExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
 std::vector<DirEntry> listDirectory(const std::string& dir, const std::string& pattern) {
     std::vector<DirEntry> entries;
     DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());

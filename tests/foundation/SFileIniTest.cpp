@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "support/TestSupport.h"
@@ -257,6 +258,14 @@ TEST(SFileIniTest, OpenCreateAndReadOnlyFiles) {
     EXPECT_FALSE(bad.save());
     EXPECT_FALSE(bad.getError().isEmpty());
     EXPECT_TRUE(boxes.boxes().empty()) << boxes.all();
+
+    // A link to a missing file creates its target.
+    ASSERT_EQ(::symlink("ziel.ini", dir.file("link.ini").c_str()), 0);
+    SFileIni linked;
+    ASSERT_TRUE(linked.open(raw(dir.file("link.ini")), true));
+    linked.setValue(raw("s"), raw("a"), raw("1"));
+    ASSERT_TRUE(linked.save());
+    EXPECT_EQ(dir.read("ziel.ini"), "\r\n[s]\r\na=1\r\n");
 
     // A text without a file has nowhere to go.
     SFileIni loose;
