@@ -11,6 +11,8 @@ public:
 
     // Unpacks a stream; an empty result with getError() set on failure.
     SMem decompress(const SMem& input);
+    // The same, with a result that tells a failure from a stream that unpacks to nothing.
+    bool decompress(const SMem& input, SMem& output);
     // Packs bytes into a stream that decompress reads.
     SMem compress(const SMem& input);
     const SString& getError() const { return error_; }
