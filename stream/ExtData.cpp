@@ -1,0 +1,3 @@
+#include "stream/ExtData.h"
+
+void* ExtData::data(int) { return nullptr; }
