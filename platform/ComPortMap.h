@@ -1,6 +1,7 @@
 // Windows-style serial port names ("com3") for the serial devices of this machine.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,14 +17,31 @@ struct ComPortEntry {
     std::string description;  // e.g. the USB product text, or "virtual"
 };
 
+// A serial device as enumeration reports it.
+struct SerialDeviceInfo {
+    std::string device;       // "/dev/ttyUSB0"
+    int usbVendor = -1;       // -1 for a device that is not on USB
+    int usbProduct = -1;
+    std::string description;  // the USB product text or the driver's name
+};
+
 // Every serial device found gets a persistent COM number, stored in one INI file shared by all
 // our programs: section "ComPorts", key "comN" = device path, optionally followed by
 // ";cp210x" to mark the device as a CP210x bridge. Entries naming a device that enumeration
 // does not find (a virtual board's pseudo-terminal, say) are kept and listed too. The file is
 // "comports.ini" in the per-user configuration folder, or the file NUK_COMPORTS names.
 // Several processes may use the file at once: every change locks it and replaces it atomically.
+//
+// An entry for a pseudo-terminal also records the registering process (";pid=N"): pty numbers
+// are reused by the system, and once that process has ended the entry is listed as not present,
+// so nothing is sent to a stranger's terminal that got the same number.
 class ComPortMap {
 public:
+    using Enumerator = std::function<std::vector<SerialDeviceInfo>()>;
+
+    static constexpr int cp210xVendor = 0x10C4;
+    static constexpr int cp210xProduct = 0xEA60;
+
     // $NUK_COMPORTS, else userConfigDirectory()/comports.ini.
     static std::string defaultFile();
 
@@ -45,8 +63,17 @@ public:
 
     const std::string& file() const { return file_; }
 
+    // The serial devices of this machine (libserialport when built with it, else the USB
+    // serial and ACM devices in /dev).
+    static std::vector<SerialDeviceInfo> enumerateSystem();
+    // Replaces the enumeration (tests; an empty function restores enumerateSystem).
+    void setEnumerator(Enumerator enumerator) { enumerator_ = std::move(enumerator); }
+
 private:
+    std::vector<SerialDeviceInfo> enumerate() const { return enumerator_ ? enumerator_() : enumerateSystem(); }
+
     std::string file_;
+    Enumerator enumerator_;
 };
 
 }  // namespace platform
