@@ -1,0 +1,70 @@
+// The experiment firmware of the ATmega8: a text command dialogue and the measurement stream.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "sim/RcCircuit.h"
+#include "sim/SimPeer.h"
+
+// Commands are a text and "\n"; every command is answered at once with one line ending in
+// "\n". After "start" the firmware sends one set of frames [id][counts, 16-bit little-endian]
+// per sample until "stop". A "start" during a run begins a new run.
+class BoardFirmware : public SimPeer {
+public:
+    S_CLASSNAME(BoardFirmware)
+
+    // Which ADC input a frame carries and in which half of the cycle it is sent.
+    enum Source { capacitorInput, resistorInput };
+    enum When { whileCharging, whileDischarging, always };
+    struct FrameChannel {
+        uint8_t id;
+        const char* name;  // the channel name of the program's channel definitions
+        Source source;
+        When when;
+    };
+    // The frames of one sample, in the order they are sent.
+    static const std::array<FrameChannel, 4>& frameChannels();
+
+    static constexpr const char* versionAnswer = "NUK Kondensator-Firmware 1.0\n";
+    static constexpr const char* errorAnswer = "Fehler: unbekannter Befehl\n";
+    // Longer command lines are refused as a whole (answered with the error line).
+    static constexpr std::size_t maxLine = 32;
+
+    // timeScale > 1 runs the circuit faster than real time (model seconds per real second).
+    explicit BoardFirmware(const RcCircuit& circuit, double timeScale = 1.0);
+
+    void onByte(uint8_t byte, SimTime now) override;
+    void poll(SimTime now) override;
+    SimTime nextDue() const override;
+    // The supply went off: the run and a half-received command are lost.
+    void reset() override;
+
+    const RcCircuit& getCircuit() const { return circuit_; }
+    bool isMeasuring() const { return measuring_.load(); }
+    // Samples sent since the start of the current (or last) run.
+    int64_t getSampleCount() const { return nextSample_.load(); }
+    int64_t getCommandCount() const { return commands_.load(); }
+    // The time at which sample k of the current run is due.
+    SimTime sampleDue(int64_t k) const;
+
+private:
+    struct Command;
+    static const Command commandTable[];
+
+    void execute(const std::string& line, SimTime now);
+    void startRun(SimTime now);
+    void stopRun(SimTime now);
+    void sendSample(int64_t k);
+
+    RcCircuit circuit_;
+    double samplePeriodNs_;  // real nanoseconds between samples
+    std::string line_;
+    bool overlong_ = false;
+    SimTime runStart_ = 0;
+    std::atomic<bool> measuring_{false};
+    std::atomic<int64_t> nextSample_{0};
+    std::atomic<int64_t> commands_{0};
+};

@@ -1,0 +1,243 @@
+// boardsim: the virtual experiment board on its own, until Ctrl+C (or SIGTERM).
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+#include <string>
+
+#include "foundation/SDebug.h"
+#include "foundation/SError.h"
+#include "sim/VirtualBoard.h"
+
+namespace {
+
+void printHelp(std::FILE* out) {
+    std::fprintf(out,
+                 "boardsim - the virtual experiment board on a pseudo-terminal\n\n"
+                 "Usage: boardsim [options]\n\n"
+                 "  --name comN           the COM name to register (default: the next free one)\n"
+                 "  --no-register         do not enter the port in the COM port map\n"
+                 "  --adapter             the board sits behind the Ravlink adapter: the firmware\n"
+                 "                        answers only after the adapter's \"d\" and while its supply is on\n"
+                 "  --supply-on           with --adapter: the supply is on from the start\n"
+                 "  --R OHM               resistor (default 10k; suffixes k, M)\n"
+                 "  --C FARAD             capacitor (default 470u; suffixes m, u, n, p)\n"
+                 "  --U0 VOLT             supply voltage (default 5.0)\n"
+                 "  --aref VOLT           ADC reference (default: the supply)\n"
+                 "  --rate N              samples per second (default 10)\n"
+                 "  --half-cycle S        seconds of charging, then of discharging (default 30)\n"
+                 "  --noise N             noise amplitude in ADC counts (default 1)\n"
+                 "  --seed N              seed of the noise (default: a new one each start)\n"
+                 "  --realistic-timing    bytes travel at the program's baud rate; the firmware\n"
+                 "                        understands only 115200,N,8\n"
+                 "  --time-scale F        run the circuit F times faster than real time (default 1)\n"
+                 "  --quiet               do not print the commands the board receives\n"
+                 "  --help                this text\n\n"
+                 "The COM port map is the file NUK_COMPORTS names, else comports.ini in the user's\n"
+                 "configuration folder. The board stops, and leaves the map, on SIGINT or SIGTERM.\n");
+}
+
+// Windows-1252 messages of the library, readable on a UTF-8 terminal.
+std::string toTerminal(const SString& text) {
+    std::string out;
+    for (unsigned char c : text.str()) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0xA0) {
+            out += '?';
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+// A number with an optional SI suffix: "10k", "470u", "4.7e-4", "2M".
+bool parseValue(const std::string& text, double& value) {
+    if (text.empty()) return false;
+    std::string digits = text;
+    double factor = 1.0;
+    switch (digits.back()) {
+        case 'p':
+            factor = 1e-12;
+            break;
+        case 'n':
+            factor = 1e-9;
+            break;
+        case 'u':
+            factor = 1e-6;
+            break;
+        case 'm':
+            factor = 1e-3;
+            break;
+        case 'k':
+            factor = 1e3;
+            break;
+        case 'M':
+            factor = 1e6;
+            break;
+        default:
+            break;
+    }
+    if (factor != 1.0) digits.pop_back();
+    double v = 0.0;
+    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v);
+    if (ec != std::errc() || end != digits.data() + digits.size() || !std::isfinite(v)) return false;
+    value = v * factor;
+    return true;
+}
+
+bool parseInt(const std::string& text, long long& value) {
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size() && !text.empty();
+}
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "boardsim: %s\n(boardsim --help shows the usage)\n", message.c_str());
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    globalError().setMessageSink([](const SString& text, const SString& title, unsigned) {
+        std::fprintf(stderr, "boardsim: %s: %s\n", toTerminal(title).c_str(), toTerminal(text).c_str());
+        return 1;
+    });
+
+    VirtualBoard::Options o;
+    o.registerPort = true;
+    bool quiet = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        std::string value;
+        bool hasValue = false;
+        if (std::size_t eq = arg.find('='); arg.starts_with("--") && eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+            arg.erase(eq);
+            hasValue = true;
+        }
+        auto next = [&](std::string& out) {
+            if (hasValue) {
+                out = value;
+                return true;
+            }
+            if (i + 1 >= argc) return false;
+            out = argv[++i];
+            return true;
+        };
+        auto number = [&](double& target, bool positive) {
+            std::string v;
+            double d;
+            if (!next(v) || !parseValue(v, d) || (positive && !(d > 0.0)) || d < 0.0) return false;
+            target = d;
+            return true;
+        };
+        bool ok = true;
+        if (arg == "--help" || arg == "-h") {
+            printHelp(stdout);
+            return 0;
+        } else if (arg == "--debug" || arg == "--debug=stderr") {
+            continue;
+        } else if (arg == "--name") {
+            std::string v;
+            ok = next(v) && !v.empty();
+            o.comName = SString(v);
+        } else if (arg == "--no-register") {
+            o.registerPort = false;
+        } else if (arg == "--adapter") {
+            o.adapter = true;
+        } else if (arg == "--supply-on") {
+            o.supplyOn = true;
+        } else if (arg == "--R") {
+            ok = number(o.circuit.resistance, true);
+        } else if (arg == "--C") {
+            ok = number(o.circuit.capacitance, true);
+        } else if (arg == "--U0") {
+            ok = number(o.circuit.supply, true);
+        } else if (arg == "--aref") {
+            ok = number(o.circuit.reference, true);
+        } else if (arg == "--rate") {
+            ok = number(o.circuit.sampleRate, true);
+        } else if (arg == "--half-cycle") {
+            ok = number(o.circuit.halfCycle, true);
+        } else if (arg == "--time-scale") {
+            ok = number(o.timeScale, true);
+        } else if (arg == "--noise" || arg == "--seed") {
+            std::string v;
+            long long n = 0;
+            ok = next(v) && parseInt(v, n) && n >= 0;
+            if (ok && arg == "--noise") {
+                ok = n <= RcCircuit::adcMax;
+                o.circuit.noise = static_cast<int>(n);
+            } else if (ok) {
+                o.seed = static_cast<uint64_t>(n);
+            }
+        } else if (arg == "--realistic-timing") {
+            o.realisticTiming = true;
+        } else if (arg == "--quiet") {
+            quiet = true;
+        } else {
+            return usageError("unknown option " + std::string(argv[i]));
+        }
+        if (!ok) return usageError("missing or invalid value for " + arg);
+    }
+
+    std::vector<std::string> arguments(argv, argv + argc);
+    globalDebug().configure(arguments, std::getenv("NUK_DEBUG"));
+
+    static std::mutex printMutex;
+    if (!quiet) {
+        o.log = [](const SString& line) {
+            std::lock_guard lock(printMutex);
+            std::time_t now = std::time(nullptr);
+            char stamp[16];
+            std::strftime(stamp, sizeof(stamp), "%H:%M:%S", std::localtime(&now));
+            std::printf("%s  %s\n", stamp, toTerminal(line).c_str());
+            std::fflush(stdout);
+        };
+    }
+
+    // The signals are taken by sigwait below; blocked before the board's thread starts, so that
+    // the thread inherits the mask and never sees them.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    VirtualBoard board;
+    if (!board.start(o)) {
+        std::fprintf(stderr, "boardsim: %s\n", toTerminal(board.getError()).c_str());
+        return 1;
+    }
+    {
+        std::lock_guard lock(printMutex);
+        const RcParameters& c = board.getCircuit().getParameters();
+        std::printf("COM name: %s\n", board.getComName().isEmpty() ? "(none)" : board.getComName().c_str());
+        std::printf("Device:   %s\n", board.getDevicePath().c_str());
+        std::printf("Circuit:  R = %g ohm, C = %g F, tau = %g s, U0 = %g V, %g samples/s, half cycle %g s\n",
+                    c.resistance, c.capacitance, board.getCircuit().getTau(), c.supply, c.sampleRate,
+                    c.halfCycle);
+        std::printf("Board:    %s%s, time scale %g, noise +-%d, seed %llu\n",
+                    o.adapter ? "behind the Ravlink adapter" : "plugged in directly",
+                    o.realisticTiming ? ", realistic timing" : "", o.timeScale, c.noise,
+                    static_cast<unsigned long long>(board.getSeed()));
+        std::fflush(stdout);
+    }
+
+    int sig = 0;
+    while (sigwait(&signals, &sig) != 0) {
+    }
+    board.stop();
+    std::printf("Stopped (%s): %lld frames, %lld bytes sent, %lld received.\n", strsignal(sig),
+                static_cast<long long>(board.getFramesSent()), static_cast<long long>(board.getBytesSent()),
+                static_cast<long long>(board.getBytesReceived()));
+    return 0;
+}
