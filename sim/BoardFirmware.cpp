@@ -73,10 +73,9 @@ void BoardFirmware::execute(const std::string& line, SimTime now) {
 
 void BoardFirmware::startRun(SimTime now) {
     // The capacitor is discharged before the first sample, so every run starts at 0 V.
-    runStart_ = now;
+    runStart_ = now + startDelay;
     nextSample_ = 0;
     measuring_ = true;
-    poll(now);  // the first sample (t = 0) follows the answer at once
 }
 
 void BoardFirmware::stopRun(SimTime) {

@@ -10,8 +10,9 @@
 #include "sim/SimPeer.h"
 
 // Commands are a text and "\n"; every command is answered at once with one line ending in
-// "\n". After "start" the firmware sends one set of frames [id][counts, 16-bit little-endian]
-// per sample until "stop". A "start" during a run begins a new run.
+// "\n". After "start" the firmware discharges the capacitor, waits startDelay and then sends
+// one set of frames [id][counts, 16-bit little-endian] per sample until "stop". A "start"
+// during a run begins a new run.
 class BoardFirmware : public SimPeer {
 public:
     S_CLASSNAME(BoardFirmware)
@@ -32,6 +33,10 @@ public:
     static constexpr const char* errorAnswer = "Fehler: unbekannter Befehl\n";
     // Longer command lines are refused as a whole (answered with the error line).
     static constexpr std::size_t maxLine = 32;
+    // From the "start" answer to the first sample, in real time whatever the time scale: the
+    // capacitor is shorted and the ADC settles. The pause also gives the program time to read
+    // the answer and switch its splitter on before the first frame arrives.
+    static constexpr SimTime startDelay = 200'000'000;
 
     // timeScale > 1 runs the circuit faster than real time (model seconds per real second).
     explicit BoardFirmware(const RcCircuit& circuit, double timeScale = 1.0);
@@ -47,7 +52,7 @@ public:
     // Samples sent since the start of the current (or last) run.
     int64_t getSampleCount() const { return nextSample_.load(); }
     int64_t getCommandCount() const { return commands_.load(); }
-    // The time at which sample k of the current run is due.
+    // The time at which sample k of the current run is due (sample 0 startDelay after "start").
     SimTime sampleDue(int64_t k) const;
 
 private:

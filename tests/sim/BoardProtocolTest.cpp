@@ -86,22 +86,22 @@ TEST_F(FirmwareTest, AnswersEachCommandWithOneLine) {
 TEST_F(FirmwareTest, StreamsOneSetOfFramesPerSampleUntilStop) {
     const SimTime t0 = 1'000'000'000;
     type(firmware_, "start\n", t0);
-    std::string sent = out_.take();
-    ASSERT_EQ(sent.substr(0, 9), "OK start\n");
+    EXPECT_EQ(out_.take(), "OK start\n");
     EXPECT_TRUE(firmware_.isMeasuring());
-    // The sample at t = 0 follows the answer at once.
-    EXPECT_EQ(frames(sent.substr(9)).size(), 3u);
-    EXPECT_EQ(firmware_.nextDue(), t0 + period);
+    // The first sample (t = 0) comes after the pause that lets the program switch its splitter on.
+    const SimTime first = t0 + BoardFirmware::startDelay;
+    EXPECT_EQ(firmware_.nextDue(), first);
+    firmware_.poll(first - 1);
+    EXPECT_EQ(out_.take(), "");
 
-    firmware_.poll(t0 + 25 * period);  // samples 1 .. 25
+    firmware_.poll(first + 25 * period);  // samples 0 .. 25
     std::vector<Frame> f = frames(out_.take());
-    ASSERT_EQ(f.size(), 25u * 3);
-    for (int k = 1; k <= 25; ++k) {
+    ASSERT_EQ(f.size(), 26u * 3);
+    for (int k = 0; k <= 25; ++k) {
         RcCircuit::Sample s = circuit_.sample(k);
-        const Frame* set = &f[static_cast<std::size_t>(k - 1) * 3];
-        int first = s.phase == RcCircuit::charging ? 1 : 2;
+        const Frame* set = &f[static_cast<std::size_t>(k) * 3];
         EXPECT_EQ(s.phase, (k / 10) % 2 == 0 ? RcCircuit::charging : RcCircuit::discharging);
-        EXPECT_EQ(set[0].id, first) << k;
+        EXPECT_EQ(set[0].id, s.phase == RcCircuit::charging ? 1 : 2) << k;
         EXPECT_EQ(set[0].value, s.capacitorCounts) << k;
         EXPECT_EQ(set[1].id, 3) << k;
         EXPECT_EQ(set[1].value, s.capacitorCounts) << k;
@@ -109,10 +109,11 @@ TEST_F(FirmwareTest, StreamsOneSetOfFramesPerSampleUntilStop) {
         EXPECT_EQ(set[2].value, s.resistorCounts) << k;
     }
     EXPECT_EQ(out_.frames, 26 * 3);
+    EXPECT_EQ(firmware_.nextDue(), first + 26 * period);
 
-    type(firmware_, "stop\n", t0 + 25 * period + 1);
+    type(firmware_, "stop\n", first + 25 * period + 1);
     EXPECT_EQ(out_.take(), "OK stop\n");
-    firmware_.poll(t0 + 100 * period);
+    firmware_.poll(first + 100 * period);
     EXPECT_EQ(out_.take(), "");
     EXPECT_EQ(firmware_.nextDue(), simNever);
 }
@@ -122,7 +123,7 @@ TEST_F(FirmwareTest, TimeScaleShortensThePeriodAndResetEndsTheRun) {
     fast.setSink(&out_);
     type(fast, "start\n", 0);
     out_.take();
-    fast.poll(period / 100 * 50);
+    fast.poll(BoardFirmware::startDelay + period / 100 * 49);
     EXPECT_EQ(frames(out_.take()).size(), 50u * 3);
     // A half-typed command is lost with the supply, and so is the run.
     type(fast, "st", 0);
@@ -130,7 +131,7 @@ TEST_F(FirmwareTest, TimeScaleShortensThePeriodAndResetEndsTheRun) {
     EXPECT_FALSE(fast.isMeasuring());
     type(fast, "op\n", 0);
     EXPECT_EQ(out_.take(), BoardFirmware::errorAnswer);
-    fast.poll(period * 10);
+    fast.poll(BoardFirmware::startDelay + period * 10);
     EXPECT_EQ(out_.take(), "");
 }
 
