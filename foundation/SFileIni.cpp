@@ -242,10 +242,15 @@ void SFileIni::setValue(const SString& section, const SString& key, const SStrin
     std::size_t at = body.end;
     // The new line must start a line of its own.
     if (!isEntryStart(lines, at, body.begin)) {
-        if (std::size_t n = lines.lineEndLength(at))
+        if (std::size_t n = lines.lineEndLength(at)) {
             at += n;  // behind the line end that precedes the next header
-        else
+        } else {
             line = br + line;
+            // Behind a lone "\r" (a header line ended by one) the break goes in front of it:
+            // "\r" + "\n" would make a line end of another kind, which can change how the
+            // whole text reads, and the "\r" keeps the text behind it from starting a line.
+            if (at > 0 && s[at - 1] == '\r') --at;
+        }
     }
     s.insert(at, line);
     modified_ = true;

@@ -50,10 +50,11 @@ Snapshot snapshot(const SFileIni& ini, const std::vector<std::string>& probes) {
     return values;
 }
 
-// The first header of the section is followed, on its own line, by text that starts with "[":
-// "[a][b]x". Such a section has an empty body, and the first key added to it needs a line
-// break behind "[a]", which lets "[b]x" start a line and become a header that may hide a
-// later "[b]". Real files do not have such header lines.
+// The first header of the section is followed, on its own line (or behind a bare "\n" that
+// starts no line in a "\r\n" text), by text that starts with "[": "[a][b]x". Such a section
+// has an empty body, and the first key added to it needs a line break behind "[a]", which lets
+// "[b]x" start a line and become a header that may hide a later "[b]". Real files do not have
+// such header lines.
 bool headerGoesOnWithBracket(const std::string& text, const std::string& section) {
     const std::size_t nl = text.find('\n');
     const bool bareLf = nl != std::string::npos && (nl == 0 || text[nl - 1] != '\r');
@@ -65,8 +66,13 @@ bool headerGoesOnWithBracket(const std::string& text, const std::string& section
         if (!lineStart(p)) continue;
         std::size_t b = p + header.size();
         while (b < text.size() && text[b] == ' ') ++b;
-        if (b < text.size() && text[b] == '\r') ++b;
-        if (b < text.size() && text[b] == '\n') ++b;
+        const bool cr = b < text.size() && text[b] == '\r';
+        if (cr) ++b;
+        const bool lf = b < text.size() && text[b] == '\n';
+        if (lf) ++b;
+        // Behind a lone "\r" the new line goes in front of it, and the "\r" keeps the text
+        // behind it off a line start.
+        if (cr && !lf) return false;
         return b < text.size() && text[b] == '[' && !lineStart(b);
     }
     return false;
