@@ -208,8 +208,10 @@ void VirtualBoard::flush(SimTime now) {
     out_.clear();
     line_->takeForHost(now, out_);
     if (out_.empty()) return;
+    SimTime when = clockNs();
     int written = pty_.write(out_.data(), static_cast<int>(out_.size()));
     if (written < 0) written = 0;
+    if (written > 0 && options_.onWrite) options_.onWrite(when, out_.data(), written);
     bytesSent_ += written;
     bytesDropped_ += static_cast<int64_t>(out_.size()) - written;
 }

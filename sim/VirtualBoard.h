@@ -51,6 +51,9 @@ public:
         SString comPortsFile;
         // A line for every command the board handles, called on the board's thread.
         std::function<void(const SString& line)> log;
+        // Called on the board's thread right after bytes went to the program, with the time
+        // just before the write (steady clock, nanoseconds); for latency measurements.
+        std::function<void(SimTime written, const uint8_t* bytes, int count)> onWrite;
     };
 
     VirtualBoard();
