@@ -1,0 +1,75 @@
+// The browser host window: an embedded browser (Qt WebEngine) as a child window, with the
+// before-navigate and document-complete hooks and synchronous access to the shown document.
+#pragma once
+
+#include <QByteArray>
+#include <QUrl>
+
+#include "browser/SHtmlDocument2.h"
+#include "gui/SWindow.h"
+
+class QWebEngineView;
+class SIEPage;
+
+// Every navigation of the main frame (a link, a script, navigate) is offered to
+// onBeforeNavigate2 first; a true result cancels it. The hook runs on the GUI thread from a
+// timer right after the browser asked, not inside the browser's own callback: the browser
+// cannot run document operations (nor wait for them) from inside that callback, and the hook
+// may do both. The browser itself is told "no" at once and is sent on again when the hook lets
+// the navigation go on. Navigations of sub-frames are not offered (the pages have none).
+//
+// Document complete: once per successful load of the main frame, likewise from a timer.
+class SIEControl : public SWindow {
+public:
+    S_CLASSNAME(SIEControl)
+
+    // Longest wait for the browser to answer one document operation.
+    static constexpr int scriptTimeoutMs = 2000;
+
+    // Prepares the browser engine: registers the address schemes "cmd" and "wnd" (links to
+    // them reach onBeforeNavigate2 only when the engine knows them) and lets the browser share
+    // the GUI's graphics context. Must run before the QApplication is made.
+    static void prepareEngine();
+    // Whether prepareEngine ran before the QApplication was made.
+    static bool isEnginePrepared();
+
+    SIEControl();
+    // Deletes the browser.
+    ~SIEControl() override;
+
+    // Loads a file (a path) or an address ("file:", "http:", "about:blank" ...). The hook
+    // onBeforeNavigate2 is asked first, as for every other navigation.
+    void navigate(const SString& path);
+    // The document shown; an invalid one (after a message box) when there is none.
+    SHtmlDocument2 getDocument();
+
+    // Called before the browser navigates: flags is the kind of navigation (QWebEnginePage's
+    // NavigationType: 0 link, 1 typed or navigate, 2 form, 3 back/forward, 4 reload, 5 other,
+    // 6 redirect), address the decoded address. true cancels the navigation.
+    virtual bool onBeforeNavigate2(int flags, const SString& address);
+    // A document finished loading successfully.
+    virtual void onDocumentComplete() {}
+
+    QWebEngineView* getView() const;
+    SIEPage* getPage() const;
+
+    // An address as the browser hands it over (percent-encoded: UTF-8, a backslash as %5C)
+    // as a Windows-1252 string: percent escapes decoded, then UTF-8 converted. Bytes that are
+    // not UTF-8 are taken as Windows-1252 already.
+    static SString decodeAddress(const QByteArray& encoded);
+    // The address of a path for navigate: an existing file (or any path with a slash and no
+    // scheme) becomes a file address; anything else is taken as an address.
+    static QUrl toUrl(const SString& path);
+
+protected:
+    QWidget* onCreateWidget(QWidget* parent) override;
+    void onDestroy() override;
+
+private:
+    friend class SIEPage;
+    // Called by the page: the deferred hooks.
+    bool beforeNavigate(const QUrl& url, int flags);
+    void documentComplete();
+
+    SIEPage* page_ = nullptr;
+};
