@@ -130,6 +130,8 @@ TEST(SFileIniTest, SetValueEditsInPlace) {
         {"delete every line of the key", "[s]\r\na=1\r\nx=0\r\na=2\r\n[t]\r\na=3\r\n", "s", "a", "",
          "[s]\r\nx=0\r\n[t]\r\na=3\r\n"},
         {"delete keeps a lone CR", "[s]\r\na=1\rX=2\r\n", "s", "a", "", "[s]\r\n\rX=2\r\n"},
+        {"delete behind a header ended by a bare LF", "; x\r\n[s]\na=1\r\n[t]\r\nb=2\r\n", "s", "a", "",
+         "; x\r\n[s]\n\r\n[t]\r\nb=2\r\n"},
         {"delete missing key", "[s]\r\na=1\r\n", "s", "b", "", "[s]\r\na=1\r\n"},
         {"insert before next header", "[s]\r\na=1\r\n[t]\r\nb=2\r\n", "s", "c", "3", "[s]\r\na=1\r\nc=3\r\n[t]\r\nb=2\r\n"},
         {"insert before blank line", "[s]\r\na=1\r\n\r\n[t]\r\n", "s", "c", "3", "[s]\r\na=1\r\nc=3\r\n\r\n[t]\r\n"},
