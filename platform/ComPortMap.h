@@ -19,8 +19,8 @@ struct ComPortEntry {
 
 // A serial device as enumeration reports it.
 struct SerialDeviceInfo {
-    std::string device;       // "/dev/ttyUSB0"
-    int usbVendor = -1;       // -1 for a device that is not on USB
+    std::string device;  // "/dev/ttyUSB0"
+    int usbVendor = -1;  // -1 for a device that is not on USB
     int usbProduct = -1;
     std::string description;  // the USB product text or the driver's name
 };
@@ -70,7 +70,9 @@ public:
     void setEnumerator(Enumerator enumerator) { enumerator_ = std::move(enumerator); }
 
 private:
-    std::vector<SerialDeviceInfo> enumerate() const { return enumerator_ ? enumerator_() : enumerateSystem(); }
+    std::vector<SerialDeviceInfo> enumerate() const {
+        return enumerator_ ? enumerator_() : enumerateSystem();
+    }
 
     std::string file_;
     Enumerator enumerator_;

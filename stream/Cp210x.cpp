@@ -19,11 +19,14 @@ bool Cp210x::getPortList(SMapStringToString& ports, bool onlyConnected) {
         anyBridge = true;
         const SString name = SString(e.name).uppered();
         const SString instance(e.device);
-        if (e.present) ports.set(name, instance);
-        else if (!onlyConnected) ports.set(name, SString(std::string("offline - ")) + instance);
+        if (e.present)
+            ports.set(name, instance);
+        else if (!onlyConnected)
+            ports.set(name, SString(std::string("offline - ")) + instance);
     }
     if (!anyBridge)
-        globalDebug().print(SString(std::string("Cp210x::getPortList(..) Konnte Key nicht \xF6" "ffnen: ")) +
+        globalDebug().print(SString(std::string("Cp210x::getPortList(..) Konnte Key nicht \xF6"
+                                                "ffnen: ")) +
                             SString(std::string("kein CP210x-Ger\xE4t bekannt")));
     return ports.getSize() > 0;
 }

@@ -12,7 +12,9 @@
 
 namespace {
 
-SString raw(const char* text) { return SString(std::string(text)); }
+SString raw(const char* text) {
+    return SString(std::string(text));
+}
 
 // Pause after a configuration change and after closing, so the driver and the board settle.
 constexpr int settleConfigMs = 60;
@@ -35,7 +37,9 @@ SString bytesAsText(const SMem& block, std::size_t size) {
 
 SComPort::SComPort() = default;
 
-SComPort::~SComPort() { shutdown(false); }
+SComPort::~SComPort() {
+    shutdown(false);
+}
 
 void SComPort::onByte(uint8_t) {}
 
@@ -50,15 +54,23 @@ bool SComPort::open(const SString& portName, intptr_t window) {
     window_ = window;
     if (!portName.isEmpty() && portName != settings_.port)
         settings_.port = SComPortSettings::isDevicePath(portName) ? portName : portName.lowered();
-    globalDebug().printf(" ### \xF6" "ffne Serial Port %s", settings_.port.c_str());
+    globalDebug().printf(
+        " ### \xF6"
+        "ffne Serial Port %s",
+        settings_.port.c_str());
 
     hungUp_ = false;
     hangUpReported_ = false;
     const std::string path = devicePathFor(settings_.port);
     if (path.empty() || !device_.open(path)) {
         errorCode_ = path.empty() ? ENOENT : device_.lastError();
-        error_ = SString("\xB3\xB3port\xB3\xB3" "Der Port ") + settings_.port +
-                 SString("\xB3\xB3notOpen\xB3\xB3 konnte nicht ge\xF6" "ffnet werden.");
+        error_ = SString(
+                     "\xB3\xB3port\xB3\xB3"
+                     "Der Port ") +
+                 settings_.port +
+                 SString(
+                     "\xB3\xB3notOpen\xB3\xB3 konnte nicht ge\xF6"
+                     "ffnet werden.");
         return false;
     }
     active_ = true;
@@ -75,7 +87,11 @@ bool SComPort::open(const SString& portName, intptr_t window) {
         } catch (const std::system_error& e) {
             readerRunning_ = false;
             errorCode_ = e.code().value();
-            error_ = SString("\xB3\xB3" "forPort\xB3\xB3" "F\xFCr den Port ") + settings_.port +
+            error_ = SString(
+                         "\xB3\xB3"
+                         "forPort\xB3\xB3"
+                         "F\xFCr den Port ") +
+                     settings_.port +
                      SString("\xB3\xB3noReadThread\xB3\xB3 konnte kein Lese-Thread erstellt werden.");
             ok = false;
         }
@@ -113,6 +129,12 @@ void SComPort::readerLoop() {
 
 void SComPort::shutdown(bool settle) {
     if (!active_.load() && !device_.isOpen()) return;
+    // A hook on the reader thread cannot wait for its own thread: it only stops the reader,
+    // and the owner's close finishes the job.
+    if (std::this_thread::get_id() == reader_.get_id()) {
+        active_ = false;
+        return;
+    }
     if (settle) {
         globalDebug().printf(" ### close Serial Port %s", settings_.port.c_str());
         purge();
@@ -130,12 +152,18 @@ void SComPort::shutdown(bool settle) {
     if (settle) SApplicationBasic::wait(settleCloseMs);
 }
 
-void SComPort::close() { shutdown(true); }
+void SComPort::close() {
+    shutdown(true);
+}
 
 bool SComPort::write(const void* bytes, uint32_t count) {
     if (!active_.load()) {
-        error_ = "\xB3\xB3" "errorWritingComPort\xB3\xB3" "Fehler beim Schreiben auf den COM-Port: Zugriff auf nicht "
-                 "ge\xF6" "ffneten Port.\r\nBitte verwenden Sie zuerst SComPort::open(..)";
+        error_ =
+            "\xB3\xB3"
+            "errorWritingComPort\xB3\xB3"
+            "Fehler beim Schreiben auf den COM-Port: Zugriff auf nicht "
+            "ge\xF6"
+            "ffneten Port.\r\nBitte verwenden Sie zuerst SComPort::open(..)";
         return false;
     }
     if (!device_.writeAll(static_cast<const uint8_t*>(bytes), count,
@@ -154,8 +182,10 @@ bool SComPort::lineUsable() {
             hangUpReported_ = true;
             globalDebug().printf("SComPort: %s getrennt", settings_.port.c_str());
         }
-        error_ = SString("\xB3\xB3port\xB3\xB3" "Der Port ") + settings_.port +
-                 SString("\xB3\xB3hungUp\xB3\xB3 wurde getrennt.");
+        error_ = SString(
+                     "\xB3\xB3port\xB3\xB3"
+                     "Der Port ") +
+                 settings_.port + SString("\xB3\xB3hungUp\xB3\xB3 wurde getrennt.");
         return false;
     }
     return true;
@@ -236,8 +266,12 @@ bool SComPort::readUntil(SString& out, int timeoutMs, const SString& terminator)
 uint8_t SComPort::readByte(int timeoutMs) {
     error_.clear();
     if (!active_.load()) {
-        error_ = "\xB3\xB3" "errorReadingComPort\xB3\xB3" "Fehler beim Lesen vom COM-Port: Zugriff auf nicht "
-                 "ge\xF6" "ffneten Port.\r\nBitte verwenden Sie zuerst SComPort::open(..)";
+        error_ =
+            "\xB3\xB3"
+            "errorReadingComPort\xB3\xB3"
+            "Fehler beim Lesen vom COM-Port: Zugriff auf nicht "
+            "ge\xF6"
+            "ffneten Port.\r\nBitte verwenden Sie zuerst SComPort::open(..)";
         return 0;
     }
     SMem block;
@@ -257,8 +291,10 @@ bool SComPort::setSettings(const SString& settings) {
 
 bool SComPort::_setState() {
     if (!active_.load()) {
-        globalError().showMessage("\xB3\xB3noAccess\xB3\xB3SComPort::_setState(..) Zugriff auf nicht ge\xF6" "ffneten Port.",
-                                  0, "Fehler !", SError::iconError);
+        globalError().showMessage(
+            "\xB3\xB3noAccess\xB3\xB3SComPort::_setState(..) Zugriff auf nicht ge\xF6"
+            "ffneten Port.",
+            0, "Fehler !", SError::iconError);
         return false;
     }
     platform::SerialSettings line;
@@ -268,7 +304,10 @@ bool SComPort::_setState() {
     line.stopBits = settings_.stopBits;
     if (!device_.apply(line)) {
         errorCode_ = device_.lastError();
-        error_ = SString("\xB3\xB3port\xB3\xB3" "Der Port ") + settings_.port + raw(" ") +
+        error_ = SString(
+                     "\xB3\xB3port\xB3\xB3"
+                     "Der Port ") +
+                 settings_.port + raw(" ") +
                  SString("\xB3\xB3notConfig\xB3\xB3konnte nicht konfiguriert werden.") + raw("(") +
                  SString(device_.lastErrorText()) + raw(")");
         return false;

@@ -55,7 +55,9 @@ public:
     bool write(const void* bytes, uint32_t count);
     bool writeByte(uint8_t byte) { return write(&byte, 1); }
     bool writeText(const SString& text) { return write(text.data(), static_cast<uint32_t>(text.size())); }
-    bool writeBlock(const SMem& block) { return write(block.getData(), static_cast<uint32_t>(block.getSize())); }
+    bool writeBlock(const SMem& block) {
+        return write(block.getData(), static_cast<uint32_t>(block.getSize()));
+    }
 
     // Reads count bytes (readAll: whatever comes) within timeoutMs. The block is sized to
     // count (1000 in "all" mode, growing by 1000 as needed) and keeps that size; received
@@ -103,7 +105,8 @@ public:
     // until closed, reads give false once the ring is empty.
     bool isHungUp() const { return hungUp_.load(); }
 
-    // Hooks run on the reader thread; set them while the port is closed.
+    // Hooks run on the reader thread; set them while the port is closed. A close() from a hook
+    // only stops the reader; the owner closes the port as usual.
     void setByteNotifier(ByteNotifier notifier) { notifier_ = std::move(notifier); }
     // Called once when the line hangs up.
     void setHangUpHandler(std::function<void()> handler) { hangUpHandler_ = std::move(handler); }

@@ -8,11 +8,17 @@
 namespace {
 
 // Decimal value of a field, as atoi reads it.
-int32_t decimal(const SString& field) { return static_cast<int32_t>(std::strtol(field.c_str(), nullptr, 10)); }
+int32_t decimal(const SString& field) {
+    return static_cast<int32_t>(std::strtol(field.c_str(), nullptr, 10));
+}
 
-SString raw(const char* text) { return SString(std::string(text)); }
+SString raw(const char* text) {
+    return SString(std::string(text));
+}
 
-SString sectionName(const SString& suffix) { return raw("ComPort") + suffix; }
+SString sectionName(const SString& suffix) {
+    return raw("ComPort") + suffix;
+}
 
 }  // namespace
 
@@ -42,21 +48,40 @@ void SComPortSettings::fromString(const SString& text) {
 
     field = rest.cutFront(raw(","));
     switch (field.getAt(0)) {
-        case 'N': case 'n': parity = 0; break;
-        case 'O': case 'o': parity = 1; break;
-        case 'E': case 'e': parity = 2; break;
-        case 'M': case 'm': parity = 3; break;
-        case 'S': case 's': parity = 4; break;
-        default: break;
+        case 'N':
+        case 'n':
+            parity = 0;
+            break;
+        case 'O':
+        case 'o':
+            parity = 1;
+            break;
+        case 'E':
+        case 'e':
+            parity = 2;
+            break;
+        case 'M':
+        case 'm':
+            parity = 3;
+            break;
+        case 'S':
+        case 's':
+            parity = 4;
+            break;
+        default:
+            break;
     }
 
     field = rest.cutFront(raw(","));
     if (!field.isEmpty()) dataBits = decimal(field);
 
     field = rest.cutFront(raw(","));
-    if (field == "1") stopBits = 0;
-    else if (field == "1.5") stopBits = 1;
-    else if (field == "2") stopBits = 2;
+    if (field == "1")
+        stopBits = 0;
+    else if (field == "1.5")
+        stopBits = 1;
+    else if (field == "2")
+        stopBits = 2;
 
     isDefault = false;
 }

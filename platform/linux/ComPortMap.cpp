@@ -64,9 +64,13 @@ std::string canonical(const std::string& path) {
     return ::realpath(path.c_str(), buf) ? std::string(buf) : std::string();
 }
 
-bool processAlive(int pid) { return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM); }
+bool processAlive(int pid) {
+    return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
+}
 
-bool isPty(const std::string& device) { return device.compare(0, std::char_traits<char>::length(ptyPrefix), ptyPrefix) == 0; }
+bool isPty(const std::string& device) {
+    return device.compare(0, std::char_traits<char>::length(ptyPrefix), ptyPrefix) == 0;
+}
 
 // The map section of the file as lines; every other line is kept as it was.
 class MapFile {
@@ -185,8 +189,10 @@ private:
             e.device = trim(part);
             while (std::getline(parts, part, ';')) {
                 std::string flag = lower(trim(part));
-                if (flag == "cp210x") e.cp210x = true;
-                else if (flag.compare(0, 4, "pid=") == 0) e.pid = std::atoi(flag.c_str() + 4);
+                if (flag == "cp210x")
+                    e.cp210x = true;
+                else if (flag.compare(0, 4, "pid=") == 0)
+                    e.pid = std::atoi(flag.c_str() + 4);
             }
             if (!e.device.empty()) entries_.push_back(e);
         }
@@ -237,7 +243,9 @@ MapFile load(const std::string& file) {
     return map;
 }
 
-bool store(const std::string& file, const MapFile& map) { return replaceFileContent(file, map.text()); }
+bool store(const std::string& file, const MapFile& map) {
+    return replaceFileContent(file, map.text());
+}
 
 // The stable /dev/serial/by-id name of a device, so that its number follows the device and
 // not the ttyUSB number it happens to get; the device itself when there is none.
@@ -333,8 +341,9 @@ std::vector<ComPortEntry> ComPortMap::list() {
         }
         result.push_back(entry);
     }
-    std::sort(result.begin(), result.end(),
-              [](const ComPortEntry& a, const ComPortEntry& b) { return comNumber(a.name) < comNumber(b.name); });
+    std::sort(result.begin(), result.end(), [](const ComPortEntry& a, const ComPortEntry& b) {
+        return comNumber(a.name) < comNumber(b.name);
+    });
     return result;
 }
 
@@ -349,7 +358,8 @@ std::string ComPortMap::deviceFor(const std::string& comName) {
     return std::string();
 }
 
-std::string ComPortMap::registerDevice(const std::string& device, bool cp210x, const std::string& wantedName) {
+std::string ComPortMap::registerDevice(const std::string& device, bool cp210x,
+                                       const std::string& wantedName) {
     if (device.empty() || device.find_first_of(";\r\n") != std::string::npos) return std::string();
     int wanted = 0;
     if (!wantedName.empty() && (wanted = comNumber(wantedName)) == 0) return std::string();
@@ -360,7 +370,8 @@ std::string ComPortMap::registerDevice(const std::string& device, bool cp210x, c
     int number = 0;
     if (const MapFile::Entry* e = map.byDevice(device)) {
         number = e->number;
-        if (e->cp210x == cp210x && e->pid == pid && e->device == device) return "com" + std::to_string(number);
+        if (e->cp210x == cp210x && e->pid == pid && e->device == device)
+            return "com" + std::to_string(number);
     } else if (wanted) {
         // A wanted number is taken over only from a device that is gone.
         if (const MapFile::Entry* e = map.byNumber(wanted))

@@ -28,11 +28,11 @@ struct SpeedEntry {
 };
 
 constexpr SpeedEntry speeds[] = {
-    {50, B50},         {75, B75},           {110, B110},         {134, B134},         {150, B150},
-    {200, B200},       {300, B300},         {600, B600},         {1200, B1200},       {1800, B1800},
-    {2400, B2400},     {4800, B4800},       {9600, B9600},       {19200, B19200},     {38400, B38400},
-    {57600, B57600},   {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
-    {576000, B576000}, {921600, B921600},   {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000},
+    {50, B50},           {75, B75},           {110, B110},         {134, B134},         {150, B150},
+    {200, B200},         {300, B300},         {600, B600},         {1200, B1200},       {1800, B1800},
+    {2400, B2400},       {4800, B4800},       {9600, B9600},       {19200, B19200},     {38400, B38400},
+    {57600, B57600},     {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000},
     {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000}, {4000000, B4000000},
 };
 
@@ -46,14 +46,18 @@ int64_t nowMs() {
 
 SerialDevice::SerialDevice() : saved_(std::make_unique<Saved>()) {}
 
-SerialDevice::~SerialDevice() { close(); }
+SerialDevice::~SerialDevice() {
+    close();
+}
 
 bool SerialDevice::fail() {
     error_ = errno;
     return false;
 }
 
-std::string SerialDevice::lastErrorText() const { return errorText(error_.load()); }
+std::string SerialDevice::lastErrorText() const {
+    return errorText(error_.load());
+}
 
 bool SerialDevice::speedCode(int baud, unsigned& code) {
     for (const SpeedEntry& e : speeds)
@@ -111,8 +115,8 @@ bool SerialDevice::configure(const SerialSettings& s, termios& tio) {
         s.parity > 4 || s.stopBits < 0 || s.stopBits > 2)
         return false;
     // Raw bytes in both directions; a byte with a parity error is passed on as received.
-    tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK |
-                     IGNPAR | IUCLC | IMAXBEL);
+    tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY |
+                     INPCK | IGNPAR | IUCLC | IMAXBEL);
     tio.c_oflag &= ~OPOST;
     tio.c_lflag &= ~(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN);
     tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
@@ -120,11 +124,20 @@ bool SerialDevice::configure(const SerialSettings& s, termios& tio) {
     static constexpr tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
     tio.c_cflag |= sizes[s.dataBits - 5];
     switch (s.parity) {
-        case SerialSettings::parityOdd: tio.c_cflag |= PARENB | PARODD; break;
-        case SerialSettings::parityEven: tio.c_cflag |= PARENB; break;
-        case SerialSettings::parityMark: tio.c_cflag |= PARENB | CMSPAR | PARODD; break;
-        case SerialSettings::paritySpace: tio.c_cflag |= PARENB | CMSPAR; break;
-        default: break;
+        case SerialSettings::parityOdd:
+            tio.c_cflag |= PARENB | PARODD;
+            break;
+        case SerialSettings::parityEven:
+            tio.c_cflag |= PARENB;
+            break;
+        case SerialSettings::parityMark:
+            tio.c_cflag |= PARENB | CMSPAR | PARODD;
+            break;
+        case SerialSettings::paritySpace:
+            tio.c_cflag |= PARENB | CMSPAR;
+            break;
+        default:
+            break;
     }
     // 1.5 stop bits have no code of their own (see the header).
     if (s.stopBits != SerialSettings::stopOne) tio.c_cflag |= CSTOPB;

@@ -23,7 +23,9 @@ using testsupport::PseudoTerminal;
 
 namespace {
 
-SString raw(const std::string& s) { return SString(s); }
+SString raw(const std::string& s) {
+    return SString(s);
+}
 
 // Points the port map at a private file for the test's lifetime.
 class PortMapFile {
@@ -35,8 +37,10 @@ public:
         setenv("NUK_COMPORTS", dir_.file("comports.ini").c_str(), 1);
     }
     ~PortMapFile() {
-        if (had_) setenv("NUK_COMPORTS", old_.c_str(), 1);
-        else unsetenv("NUK_COMPORTS");
+        if (had_)
+            setenv("NUK_COMPORTS", old_.c_str(), 1);
+        else
+            unsetenv("NUK_COMPORTS");
     }
     std::string path() const { return dir_.file("comports.ini"); }
 
@@ -214,10 +218,8 @@ TEST_F(SComPortTest, SettingsReachTheDevice) {
         bool twoStops;
     };
     const Case cases[] = {
-        {"115200,N,8,1", B115200, 0, false},
-        {"19200,E,7,1", B19200, 0, false},
-        {"9600,O,8,2", B9600, PARODD, true},
-        {"4800,M,6,1", B4800, PARODD | CMSPAR, false},
+        {"115200,N,8,1", B115200, 0, false},       {"19200,E,7,1", B19200, 0, false},
+        {"9600,O,8,2", B9600, PARODD, true},       {"4800,M,6,1", B4800, PARODD | CMSPAR, false},
         {"230400,S,5,1.5", B230400, CMSPAR, true},
     };
     SComPort port;
@@ -238,8 +240,8 @@ TEST_F(SComPortTest, SettingsReachTheDevice) {
     }
     // A rate the system has no code for fails with the system's reason.
     EXPECT_FALSE(port.setSettings(raw(name + ",12345,N,8,1")));
-    EXPECT_EQ(port.getError().str(), "Der Port " + name + " konnte nicht konfiguriert werden.(" +
-                                         platform::errorText(EINVAL) + ")");
+    EXPECT_EQ(port.getError().str(),
+              "Der Port " + name + " konnte nicht konfiguriert werden.(" + platform::errorText(EINVAL) + ")");
     EXPECT_FALSE(port.setSettings(raw(name + ",9600,N,9,1")));
 }
 
@@ -263,7 +265,9 @@ TEST_F(SComPortTest, PortIsNotShared) {
     SComPort first, second;
     openWith(first);
     EXPECT_FALSE(second.open(raw(name)));
-    EXPECT_EQ(second.getError().str(), "Der Port " + name + " konnte nicht ge\xF6" "ffnet werden.");
+    EXPECT_EQ(second.getError().str(), "Der Port " + name +
+                                           " konnte nicht ge\xF6"
+                                           "ffnet werden.");
     first.close();
     EXPECT_TRUE(second.open(raw(name))) << second.getError().str();
 }
@@ -271,7 +275,9 @@ TEST_F(SComPortTest, PortIsNotShared) {
 TEST_F(SComPortTest, UnknownNamesAndDevicePaths) {
     SComPort port;
     EXPECT_FALSE(port.open(raw("com999")));
-    EXPECT_EQ(port.getError().str(), "Der Port com999 konnte nicht ge\xF6" "ffnet werden.");
+    EXPECT_EQ(port.getError().str(),
+              "Der Port com999 konnte nicht ge\xF6"
+              "ffnet werden.");
     EXPECT_FALSE(port.isOpen());
     // A device path works without a map entry.
     ASSERT_TRUE(port.open(raw(pty.path()))) << port.getError().str();
@@ -300,10 +306,8 @@ TEST_F(SComPortTest, ReadUntilMatchesTheTerminator) {
         std::string text;
     };
     const Case cases[] = {
-        {"OK\r\n", "\r\n", true, "OK\r\n"},
-        {"\r\r\n", "\r\n", false, "\r\r\n"},
-        {"a\rb\r\nrest", "\r\n", true, "a\rb\r\n"},
-        {std::string("x\0y\n", 4), "\n", true, "x\xFFy\n"},
+        {"OK\r\n", "\r\n", true, "OK\r\n"},         {"\r\r\n", "\r\n", false, "\r\r\n"},
+        {"a\rb\r\nrest", "\r\n", true, "a\rb\r\n"}, {std::string("x\0y\n", 4), "\n", true, "x\xFFy\n"},
         {"no end", "\n", false, "no end"},
     };
     SComPort port;
@@ -368,17 +372,23 @@ TEST_F(SComPortTest, ClosedPortReportsMisuse) {
     testsupport::MessageCapture boxes;
     SComPort port;
     EXPECT_EQ(port.readByte(10), 0);
-    EXPECT_EQ(port.getError().str(), "Fehler beim Lesen vom COM-Port: Zugriff auf nicht ge\xF6" "ffneten Port.\r\n"
-                                     "Bitte verwenden Sie zuerst SComPort::open(..)");
+    EXPECT_EQ(port.getError().str(),
+              "Fehler beim Lesen vom COM-Port: Zugriff auf nicht ge\xF6"
+              "ffneten Port.\r\n"
+              "Bitte verwenden Sie zuerst SComPort::open(..)");
     EXPECT_FALSE(port.writeByte('x'));
-    EXPECT_EQ(port.getError().str(), "Fehler beim Schreiben auf den COM-Port: Zugriff auf nicht ge\xF6" "ffneten "
-                                     "Port.\r\nBitte verwenden Sie zuerst SComPort::open(..)");
+    EXPECT_EQ(port.getError().str(),
+              "Fehler beim Schreiben auf den COM-Port: Zugriff auf nicht ge\xF6"
+              "ffneten "
+              "Port.\r\nBitte verwenden Sie zuerst SComPort::open(..)");
     SMem block;
     EXPECT_FALSE(port.readBytes(block, 10, 1));
     EXPECT_TRUE(boxes.boxes().empty());
     EXPECT_FALSE(port._setState());
     ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].text, "SComPort::_setState(..) Zugriff auf nicht ge\xF6" "ffneten Port.");
+    EXPECT_EQ(boxes.boxes()[0].text,
+              "SComPort::_setState(..) Zugriff auf nicht ge\xF6"
+              "ffneten Port.");
     EXPECT_EQ(boxes.boxes()[0].title, "Fehler !");
     EXPECT_EQ(boxes.boxes()[0].flags, SError::iconError);
     EXPECT_FALSE(port.sendSmartCmd(raw("v")));
@@ -474,6 +484,16 @@ TEST_F(SComPortTest, HangUpEndsTheReaderWithoutSpinning) {
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &b);
     double cpuMs = (b.tv_sec - a.tv_sec) * 1e3 + (b.tv_nsec - a.tv_nsec) / 1e6;
     EXPECT_LT(cpuMs, 20.0);
+    port.close();
+    EXPECT_FALSE(port.isOpen());
+}
+
+TEST_F(SComPortTest, HangUpHandlerMayCloseThePort) {
+    SComPort port;
+    port.setHangUpHandler([&] { port.close(); });
+    openWith(port);
+    pty.closeMaster();
+    ASSERT_TRUE(waitFor([&] { return port.isHungUp(); }));
     port.close();
     EXPECT_FALSE(port.isOpen());
 }

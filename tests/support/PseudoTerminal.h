@@ -33,6 +33,7 @@ public:
     // The slave device the program opens ("/dev/pts/N").
     const std::string& path() const { return path_; }
     int master() const { return master_; }
+    int slave() const { return slave_; }
 
     // The board side sends bytes to the program.
     bool send(const std::string& bytes) const {
@@ -49,9 +50,9 @@ public:
         std::string got;
         auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (got.size() < count) {
-            int left = static_cast<int>(
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
-                    .count());
+            int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                            deadline - std::chrono::steady_clock::now())
+                                            .count());
             if (left <= 0) break;
             pollfd p{master_, POLLIN, 0};
             if (::poll(&p, 1, left) <= 0) break;
