@@ -53,6 +53,8 @@ public:
     const SString& getTempDirectory() const { return tempDirectory_; }
     const SMapStringToString& getFileMap() const { return fileMap_; }
     const SStringList& getSearchPaths() const { return searchPaths_; }
+    // Adds a folder searched after the others (a program without archive looks there too).
+    void addSearchPath(const SString& path) { searchPaths_.add(path); }
     const SMapStringToString& getStyleMap() const { return styleMap_; }
     const SString& getLanguage() const { return language_; }
     // The INI files opened by init (nullptr before).
