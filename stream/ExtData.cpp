@@ -1,3 +1,5 @@
 #include "stream/ExtData.h"
 
-void* ExtData::data(int) { return nullptr; }
+void* ExtData::data(int) {
+    return nullptr;
+}

@@ -16,8 +16,8 @@ public:
     static constexpr int dataRing = 1;
 
     // Type codes: bytes per value and their meaning.
-    static constexpr int32_t typeUInt8 = 1;       // one unsigned 8-bit value
-    static constexpr int32_t typeUInt16 = 2;      // one unsigned 16-bit little-endian value
+    static constexpr int32_t typeUInt8 = 1;         // one unsigned 8-bit value
+    static constexpr int32_t typeUInt16 = 2;        // one unsigned 16-bit little-endian value
     static constexpr int32_t typeUInt8Pair = 1002;  // two unsigned 8-bit values
 
     ExtData() = default;

@@ -8,7 +8,9 @@ int ExtDataList::indexOf(const SString& name) const {
     return -1;
 }
 
-void ExtDataList::set(const SString& name, ExtData* channel) { *lookup(name, true) = channel; }
+void ExtDataList::set(const SString& name, ExtData* channel) {
+    *lookup(name, true) = channel;
+}
 
 bool ExtDataList::get(const SString& name, ExtData*& out) const {
     const int i = indexOf(name);

@@ -20,8 +20,8 @@ SString field(const SStringList& fields, int index) {
 void ExtDataSetup::setupChannel(int number, const SString& value, ExtData_ReceiverBuffered& channel,
                                 const ConnectFunction& connect, ExtDataManager& manager) {
     const bool first = number == 1;
-    const SStringList fields =
-        SStringList::split(first ? value + SString(std::string("|||||||||")) : value, SString(std::string("|")));
+    const SStringList fields = SStringList::split(first ? value + SString(std::string("|||||||||")) : value,
+                                                  SString(std::string("|")));
 
     const int32_t recordLength = field(fields, 2).toInt();
     channel.setup(static_cast<uint32_t>(field(fields, 1).toInt()), recordLength, Receiver::lengthFixed);
@@ -33,8 +33,8 @@ void ExtDataSetup::setupChannel(int number, const SString& value, ExtData_Receiv
     manager.add(field(fields, 0), &channel);
 }
 
-bool ExtDataSetup::setupChannels(const SFileIni& ini, const Channels& channels, const ConnectFunction& connect,
-                                 ExtDataManager& manager) {
+bool ExtDataSetup::setupChannels(const SFileIni& ini, const Channels& channels,
+                                 const ConnectFunction& connect, ExtDataManager& manager) {
     globalDebug().print(SString(std::string("onExtDataInit: ")));
     for (int n = 1; n <= channelCount; ++n) {
         const SString value = ini.getValue(SString(std::string("extData")),
@@ -49,6 +49,7 @@ bool ExtDataSetup::setupChannels(const SFileIni& ini, const Channels& channels, 
 bool ExtDataSetup::setupChannels(const SFileIni& ini, const Channels& channels, SStreamSplitter& splitter,
                                  ExtDataManager& manager) {
     return setupChannels(
-        ini, channels, [&splitter](Receiver* receiver, uint32_t userValue) { return splitter.connect(receiver, userValue); },
+        ini, channels,
+        [&splitter](Receiver* receiver, uint32_t userValue) { return splitter.connect(receiver, userValue); },
         manager);
 }

@@ -11,7 +11,8 @@ void* ExtData_ReceiverBuffered::data(int kind) {
 bool ExtData_ReceiverBuffered::receive(const SMem& frame, int32_t length, uint32_t id, uint32_t userValue) {
     ReceiverBuffered::receive(frame, length, id, userValue);
 
-    const std::size_t n = length <= 0 ? 0 : std::min<std::size_t>({static_cast<std::size_t>(length), frame.getSize(), 4});
+    const std::size_t n =
+        length <= 0 ? 0 : std::min<std::size_t>({static_cast<std::size_t>(length), frame.getSize(), 4});
     uint32_t value = latest_.load(std::memory_order_relaxed);  // only this thread writes it
     const uint8_t* bytes = frame.getData();
     for (std::size_t i = 0; i < n; ++i) {

@@ -7,7 +7,9 @@ bool Receiver::getFrameInfo(uint32_t id, int32_t& length, int32_t& lengthMode) c
     return true;
 }
 
-bool Receiver::receive(const SMem&, int32_t, uint32_t, uint32_t) { return false; }
+bool Receiver::receive(const SMem&, int32_t, uint32_t, uint32_t) {
+    return false;
+}
 
 void Receiver::setup(uint32_t id, int32_t recordLength, int32_t lengthMode) {
     id_ = id;

@@ -10,7 +10,8 @@ void ReceiverBuffered::setBufferSize(int32_t records) {
 
 bool ReceiverBuffered::receive(const SMem& frame, int32_t length, uint32_t, uint32_t) {
     // A frame never claims more bytes than its buffer holds.
-    const std::size_t n = length <= 0 ? 0 : std::min<std::size_t>(static_cast<std::size_t>(length), frame.getSize());
+    const std::size_t n =
+        length <= 0 ? 0 : std::min<std::size_t>(static_cast<std::size_t>(length), frame.getSize());
     ring_.put(frame.getData(), n);
     return true;
 }

@@ -48,7 +48,9 @@ void SStreamSplitter::onStreamData(uint8_t byte) {
     if (finished) finishFrame();
 }
 
-bool SStreamSplitter::onFrameFilter(SMem&, int32_t&, uint32_t&) { return false; }
+bool SStreamSplitter::onFrameFilter(SMem&, int32_t&, uint32_t&) {
+    return false;
+}
 
 void SStreamSplitter::finishFrame() {
     framePos_ = -1;
@@ -75,9 +77,10 @@ bool SStreamSplitter::beginFrame() {
     if (mode == Receiver::lengthFixed) {
         // A record length of 0 or less would never end the frame and swallow the stream.
         if (length < 1 || static_cast<uint32_t>(length) > maxFrameLength_) {
-            setError(SString::printf("Fehler: SStreamSplitter::onStreamData(..) Der Receiver f\xFCr die ID %d hat "
-                                     "keine g\xFCltige Rahmenl\xE4nge (%d Bytes, erlaubt 1...%u).",
-                                     static_cast<int>(currentId_), length, maxFrameLength_));
+            setError(
+                SString::printf("Fehler: SStreamSplitter::onStreamData(..) Der Receiver f\xFCr die ID %d hat "
+                                "keine g\xFCltige Rahmenl\xE4nge (%d Bytes, erlaubt 1...%u).",
+                                static_cast<int>(currentId_), length, maxFrameLength_));
             return false;
         }
         ensureFrameSize(static_cast<std::size_t>(length) + 1);
@@ -85,9 +88,10 @@ bool SStreamSplitter::beginFrame() {
     } else if (mode == Receiver::lengthPrefix16 || mode == Receiver::lengthPrefix32) {
         frameLength_ = 0;  // read from the prefix
     } else {
-        setError(SString::printf("Fehler: SStreamSplitter::onStreamData(..) Der Receiver f\xFCr die ID %d hat den "
-                                 "unbekannten L\xE4ngenmodus %d.",
-                                 static_cast<int>(currentId_), mode));
+        setError(
+            SString::printf("Fehler: SStreamSplitter::onStreamData(..) Der Receiver f\xFCr die ID %d hat den "
+                            "unbekannten L\xE4ngenmodus %d.",
+                            static_cast<int>(currentId_), mode));
         return false;
     }
     lengthMode_ = mode;
@@ -100,7 +104,9 @@ bool SStreamSplitter::storeFrameByte(uint8_t byte) {
     uint8_t* bytes = frame_.getData();
     bytes[framePos_++] = byte;
 
-    const int prefixSize = lengthMode_ == Receiver::lengthPrefix32 ? 4 : lengthMode_ == Receiver::lengthPrefix16 ? 2 : 0;
+    const int prefixSize = lengthMode_ == Receiver::lengthPrefix32   ? 4
+                           : lengthMode_ == Receiver::lengthPrefix16 ? 2
+                                                                     : 0;
     if (prefixSize != 0 && frameLength_ == 0) {
         if (framePos_ < prefixSize) return false;
         uint32_t length = 0;
@@ -108,9 +114,10 @@ bool SStreamSplitter::storeFrameByte(uint8_t byte) {
         framePos_ = 0;
         // A length of 0 leaves the frame length unknown: the next bytes are a length again.
         if (length > maxFrameLength_) {
-            setError(SString::printf("Fehler: SStreamSplitter::onStreamData(..) Der Rahmen f\xFCr die ID %d ist mit "
-                                     "%u Bytes l\xE4nger als erlaubt (%u Bytes) und wurde verworfen.",
-                                     static_cast<int>(currentId_), length, maxFrameLength_));
+            setError(SString::printf(
+                "Fehler: SStreamSplitter::onStreamData(..) Der Rahmen f\xFCr die ID %d ist mit "
+                "%u Bytes l\xE4nger als erlaubt (%u Bytes) und wurde verworfen.",
+                static_cast<int>(currentId_), length, maxFrameLength_));
             return true;
         }
         frameLength_ = static_cast<int32_t>(length);
@@ -129,7 +136,8 @@ void SStreamSplitter::deliverFrame() {
     uint32_t id = currentId_;
     if (onFrameFilter(frame_, length, id)) return;
     // A filter may shorten the frame but never make receivers read past the buffer.
-    length = std::clamp<int32_t>(length, 0, static_cast<int32_t>(std::min<std::size_t>(frame_.getSize(), INT32_MAX)));
+    length = std::clamp<int32_t>(length, 0,
+                                 static_cast<int32_t>(std::min<std::size_t>(frame_.getSize(), INT32_MAX)));
     for (const Connector& connector : connectors_) {
         Receiver* receiver = connector.getReceiver();
         if (receiver->hasId(id)) receiver->receive(frame_, length, id, connector.getUserValue());
@@ -203,9 +211,10 @@ void SStreamSplitter::setUnknownIdError(uint32_t id) {
     std::lock_guard lock(errorMutex_);
     // A stream out of step produces this error for many bytes in a row; the text stays the same.
     if (errorUnknownId_ == static_cast<int64_t>(id)) return;
-    error_.format("Fehler: SStreamSplitter::onStreamData(..) Es konnte kein Receiver-Eintrag f\xFCr die ID %d "
-                  "gefunden werden.",
-                  static_cast<int>(id));
+    error_.format(
+        "Fehler: SStreamSplitter::onStreamData(..) Es konnte kein Receiver-Eintrag f\xFCr die ID %d "
+        "gefunden werden.",
+        static_cast<int>(id));
     errorUnknownId_ = id;
     if (globalDebug().isOn()) globalDebug().print(error_);
 }

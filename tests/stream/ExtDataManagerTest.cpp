@@ -9,7 +9,9 @@
 
 namespace {
 
-SString name(const char* text) { return SString(std::string(text)); }
+SString name(const char* text) {
+    return SString(std::string(text));
+}
 
 TEST(ExtDataManagerTest, NamesAreExactAndAddReplaces) {
     ExtData a, b, c;
@@ -76,10 +78,12 @@ TEST(ExtDataManagerTest, ListsReportRangeErrorsUnderTheirOwnNames) {
     EXPECT_EQ(pointers.getAt(3), &a);  // the last element, after the message
 
     ASSERT_EQ(boxes.boxes().size(), 3u);
-    EXPECT_NE(boxes.boxes()[0].text.find("Fehler in der Liste: ExtDataList.getNameAt(..)"), std::string::npos);
+    EXPECT_NE(boxes.boxes()[0].text.find("Fehler in der Liste: ExtDataList.getNameAt(..)"),
+              std::string::npos);
     EXPECT_NE(boxes.boxes()[0].text.find("Angefordert wurde: 1\r\nm\xF6glich ist: 0...0"), std::string::npos);
     EXPECT_NE(boxes.boxes()[1].text.find("ExtDataList.getPointerAt(..)"), std::string::npos);
-    EXPECT_NE(boxes.boxes()[2].text.find("Fehler in der Liste: ExtDataPointerList.getAt(..)"), std::string::npos);
+    EXPECT_NE(boxes.boxes()[2].text.find("Fehler in der Liste: ExtDataPointerList.getAt(..)"),
+              std::string::npos);
     EXPECT_NE(boxes.boxes()[2].text.find("Angefordert wurde: 3"), std::string::npos);
 }
 

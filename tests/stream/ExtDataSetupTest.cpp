@@ -11,7 +11,9 @@
 
 namespace {
 
-SString raw(const std::string& text) { return SString(text); }
+SString raw(const std::string& text) {
+    return SString(text);
+}
 
 // Six channels, a registry and a record of the connections made.
 struct ChannelSet {
@@ -102,8 +104,9 @@ TEST(ExtDataSetupTest, OtherKeysSplitAsTheyStand) {
 
 TEST(ExtDataSetupTest, MissingOrEmptyKeysLeaveTheirChannelsUnused) {
     ChannelSet s;
-    EXPECT_TRUE(s.run("[extData]\r\nextData1=A|1|2|5|0\r\nextData2=B|2|2|5|0\r\nextData4=D|4|2|5|0\r\n"
-                      "extData5=\r\n[other]\r\nextData6=F|6|2|5|0\r\n"));
+    EXPECT_TRUE(
+        s.run("[extData]\r\nextData1=A|1|2|5|0\r\nextData2=B|2|2|5|0\r\nextData4=D|4|2|5|0\r\n"
+              "extData5=\r\n[other]\r\nextData6=F|6|2|5|0\r\n"));
     EXPECT_NE(s.manager.get(raw("A")), nullptr);
     EXPECT_NE(s.manager.get(raw("B")), nullptr);
     EXPECT_EQ(s.manager.get(raw("D")), static_cast<ExtData*>(&s.channel[3]));
@@ -131,7 +134,8 @@ TEST(ExtDataSetupTest, ShippedFileDefinesTheExperimentsFourChannels) {
     ASSERT_TRUE(ini.open(raw(path), false, true));
     const std::string& text = ini.getContent().str();
     std::size_t bareLineFeeds = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) bareLineFeeds += text[i] == '\n' && (i == 0 || text[i - 1] != '\r');
+    for (std::size_t i = 0; i < text.size(); ++i)
+        bareLineFeeds += text[i] == '\n' && (i == 0 || text[i - 1] != '\r');
     EXPECT_EQ(bareLineFeeds, 0u);
 
     testsupport::MessageCapture boxes;

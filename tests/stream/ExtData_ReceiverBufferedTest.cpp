@@ -155,7 +155,8 @@ TEST(ExtData_ReceiverBufferedTest, ReaderThreadAndPainterThreadDoNotTearValues) 
         uint8_t record[8];
         if (channel.getRing().get(record, 8)) {
             ++recordsRead;
-            const uint32_t k = record[4] | record[5] << 8 | record[6] << 16 | static_cast<uint32_t>(record[7]) << 24;
+            const uint32_t k =
+                record[4] | record[5] << 8 | record[6] << 16 | static_cast<uint32_t>(record[7]) << 24;
             if (record[0] != static_cast<uint8_t>(k) || record[3] != static_cast<uint8_t>(k) || k <= lastK)
                 ++ringOutOfOrder;
             lastK = k;

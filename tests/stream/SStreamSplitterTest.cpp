@@ -34,7 +34,8 @@ public:
         setup(id, length, mode);
     }
     bool receive(const SMem& frame, int32_t length, uint32_t id, uint32_t userValue) override {
-        log_.push_back({name_, id, std::string(reinterpret_cast<const char*>(frame.getData()), length), userValue});
+        log_.push_back(
+            {name_, id, std::string(reinterpret_cast<const char*>(frame.getData()), length), userValue});
         return true;
     }
 
@@ -97,17 +98,18 @@ TEST(SStreamSplitterTest, RawTapGetsEveryByteAlsoInRawModeButNothingWhileSuspend
     // Ids and payload reach the tap; the frame is delivered at its last byte, before the tap
     // sees that byte.
     feed(splitter, std::string("\x01\x10\x20", 3));
-    EXPECT_EQ(log, (std::vector<Delivery>{{"tap", 0, "\x01", 7},
-                                          {"tap", 0, "\x10", 7},
-                                          {"one", 1, "\x10\x20", 1},
-                                          {"tap", 0, "\x20", 7}}));
+    EXPECT_EQ(
+        log,
+        (std::vector<Delivery>{
+            {"tap", 0, "\x01", 7}, {"tap", 0, "\x10", 7}, {"one", 1, "\x10\x20", 1}, {"tap", 0, "\x20", 7}}));
 
     // Raw mode: no frames, the tap still gets everything; the previous value comes back.
     log.clear();
     EXPECT_EQ(splitter.setRawMode(1), 0);
     feed(splitter, std::string("\x01\x10\x20", 3));
     EXPECT_EQ(splitter.setRawMode(0), 1);
-    EXPECT_EQ(log, (std::vector<Delivery>{{"tap", 0, "\x01", 7}, {"tap", 0, "\x10", 7}, {"tap", 0, "\x20", 7}}));
+    EXPECT_EQ(log,
+              (std::vector<Delivery>{{"tap", 0, "\x01", 7}, {"tap", 0, "\x10", 7}, {"tap", 0, "\x20", 7}}));
 
     // Suspended: nothing at all, and the parser keeps its place in the frame.
     log.clear();
@@ -119,10 +121,10 @@ TEST(SStreamSplitterTest, RawTapGetsEveryByteAlsoInRawModeButNothingWhileSuspend
     feed(fresh, "ok\r\n");
     fresh.setSuspended(0);
     feed(fresh, std::string("\x20", 1));
-    EXPECT_EQ(log, (std::vector<Delivery>{{"tap", 0, "\x01", 7},
-                                          {"tap", 0, "\x10", 7},
-                                          {"one", 1, "\x10\x20", 1},
-                                          {"tap", 0, "\x20", 7}}));
+    EXPECT_EQ(
+        log,
+        (std::vector<Delivery>{
+            {"tap", 0, "\x01", 7}, {"tap", 0, "\x10", 7}, {"one", 1, "\x10\x20", 1}, {"tap", 0, "\x20", 7}}));
 }
 
 TEST(SStreamSplitterTest, ByteCollectedAsIdInRawModeIsTheIdOfTheNextFrame) {
@@ -147,13 +149,28 @@ TEST(SStreamSplitterTest, LengthPrefixedFrames) {
         std::string payload;
     };
     const Case cases[] = {
-        {"16-bit", Receiver::lengthPrefix16, std::string("\x05\x03\x00" "abc", 6), "abc"},
-        {"16-bit, 300 bytes", Receiver::lengthPrefix16, std::string("\x05\x2C\x01", 3) + std::string(300, 'x'),
-         std::string(300, 'x')},
+        {"16-bit", Receiver::lengthPrefix16,
+         std::string("\x05\x03\x00"
+                     "abc",
+                     6),
+         "abc"},
+        {"16-bit, 300 bytes", Receiver::lengthPrefix16,
+         std::string("\x05\x2C\x01", 3) + std::string(300, 'x'), std::string(300, 'x')},
         // A length of 0 ends nothing: the next two bytes are the length again.
-        {"16-bit zero length", Receiver::lengthPrefix16, std::string("\x05\x00\x00\x02\x00" "xy", 7), "xy"},
-        {"32-bit", Receiver::lengthPrefix32, std::string("\x05\x02\x00\x00\x00" "xy", 7), "xy"},
-        {"32-bit zero length", Receiver::lengthPrefix32, std::string("\x05\x00\x00\x00\x00\x01\x00\x00\x00" "z", 10),
+        {"16-bit zero length", Receiver::lengthPrefix16,
+         std::string("\x05\x00\x00\x02\x00"
+                     "xy",
+                     7),
+         "xy"},
+        {"32-bit", Receiver::lengthPrefix32,
+         std::string("\x05\x02\x00\x00\x00"
+                     "xy",
+                     7),
+         "xy"},
+        {"32-bit zero length", Receiver::lengthPrefix32,
+         std::string("\x05\x00\x00\x00\x00\x01\x00\x00\x00"
+                     "z",
+                     10),
          "z"},
     };
     for (const Case& c : cases) {
@@ -202,7 +219,11 @@ TEST(SStreamSplitterTest, OverlongWireLengthIsDroppedWithoutAllocatingIt) {
     RecordingReceiver small("small", log, 6, 1, Receiver::lengthPrefix16);
     splitter.connect(&small, 0);
     splitter.setMaxFrameLength(3);
-    feed(splitter, std::string("\x06\x03\x00" "abc" "\x06\x04\x00" "\x01\x10\x20", 12));
+    feed(splitter, std::string("\x06\x03\x00"
+                               "abc"
+                               "\x06\x04\x00"
+                               "\x01\x10\x20",
+                               12));
     EXPECT_EQ(log, (std::vector<Delivery>{{"small", 6, "abc", 0}, {"one", 1, "\x10\x20", 0}}));
 }
 
@@ -256,7 +277,10 @@ TEST(SStreamSplitterTest, SyncRequiredFramesStartWithTheSyncByte) {
     EXPECT_TRUE(splitter.isSyncRequired());
 
     // Inside a frame C5 is payload; between frames a byte other than C5 belongs to no frame.
-    feed(splitter, std::string("\xC5\x01\xC5\xC5" "\x42" "\xC5\x02\x30", 8));
+    feed(splitter, std::string("\xC5\x01\xC5\xC5"
+                               "\x42"
+                               "\xC5\x02\x30",
+                               8));
     EXPECT_EQ(log, (std::vector<Delivery>{{"one", 1, "\xC5\xC5", 0}, {"two", 2, "\x30", 0}}));
     EXPECT_EQ(splitter.getError().str(), unknownId(0));
 

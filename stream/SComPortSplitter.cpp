@@ -1,0 +1,5 @@
+#include "stream/SComPortSplitter.h"
+
+SComPortSplitter::~SComPortSplitter() {
+    close();
+}

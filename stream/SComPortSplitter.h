@@ -1,0 +1,23 @@
+// A serial port whose received bytes feed its own stream splitter on the reader thread.
+#pragma once
+
+#include "stream/SComPort.h"
+#include "stream/SStreamSplitter.h"
+
+// The board's data connection: the firmware's measurement frames reach the data channels
+// connected to the splitter as they arrive. getError() is the port's error text; the
+// splitter's framing error is getSplitterError().
+class SComPortSplitter : public SComPort, public SStreamSplitter {
+public:
+    S_CLASSNAME(SComPortSplitter)
+
+    SComPortSplitter() = default;
+    // Closes the port, so the reader thread has stopped calling onByte before the splitter
+    // part is destroyed.
+    ~SComPortSplitter() override;
+
+    void onByte(uint8_t byte) override { onStreamData(byte); }
+
+    using SComPort::getError;
+    SString getSplitterError() const { return SStreamSplitter::getError(); }
+};

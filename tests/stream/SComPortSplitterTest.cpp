@@ -1,0 +1,73 @@
+#include "stream/SComPortSplitter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "foundation/SApplicationBasic.h"
+#include "stream/ExtData_ReceiverBuffered.h"
+#include "support/PseudoTerminal.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+SString raw(const std::string& s) {
+    return SString(s);
+}
+
+// Waits, dispatching, until the condition holds or two seconds are up.
+template <typename Condition>
+bool waitFor(Condition condition) {
+    for (int waited = 0; waited < 2000 && !condition(); waited += 5) SApplicationBasic::wait(5);
+    return condition();
+}
+
+TEST(SComPortSplitterTest, BytesFromTheLineReachTheChannels) {
+    testsupport::PseudoTerminal pty;
+    ASSERT_TRUE(pty.ok());
+
+    ExtData_ReceiverBuffered uc, current;
+    uc.setup(3, 2);
+    uc.setBufferSize(1000);
+    current.setup(4, 2);
+    current.setBufferSize(1000);
+
+    SComPortSplitter port;
+    EXPECT_STREQ(port.getClassName(), "SComPortSplitter");
+    EXPECT_TRUE(port.connect(&uc, 0));
+    EXPECT_TRUE(port.connect(&current, 0));
+    port.getSettings().fromString(raw(pty.path() + ",115200,N,8,1"));
+    ASSERT_TRUE(port.open(raw(pty.path()))) << port.getError().str();
+
+    // Samples of U_C and I, as the firmware sends them during a run.
+    std::string frames;
+    for (int k = 0; k < 50; ++k) {
+        const int u = 20 * k, i = 1023 - 20 * k;
+        frames += std::string{'\x03', static_cast<char>(u & 0xFF), static_cast<char>(u >> 8),
+                              '\x04', static_cast<char>(i & 0xFF), static_cast<char>(i >> 8)};
+    }
+    ASSERT_TRUE(pty.send(frames));
+    EXPECT_TRUE(waitFor([&] { return current.getUpdateCount() == 50; }));
+    EXPECT_EQ(uc.getUpdateCount(), 50u);
+    EXPECT_EQ(uc.getLatestValue(), 980u);
+    EXPECT_EQ(current.getLatestValue(), 43u);
+    EXPECT_EQ(uc.getRing().count(), 100);
+    EXPECT_EQ(port.getSplitterError().str(), "");
+
+    // Suspended, an answer line reaches only the port's own ring.
+    port.purge();
+    port.setSuspended(1);
+    ASSERT_TRUE(pty.send("v1.3\n"));
+    SString answer;
+    EXPECT_TRUE(port.readUntil(answer, 1000, raw("\n")));
+    EXPECT_EQ(answer.str(), "v1.3\n");
+    port.setSuspended(0);
+    ASSERT_TRUE(pty.send(std::string("\x03\x01\x02", 3)));
+    EXPECT_TRUE(waitFor([&] { return uc.getUpdateCount() == 51; }));
+    EXPECT_EQ(uc.getLatestValue(), 0x201u);
+    EXPECT_EQ(port.getSplitterError().str(), "");
+    port.close();
+}
+
+}  // namespace
