@@ -11,6 +11,7 @@
 #include "foundation/SLanguage.h"
 #include "foundation/SResourceArchive.h"
 #include "foundation/STime.h"
+#include "platform/FileOps.h"
 #include "platform/Paths.h"
 
 SResources& globalResources() {
@@ -28,6 +29,21 @@ constexpr int maximumTempAttempts = 10000;
 
 bool isFile(const SString& path) {
     return SFileSystem::exists(path) && !SFileSystem::isDirectory(path);
+}
+
+// The file of that name in a folder, matched without regard to letter case as the file
+// systems the resource names were made for do ("wndTitel.htm" finds "wndtitel.htm"); the
+// exact name wins. Empty when there is none.
+SString findFileNoCase(const SString& dir, const SString& name) {
+    SString path = SFileSystem::join(dir, name);
+    if (isFile(path)) return path;
+    if (name.find('/') >= 0 || name.find('\\') >= 0) return {};
+    for (const platform::DirEntry& entry : platform::listDirectory(dir.str(), "*")) {
+        if (entry.directory || SString(entry.name).compareNoCase(name) != 0) continue;
+        path = SFileSystem::join(dir, SString(entry.name));
+        if (isFile(path)) return path;
+    }
+    return {};
 }
 
 struct NamedValue {
@@ -227,8 +243,8 @@ SString SResources::getFile(const SString& name) {
         if (!unpacked.isEmpty()) return unpacked;
     } else {
         for (const SString& dir : searchPaths_) {
-            SString path = SFileSystem::join(dir, name);
-            if (!isFile(path)) continue;
+            SString path = findFileNoCase(dir, name);
+            if (path.isEmpty()) continue;
             // Remember what was used, so it can be bound into the archive later.
             if (key != "resource.ini" && key != "controlpos.ini" && resourceIni_ &&
                 !resourceIni_->isReadOnly() && key.find('\r') < 0 && key.find('\n') < 0) {
@@ -238,8 +254,8 @@ SString SResources::getFile(const SString& name) {
             return path;
         }
     }
-    SString path = SFileSystem::join(SFileSystem::join(applicationDirectory_, "resources"), name);
-    if (isFile(path)) return path;
+    SString path = findFileNoCase(SFileSystem::join(applicationDirectory_, "resources"), name);
+    if (!path.isEmpty()) return path;
     if (isFile(name)) return name;
     return {};
 }
