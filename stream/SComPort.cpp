@@ -25,6 +25,9 @@ constexpr int readerPollMs = 100;
 // Write time-out: 1000 ms plus 1 ms per byte.
 constexpr int writeTimeoutBaseMs = 1000;
 
+// The port whose reader runs on this thread, if any.
+thread_local const SComPort* readerOfThisThread = nullptr;
+
 // Received bytes as text: a zero byte reads as 0xFF.
 SString bytesAsText(const SMem& block, std::size_t size) {
     std::string text(reinterpret_cast<const char*>(block.getData()), size);
@@ -102,6 +105,7 @@ bool SComPort::open(const SString& portName, intptr_t window) {
 
 void SComPort::readerLoop() {
     pthread_setname_np(pthread_self(), "comreader");
+    readerOfThisThread = this;
     uint8_t buffer[256];
     while (active_.load(std::memory_order_acquire)) {
         std::size_t got = 0;
@@ -131,7 +135,7 @@ void SComPort::shutdown(bool settle) {
     if (!active_.load() && !device_.isOpen()) return;
     // A hook on the reader thread cannot wait for its own thread: it only stops the reader,
     // and the owner's close finishes the job.
-    if (std::this_thread::get_id() == reader_.get_id()) {
+    if (readerOfThisThread == this) {
         active_ = false;
         return;
     }

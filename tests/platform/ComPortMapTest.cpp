@@ -182,7 +182,8 @@ TEST_F(ComPortMapTest, PseudoTerminalOfAnEndedProcessIsNotPresent) {
     dir.write("comports.ini",
               "[ComPorts]\ncom5=" + pty.path() + ";cp210x;pid=" + std::to_string(child) + "\n");
     ComPortMap m = map();
-    const ComPortEntry* e = find(m.list(), "com5");
+    const std::vector<ComPortEntry> before = m.list();
+    const ComPortEntry* e = find(before, "com5");
     ASSERT_NE(e, nullptr);
     EXPECT_FALSE(e->present);
     EXPECT_TRUE(m.serialCommListing().empty());

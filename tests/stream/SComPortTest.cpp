@@ -473,7 +473,7 @@ TEST_F(SComPortTest, HangUpEndsTheReaderWithoutSpinning) {
     EXPECT_EQ(block.toString().str(), "last");
     auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(port.readBytes(block, 2000, 1));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
     EXPECT_EQ(port.getError().str(), "Der Port " + name + " wurde getrennt.");
     EXPECT_FALSE(port.writeByte('x'));
 
@@ -503,8 +503,8 @@ TEST_F(SComPortTest, CloseEndsTheReaderPromptly) {
     openWith(port);
     auto start = std::chrono::steady_clock::now();
     port.close();
-    // Close pauses 160 ms by design; the reader itself ends at once.
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
+    // Close pauses 160 ms by design; the reader is woken and does not hold it up.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
     // The device is free again for others (the board side can open it).
     platform::SerialDevice device;
     EXPECT_TRUE(device.open(pty.path()));
