@@ -28,7 +28,9 @@ std::vector<SApplication*>& liveApplications() {
 bool qtGone = false;
 bool postRoutineAdded = false;
 
-bool haveWidgetApplication() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
+bool haveWidgetApplication() {
+    return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+}
 
 }  // namespace
 
@@ -54,7 +56,9 @@ SApplication::~SApplication() {
     std::erase(liveApplications(), this);
 }
 
-bool SApplication::qtClosing() { return qtGone || !QCoreApplication::instance(); }
+bool SApplication::qtClosing() {
+    return qtGone || !QCoreApplication::instance();
+}
 
 void SApplication::qtShutdown() {
     // Runs inside the QApplication's destructor: timers still die cleanly, widgets are left.
@@ -182,7 +186,9 @@ void SApplication::stopTick() {
     tickTimerId_ = 0;
 }
 
-bool SApplication::isTickRunning() const { return tickTimer_ && tickTimer_->isActive(); }
+bool SApplication::isTickRunning() const {
+    return tickTimer_ && tickTimer_->isActive();
+}
 
 void SApplication::tick() {
     // A window may go during another one's tick.
@@ -206,4 +212,6 @@ void SApplication::addCreatedWindow(SWindow* window) {
     if (!isCreated(window)) created_.push_back(window);
 }
 
-void SApplication::removeCreatedWindow(SWindow* window) { std::erase(created_, window); }
+void SApplication::removeCreatedWindow(SWindow* window) {
+    std::erase(created_, window);
+}

@@ -12,7 +12,9 @@ std::vector<SColorMap*>& liveMaps() {
     return maps;
 }
 
-std::string key(const SString& name) { return name.lowered().str(); }
+std::string key(const SString& name) {
+    return name.lowered().str();
+}
 }  // namespace
 
 SColorMap& globalColorMap() {
@@ -26,7 +28,9 @@ QColor SColorMap::toQColor(uint32_t color) {
                   static_cast<int>((color >> 16) & 0xFF));
 }
 
-uint32_t SColorMap::fromQColor(const QColor& color) { return rgb(color.red(), color.green(), color.blue()); }
+uint32_t SColorMap::fromQColor(const QColor& color) {
+    return rgb(color.red(), color.green(), color.blue());
+}
 
 SColorMap::SColorMap() {
     liveMaps().push_back(this);
@@ -49,8 +53,14 @@ uint32_t SColorMap::getColor(const SString& name, uint32_t def) const {
     return it == colors_.end() ? def : it->second;
 }
 
-void SColorMap::setColor(const SString& name, uint32_t color) { colors_[key(name)] = color; }
+void SColorMap::setColor(const SString& name, uint32_t color) {
+    colors_[key(name)] = color;
+}
 
-bool SColorMap::hasColor(const SString& name) const { return colors_.count(key(name)) != 0; }
+bool SColorMap::hasColor(const SString& name) const {
+    return colors_.count(key(name)) != 0;
+}
 
-bool SColorMap::removeColor(const SString& name) { return colors_.erase(key(name)) != 0; }
+bool SColorMap::removeColor(const SString& name) {
+    return colors_.erase(key(name)) != 0;
+}

@@ -41,7 +41,8 @@ public:
     virtual void lineTo(int x, int y) = 0;
     virtual void drawPolyline(const SPointList& points) = 0;
     // Size in points; an empty name or keep leaves that property.
-    virtual void setFont(const SString& name, int size, int underline = keep, int italic = keep, int weight = keep) = 0;
+    virtual void setFont(const SString& name, int size, int underline = keep, int italic = keep,
+                         int weight = keep) = 0;
     virtual void setTextColor(uint32_t color) = 0;
     // noColor draws text without background.
     virtual void setTextBackground(uint32_t color) = 0;

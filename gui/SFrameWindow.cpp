@@ -5,9 +5,13 @@
 #include "foundation/SApplicationBasic.h"
 #include "foundation/SFileIni.h"
 
-SFrameWindow::SFrameWindow() { setStyle(styleOverlappedWindow); }
+SFrameWindow::SFrameWindow() {
+    setStyle(styleOverlappedWindow);
+}
 
-SFrameWindow::~SFrameWindow() { destroyWindow(); }
+SFrameWindow::~SFrameWindow() {
+    destroyWindow();
+}
 
 SString SFrameWindow::getPlacementSection() const {
     return SString("Fenster_") + (getName().isEmpty() ? SString(getClassName()) : getName());
@@ -68,11 +72,17 @@ bool SFrameWindow::onPreCreateWindow() {
     return true;
 }
 
-void SFrameWindow::onSize(int, int) { placementChanged(); }
+void SFrameWindow::onSize(int, int) {
+    placementChanged();
+}
 
-void SFrameWindow::onMove(int, int) { placementChanged(); }
+void SFrameWindow::onMove(int, int) {
+    placementChanged();
+}
 
-void SFrameWindow::onWindowStateChange() { placementChanged(); }
+void SFrameWindow::onWindowStateChange() {
+    placementChanged();
+}
 
 void SFrameWindow::onDestroy() {
     if (!rememberPlacement_) return;

@@ -15,8 +15,15 @@ public:
         buttonsRetryCancel = 0x5,
     };
     // Results: the button the user chose.
-    enum Result : int { resultOk = 1, resultCancel = 2, resultAbort = 3, resultRetry = 4, resultIgnore = 5,
-                        resultYes = 6, resultNo = 7 };
+    enum Result : int {
+        resultOk = 1,
+        resultCancel = 2,
+        resultAbort = 3,
+        resultRetry = 4,
+        resultIgnore = 5,
+        resultYes = 6,
+        resultNo = 7
+    };
 
     // Shows a modal box owned by the active window; "\r\n" in the text becomes a line break.
     // Icon: error/stop as critical, information, question, warning. Returns the button chosen.

@@ -12,9 +12,13 @@
 
 namespace {
 
-QRectF logicalRect(const SRect& r) { return QRectF(r.x, r.y, r.width, r.height).normalized(); }
+QRectF logicalRect(const SRect& r) {
+    return QRectF(r.x, r.y, r.width, r.height).normalized();
+}
 
-QTransform toQTransform(const SXForm& x) { return QTransform(x.m11, x.m12, x.m21, x.m22, x.dx, x.dy); }
+QTransform toQTransform(const SXForm& x) {
+    return QTransform(x.m11, x.m12, x.m21, x.m22, x.dx, x.dy);
+}
 
 }  // namespace
 
@@ -27,7 +31,9 @@ SQtDrawDevice::SQtDrawDevice(QPainter& painter, double dpi, const QRect& paintAr
     apply();
 }
 
-SQtDrawDevice::~SQtDrawDevice() { painter_.restore(); }
+SQtDrawDevice::~SQtDrawDevice() {
+    painter_.restore();
+}
 
 void SQtDrawDevice::setPixelMapping() {
     diagram_ = false;
@@ -53,9 +59,13 @@ QTransform SQtDrawDevice::fullTransform() const {
     return toQTransform(world_) * mapping;
 }
 
-void SQtDrawDevice::apply() { painter_.setTransform(fullTransform()); }
+void SQtDrawDevice::apply() {
+    painter_.setTransform(fullTransform());
+}
 
-QPointF SQtDrawDevice::toDevice(double x, double y) const { return fullTransform().map(QPointF(x, y)); }
+QPointF SQtDrawDevice::toDevice(double x, double y) const {
+    return fullTransform().map(QPointF(x, y));
+}
 
 SPoint SQtDrawDevice::toLogical(const QPointF& pixel) const {
     bool invertible = false;
@@ -64,7 +74,9 @@ SPoint SQtDrawDevice::toLogical(const QPointF& pixel) const {
     return SPoint{static_cast<int32_t>(std::lround(p.x())), static_cast<int32_t>(std::lround(p.y()))};
 }
 
-double SQtDrawDevice::unitsPerPixel() const { return diagram_ ? 2540.0 / (dpi_ * zoom_) : 1.0; }
+double SQtDrawDevice::unitsPerPixel() const {
+    return diagram_ ? 2540.0 / (dpi_ * zoom_) : 1.0;
+}
 
 void SQtDrawDevice::setWorldTransform(const SXForm& transform) {
     world_ = transform;
@@ -99,11 +111,21 @@ void SQtDrawDevice::setPen(uint32_t color, int width, int style) {
     QPen pen(SColorMap::toQColor(color));
     pen.setWidthF(width > 0 ? width : 0.0);
     switch (style) {
-        case penDash: pen.setStyle(Qt::DashLine); break;
-        case penDot: pen.setStyle(Qt::DotLine); break;
-        case penDashDot: pen.setStyle(Qt::DashDotLine); break;
-        case penNull: pen.setStyle(Qt::NoPen); break;
-        default: pen.setStyle(Qt::SolidLine); break;
+        case penDash:
+            pen.setStyle(Qt::DashLine);
+            break;
+        case penDot:
+            pen.setStyle(Qt::DotLine);
+            break;
+        case penDashDot:
+            pen.setStyle(Qt::DashDotLine);
+            break;
+        case penNull:
+            pen.setStyle(Qt::NoPen);
+            break;
+        default:
+            pen.setStyle(Qt::SolidLine);
+            break;
     }
     painter_.setPen(pen);
 }
@@ -113,7 +135,9 @@ void SQtDrawDevice::drawLine(int x1, int y1, int x2, int y2) {
     current_ = QPointF(x2, y2);
 }
 
-void SQtDrawDevice::moveTo(int x, int y) { current_ = QPointF(x, y); }
+void SQtDrawDevice::moveTo(int x, int y) {
+    current_ = QPointF(x, y);
+}
 
 void SQtDrawDevice::lineTo(int x, int y) {
     const QPointF to(x, y);
@@ -143,16 +167,36 @@ void SQtDrawDevice::drawText(const SString& text, const SRect& rect, const SStri
     bool elide = false;
     for (char c : align.str()) {
         switch (c) {
-            case 'l': horizontal = Qt::AlignLeft; break;
-            case 'r': horizontal = Qt::AlignRight; break;
-            case 'h': horizontal = Qt::AlignHCenter; break;
-            case 't': vertical = Qt::AlignTop; break;
-            case 'b': vertical = Qt::AlignBottom; break;
-            case 'v': vertical = Qt::AlignVCenter; flags |= Qt::TextSingleLine; break;
-            case 'w': flags |= Qt::TextWordWrap; break;
-            case 'e': elide = true; break;
-            case 'x': flags |= Qt::TextExpandTabs; break;
-            default: break;
+            case 'l':
+                horizontal = Qt::AlignLeft;
+                break;
+            case 'r':
+                horizontal = Qt::AlignRight;
+                break;
+            case 'h':
+                horizontal = Qt::AlignHCenter;
+                break;
+            case 't':
+                vertical = Qt::AlignTop;
+                break;
+            case 'b':
+                vertical = Qt::AlignBottom;
+                break;
+            case 'v':
+                vertical = Qt::AlignVCenter;
+                flags |= Qt::TextSingleLine;
+                break;
+            case 'w':
+                flags |= Qt::TextWordWrap;
+                break;
+            case 'e':
+                elide = true;
+                break;
+            case 'x':
+                flags |= Qt::TextExpandTabs;
+                break;
+            default:
+                break;
         }
     }
     flags |= horizontal | vertical;

@@ -44,7 +44,8 @@ public:
     void moveTo(int x, int y) override;
     void lineTo(int x, int y) override;
     void drawPolyline(const SPointList& points) override;
-    void setFont(const SString& name, int size, int underline = keep, int italic = keep, int weight = keep) override;
+    void setFont(const SString& name, int size, int underline = keep, int italic = keep,
+                 int weight = keep) override;
     void setTextColor(uint32_t color) override { textColor_ = color; }
     void setTextBackground(uint32_t color) override { textBackground_ = color; }
     void drawText(const SString& text, const SRect& rect, const SString& align) override;

@@ -18,7 +18,9 @@ namespace {
 // The property that leads from a widget back to its window object.
 constexpr const char* windowProperty = "nukSWindow";
 
-bool haveWidgetApplication() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
+bool haveWidgetApplication() {
+    return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+}
 
 // The widget of plain windows: fills the background and paints through the window's onPaint.
 class SWindowWidget : public QWidget {
@@ -59,7 +61,9 @@ public:
         QWidget* widget = owner_->widget_.data();
         if (watched != widget || !widget) return false;
         switch (event->type()) {
-            case QEvent::Show: owner_->reportFirstShow(); break;
+            case QEvent::Show:
+                owner_->reportFirstShow();
+                break;
             case QEvent::Resize: {
                 owner_->reportFirstShow();
                 const QSize s = static_cast<QResizeEvent*>(event)->size();
@@ -71,7 +75,9 @@ public:
                 owner_->onMove(p.x(), p.y());
                 break;
             }
-            case QEvent::WindowStateChange: owner_->onWindowStateChange(); break;
+            case QEvent::WindowStateChange:
+                owner_->onWindowStateChange();
+                break;
             case QEvent::Close: {
                 auto* close = static_cast<QCloseEvent*>(event);
                 if (owner_->onClose() != 0) {
@@ -93,14 +99,17 @@ public:
             }
             case QEvent::MouseMove:
             case QEvent::MouseButtonPress:
-            case QEvent::MouseButtonRelease: return mouse(static_cast<QMouseEvent*>(event));
+            case QEvent::MouseButtonRelease:
+                return mouse(static_cast<QMouseEvent*>(event));
             case QEvent::KeyPress: {
                 auto* key = static_cast<QKeyEvent*>(event);
                 int vk = SWindow::virtualKey(key->key(), key->modifiers() & Qt::KeypadModifier);
                 if (vk == 0) return false;
-                return owner_->onKeyDown(vk, keyStateOf(QGuiApplication::mouseButtons(), key->modifiers())) != 0;
+                return owner_->onKeyDown(vk, keyStateOf(QGuiApplication::mouseButtons(), key->modifiers())) !=
+                       0;
             }
-            default: break;
+            default:
+                break;
         }
         return false;
     }
@@ -111,7 +120,8 @@ private:
         if (event->type() != QEvent::MouseMove) {
             // Only the left button has messages of its own here.
             if (event->button() != Qt::LeftButton) return false;
-            message = event->type() == QEvent::MouseButtonPress ? SGuiEvent::leftButtonDown : SGuiEvent::leftButtonUp;
+            message = event->type() == QEvent::MouseButtonPress ? SGuiEvent::leftButtonDown
+                                                                : SGuiEvent::leftButtonUp;
         }
         const QPoint p = event->position().toPoint();
         SGuiEvent gui(message, SPoint{p.x(), p.y()}, keyStateOf(event->buttons(), event->modifiers()));
@@ -144,7 +154,9 @@ SWindow* SWindow::fromWidget(const QWidget* widget) {
     return v.isValid() ? static_cast<SWindow*>(v.value<void*>()) : nullptr;
 }
 
-QWidget* SWindow::onCreateWidget(QWidget* parent) { return new SWindowWidget(parent); }
+QWidget* SWindow::onCreateWidget(QWidget* parent) {
+    return new SWindowWidget(parent);
+}
 
 bool SWindow::create(SWindow* parent, const SString& name, const SRect& rect, bool visible, uint32_t style) {
     if (widget_) return false;
@@ -194,7 +206,9 @@ bool SWindow::createWindow(SWindow* parent) {
         if (child)
             widget->show();
         else
-            show((style_ & styleMinimize) ? showMinimized : (style_ & styleMaximize) ? showMaximized : showNormal);
+            show((style_ & styleMinimize)   ? showMinimized
+                 : (style_ & styleMaximize) ? showMaximized
+                                            : showNormal);
     }
     if (widget_) onPostCreate();
     return !widget_.isNull();
@@ -314,20 +328,36 @@ void SWindow::show(int mode) {
     if (!widget_) return;
     const bool topLevel = widget_->isWindow();
     switch (mode) {
-        case showHide: widget_->hide(); break;
-        case showMinimized: topLevel ? widget_->showMinimized() : widget_->show(); break;
-        case showMaximized: topLevel ? widget_->showMaximized() : widget_->show(); break;
-        default: topLevel ? widget_->showNormal() : widget_->show(); break;
+        case showHide:
+            widget_->hide();
+            break;
+        case showMinimized:
+            topLevel ? widget_->showMinimized() : widget_->show();
+            break;
+        case showMaximized:
+            topLevel ? widget_->showMaximized() : widget_->show();
+            break;
+        default:
+            topLevel ? widget_->showNormal() : widget_->show();
+            break;
     }
 }
 
-bool SWindow::isVisible() const { return widget_ && widget_->isVisible(); }
+bool SWindow::isVisible() const {
+    return widget_ && widget_->isVisible();
+}
 
-bool SWindow::isShown() const { return widget_ && !widget_->isHidden(); }
+bool SWindow::isShown() const {
+    return widget_ && !widget_->isHidden();
+}
 
-bool SWindow::isMaximized() const { return widget_ && widget_->isMaximized(); }
+bool SWindow::isMaximized() const {
+    return widget_ && widget_->isMaximized();
+}
 
-bool SWindow::isMinimized() const { return widget_ && widget_->isMinimized(); }
+bool SWindow::isMinimized() const {
+    return widget_ && widget_->isMinimized();
+}
 
 void SWindow::setFocus() {
     if (widget_) widget_->setFocus(Qt::OtherFocusReason);
@@ -379,39 +409,67 @@ int SWindow::virtualKey(int qtKey, bool keypad) {
     if (keypad) {
         if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return 0x60 + (qtKey - Qt::Key_0);
         switch (qtKey) {
-            case Qt::Key_Asterisk: return 0x6A;
-            case Qt::Key_Plus: return 0x6B;
-            case Qt::Key_Minus: return 0x6D;
+            case Qt::Key_Asterisk:
+                return 0x6A;
+            case Qt::Key_Plus:
+                return 0x6B;
+            case Qt::Key_Minus:
+                return 0x6D;
             case Qt::Key_Period:
-            case Qt::Key_Comma: return 0x6E;
-            case Qt::Key_Slash: return 0x6F;
-            default: break;
+            case Qt::Key_Comma:
+                return 0x6E;
+            case Qt::Key_Slash:
+                return 0x6F;
+            default:
+                break;
         }
     }
-    if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)) return qtKey;
+    if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9))
+        return qtKey;
     if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return 0x70 + (qtKey - Qt::Key_F1);
     switch (qtKey) {
-        case Qt::Key_Backspace: return 0x08;
-        case Qt::Key_Tab: return 0x09;
+        case Qt::Key_Backspace:
+            return 0x08;
+        case Qt::Key_Tab:
+            return 0x09;
         case Qt::Key_Return:
-        case Qt::Key_Enter: return 0x0D;
-        case Qt::Key_Shift: return 0x10;
-        case Qt::Key_Control: return 0x11;
-        case Qt::Key_Alt: return 0x12;
-        case Qt::Key_Escape: return 0x1B;
-        case Qt::Key_Space: return 0x20;
-        case Qt::Key_PageUp: return 0x21;
-        case Qt::Key_PageDown: return 0x22;
-        case Qt::Key_End: return 0x23;
-        case Qt::Key_Home: return 0x24;
-        case Qt::Key_Left: return 0x25;
-        case Qt::Key_Up: return 0x26;
-        case Qt::Key_Right: return 0x27;
-        case Qt::Key_Down: return 0x28;
-        case Qt::Key_Insert: return 0x2D;
-        case Qt::Key_Delete: return 0x2E;
-        case Qt::Key_Plus: return 0xBB;
-        case Qt::Key_Minus: return 0xBD;
-        default: return 0;
+        case Qt::Key_Enter:
+            return 0x0D;
+        case Qt::Key_Shift:
+            return 0x10;
+        case Qt::Key_Control:
+            return 0x11;
+        case Qt::Key_Alt:
+            return 0x12;
+        case Qt::Key_Escape:
+            return 0x1B;
+        case Qt::Key_Space:
+            return 0x20;
+        case Qt::Key_PageUp:
+            return 0x21;
+        case Qt::Key_PageDown:
+            return 0x22;
+        case Qt::Key_End:
+            return 0x23;
+        case Qt::Key_Home:
+            return 0x24;
+        case Qt::Key_Left:
+            return 0x25;
+        case Qt::Key_Up:
+            return 0x26;
+        case Qt::Key_Right:
+            return 0x27;
+        case Qt::Key_Down:
+            return 0x28;
+        case Qt::Key_Insert:
+            return 0x2D;
+        case Qt::Key_Delete:
+            return 0x2E;
+        case Qt::Key_Plus:
+            return 0xBB;
+        case Qt::Key_Minus:
+            return 0xBD;
+        default:
+            return 0;
     }
 }

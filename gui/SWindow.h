@@ -71,7 +71,8 @@ public:
     // exists, onCreate after (a negative result destroys it again and fails), onPostCreate at
     // the end. Fails without a QApplication, with a parent that has no widget, or when the
     // window exists already.
-    bool create(SWindow* parent, const SString& name, const SRect& rect, bool visible = true, uint32_t style = 0);
+    bool create(SWindow* parent, const SString& name, const SRect& rect, bool visible = true,
+                uint32_t style = 0);
     // The same with the name, rectangle and style set before.
     bool createWindow(SWindow* parent = nullptr);
     // Runs onDestroy, destroys the child windows, deletes the widget.
@@ -97,7 +98,9 @@ public:
     void removeStyle(uint32_t bits) { style_ &= ~bits; }
 
     void move(int x, int y, int width, int height, bool repaint = true);
-    void move(const SRect& rect, bool repaint = true) { move(rect.x, rect.y, rect.width, rect.height, repaint); }
+    void move(const SRect& rect, bool repaint = true) {
+        move(rect.x, rect.y, rect.width, rect.height, repaint);
+    }
     void setSize(int width, int height);
     void setPosition(int x, int y);
     // Position and size (relative to the parent, or on the screen for a top-level window).

@@ -9,9 +9,13 @@
 #include "gui/SCursor.h"
 #include "multiwindow/SMultiWindowSplitter.h"
 
-SMultiClientSeparator::SMultiClientSeparator() { setBackgroundColor(SColorMap::rgb(230, 230, 230)); }
+SMultiClientSeparator::SMultiClientSeparator() {
+    setBackgroundColor(SColorMap::rgb(230, 230, 230));
+}
 
-SMultiClientSeparator::~SMultiClientSeparator() { destroyWindow(); }
+SMultiClientSeparator::~SMultiClientSeparator() {
+    destroyWindow();
+}
 
 int SMultiClientSeparator::onCreate() {
     if (drag) setCursor(direction == 'v' ? SCursor::sizeVertical : SCursor::sizeHorizontal);
@@ -54,6 +58,7 @@ int SMultiClientSeparator::onMouseEvent(SGuiEvent& event) {
                 return 1;
             }
             return 0;
-        default: return 0;
+        default:
+            return 0;
     }
 }

@@ -3,7 +3,9 @@
 #include "foundation/SDebug.h"
 #include "multiwindow/SMultiWindowSplitter.h"
 
-SMultiClientWindowEntry::~SMultiClientWindowEntry() { deinit(); }
+SMultiClientWindowEntry::~SMultiClientWindowEntry() {
+    deinit();
+}
 
 void SMultiClientWindowEntry::deinit() {
     if (deinitDone_) return;

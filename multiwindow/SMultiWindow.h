@@ -28,7 +28,9 @@ public:
     bool showSplitWindow(const SString& name) { return mainSplitter.showSplitWindow(name); }
     SWindow* getSplitWindow(const SString& name) { return mainSplitter.getSplitWindow(name); }
     SMultiWindowSplitter* getSplitter(const SString& name) { return mainSplitter.getSplitter(name); }
-    void removeSplitWindow(const SString& name, bool destroy) { mainSplitter.removeSplitWindow(name, destroy); }
+    void removeSplitWindow(const SString& name, bool destroy) {
+        mainSplitter.removeSplitWindow(name, destroy);
+    }
 
     SMultiWindowSplitter& getMainSplitter() { return mainSplitter; }
     SXmlData& getLayout() { return layout; }

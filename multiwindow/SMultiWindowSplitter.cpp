@@ -11,9 +11,13 @@
 
 namespace {
 
-bool isPercent(const SString& size) { return size.find('%') >= 0; }
+bool isPercent(const SString& size) {
+    return size.find('%') >= 0;
+}
 
-SString rectText(const SRect& r) { return SString::printf("%d,%d,%d,%d", r.x, r.y, r.width, r.height); }
+SString rectText(const SRect& r) {
+    return SString::printf("%d,%d,%d,%d", r.x, r.y, r.width, r.height);
+}
 
 // Pixel values stay far from the limits of int, whatever the size texts say.
 int clampPixels(double v) {
@@ -97,14 +101,16 @@ bool SMultiWindowSplitter::addWindow(SXmlTag* element, SXmlTag* separatorElement
         separator.size = separatorElement->getAttribute("size", SString()).toInt();
         separator.drag = separatorElement->getAttribute("drag", SString()) == "yes";
     }
-    separator.create(this, SString("Separator - ") + name, SRect(0, 0, 0, 0), true, styleChild | styleVisible);
+    separator.create(this, SString("Separator - ") + name, SRect(0, 0, 0, 0), true,
+                     styleChild | styleVisible);
 
     if (element->getName() == "Window") {
         requestWindowData(entry);
         if (!entry->window) {
-            globalError().add(SString("SMultiWindowSplitter::addWindows(..): SMultiWindow::onGetSplitWindowData(..) "
-                                      "brachte f\xFCr das Fenster '") +
-                              name + "' kein g\xFCltigen Pointer.");
+            globalError().add(
+                SString("SMultiWindowSplitter::addWindows(..): SMultiWindow::onGetSplitWindowData(..) "
+                        "brachte f\xFCr das Fenster '") +
+                name + "' kein g\xFCltigen Pointer.");
             return false;
         }
         // A window the owner did not create yet is made here, as a child of this splitter.
@@ -151,7 +157,8 @@ std::vector<int> SMultiWindowSplitter::sizesToPixels(const std::vector<SString>&
             pixels[i] = s.toInt();
         sum += pixels[i];
     }
-    if (rest >= 0 && extent - sum > 0) pixels[static_cast<std::size_t>(rest)] = static_cast<int>(extent - sum);
+    if (rest >= 0 && extent - sum > 0)
+        pixels[static_cast<std::size_t>(rest)] = static_cast<int>(extent - sum);
     return pixels;
 }
 
@@ -177,11 +184,13 @@ void SMultiWindowSplitter::resizeSplitting(int width, int height) {
             const SRect separatorRect = vertical ? SRect(0, position, width, separatorSize)
                                                  : SRect(position, 0, separatorSize, height);
             if (!vertical)
-                globalDebug().print(SString("SMultiWindowSplitter::resizeSplitting(..) separatorBefore.move rect=") +
-                                    rectText(separatorRect));
+                globalDebug().print(
+                    SString("SMultiWindowSplitter::resizeSplitting(..) separatorBefore.move rect=") +
+                    rectText(separatorRect));
             entry->separator.move(separatorRect);
             position += separatorSize;
-            entry->move(vertical ? SRect(0, position, width, paneSize) : SRect(position, 0, paneSize, height));
+            entry->move(vertical ? SRect(0, position, width, paneSize)
+                                 : SRect(position, 0, paneSize, height));
             position += paneSize;
         }
     } else if (direction_ == 'c') {
@@ -195,7 +204,9 @@ void SMultiWindowSplitter::resizeSplitting(int width, int height) {
     }
 }
 
-void SMultiWindowSplitter::onSize(int width, int height) { resizeSplitting(width, height); }
+void SMultiWindowSplitter::onSize(int width, int height) {
+    resizeSplitting(width, height);
+}
 
 bool SMultiWindowSplitter::showSplitWindow(const SString& name) {
     for (int i = 0; i < entries_.getSize(); ++i) {
@@ -322,8 +333,8 @@ void SMultiWindowSplitter::endDrag() {
     } else if (isPercent(next->size)) {
         if (extent > 0) {
             // A pair of percentages keeps its sum.
-            const double value =
-                previousPercent ? oldPrevious + next->size.toDouble() - newPrevious : nextPixels * 100.0 / extent;
+            const double value = previousPercent ? oldPrevious + next->size.toDouble() - newPrevious
+                                                 : nextPixels * 100.0 / extent;
             next->size = SString::printf("%.04f%%", value);
         }
     } else {

@@ -25,7 +25,8 @@ QWidget* SMultiWindowSplitterTab::onCreateWidget(QWidget* parent) {
     tabBar_ = new QTabBar(widget);
     tabBar_->setDrawBase(true);
     tabBar_->setExpanding(false);
-    QObject::connect(tabBar_.data(), &QTabBar::currentChanged, tabBar_.data(), [this](int index) { onCurrentChanged(index); });
+    QObject::connect(tabBar_.data(), &QTabBar::currentChanged, tabBar_.data(),
+                     [this](int index) { onCurrentChanged(index); });
     return widget;
 }
 
@@ -39,7 +40,9 @@ void SMultiWindowSplitterTab::onPostCreateCtrl() {
     if (tabBar_) tabBar_->setIconSize(QSize(imageSize, imageSize));
 }
 
-int SMultiWindowSplitterTab::getTabCount() const { return static_cast<int>(panes_.size()); }
+int SMultiWindowSplitterTab::getTabCount() const {
+    return static_cast<int>(panes_.size());
+}
 
 SString SMultiWindowSplitterTab::getTabTitle(int index) const {
     if (!tabBar_ || index < 0 || index >= tabBar_->count()) return SString();
@@ -72,7 +75,8 @@ int SMultiWindowSplitterTab::insertTab(SWindow* pane, const SString& title, cons
         if (!image.isNull()) {
             image = image.scaled(imageSize, imageSize).convertToFormat(QImage::Format_ARGB32);
             QPixmap pixmap = QPixmap::fromImage(image);
-            pixmap.setMask(QBitmap::fromImage(image.createMaskFromColor(image.pixel(0, 0), Qt::MaskOutColor)));
+            pixmap.setMask(
+                QBitmap::fromImage(image.createMaskFromColor(image.pixel(0, 0), Qt::MaskOutColor)));
             icon = QIcon(pixmap);
         }
     }

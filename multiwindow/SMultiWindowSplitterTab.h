@@ -8,8 +8,6 @@
 
 #include "multiwindow/SMultiWindowSplitter.h"
 
-
-
 // The tab bar lies along the top edge; the selected tab's pane fills the area below it (the
 // display area), the other panes are hidden. Each tab may carry a 16 x 16 image.
 class SMultiWindowSplitterTab : public SMultiWindowSplitter {

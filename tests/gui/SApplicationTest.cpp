@@ -55,9 +55,11 @@ TEST_F(SApplicationInit, WithoutMainWindowShowsTheStopBox) {
     EXPECT_FALSE(app.init(args));
     ASSERT_EQ(1u, watcher.boxes.size());
     EXPECT_EQ("FEHLER", watcher.boxes[0].title);
-    EXPECT_EQ("Die Anwendnung konnte nicht gestartet \nwerden, da kein Hauptfenster existiert.\n\nVerwenden Sie den "
-              "Kelo-Main-Assistenten zur automatischen Erzeugung.",
-              watcher.boxes[0].text);
+    EXPECT_EQ(
+        "Die Anwendnung konnte nicht gestartet \nwerden, da kein Hauptfenster existiert.\n\nVerwenden Sie "
+        "den "
+        "Kelo-Main-Assistenten zur automatischen Erzeugung.",
+        watcher.boxes[0].text);
     EXPECT_EQ(QMessageBox::Critical, watcher.boxes[0].icon);
     EXPECT_FALSE(watcher.boxes[0].hasOwner);
 

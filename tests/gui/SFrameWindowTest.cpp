@@ -34,7 +34,8 @@ TEST(SFrameWindow, PlacementIsSavedAndRestoredInTheUserConfiguration) {
     SFileIni* ini = globalApplicationBasic().getUserConfigFile();
     ASSERT_NE(nullptr, ini);
     // The tests keep their settings in a directory of their own.
-    ASSERT_EQ(0u, ini->getPath().str().find(qgetenv("XDG_CONFIG_HOME").toStdString())) << ini->getPath().str();
+    ASSERT_EQ(0u, ini->getPath().str().find(qgetenv("XDG_CONFIG_HOME").toStdString()))
+        << ini->getPath().str();
     const std::string saved = fileText(ini->getPath());
     EXPECT_NE(std::string::npos, saved.find("[Fenster_Platz]")) << saved;
     EXPECT_NE(std::string::npos, saved.find("winpos=70,80,420,310")) << saved;

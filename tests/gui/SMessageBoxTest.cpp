@@ -10,7 +10,8 @@ TEST(SMessageBox, ErrorLogMessagesBecomeDialogs) {
     SMessageBox::install();
     BoxWatcher watcher;
     EXPECT_EQ(SMessageBox::resultOk,
-              globalError().showMessage(SString(std::string("Zeile 1\r\nZeile 2 \xFC")), 0, "Fehler !", SError::iconError));
+              globalError().showMessage(SString(std::string("Zeile 1\r\nZeile 2 \xFC")), 0, "Fehler !",
+                                        SError::iconError));
     globalError().showMessage("Alles gut", 0, "Hinweis", SError::iconInformation);
     SMessageBox::uninstall();
     ASSERT_EQ(2u, watcher.boxes.size());
@@ -23,7 +24,9 @@ TEST(SMessageBox, ErrorLogMessagesBecomeDialogs) {
 TEST(SMessageBox, ButtonSetsGiveTheirResults) {
     {
         BoxWatcher no(QMessageBox::No);
-        EXPECT_EQ(SMessageBox::resultNo, SMessageBox::show("Frage?", "Frage", static_cast<unsigned>(SError::iconQuestion) | SMessageBox::buttonsYesNo));
+        EXPECT_EQ(SMessageBox::resultNo,
+                  SMessageBox::show("Frage?", "Frage",
+                                    static_cast<unsigned>(SError::iconQuestion) | SMessageBox::buttonsYesNo));
         ASSERT_EQ(1u, no.boxes.size());
         EXPECT_EQ(QMessageBox::Question, no.boxes[0].icon);
     }

@@ -29,7 +29,9 @@ public:
     }
     void onPostCreate() override { log.push_back("post"); }
     void onFirstShow() override { log.push_back("first"); }
-    void onSize(int w, int h) override { log.push_back("size " + std::to_string(w) + "x" + std::to_string(h)); }
+    void onSize(int w, int h) override {
+        log.push_back("size " + std::to_string(w) + "x" + std::to_string(h));
+    }
     int onClose() override {
         log.push_back("close");
         return allowClose;
@@ -61,7 +63,9 @@ TEST(SWindow, WidgetExistsOnlyFromCreateOnAndHooksRunInOrder) {
     HookWindow w;
     SSize size{300, 200};
     w.preSize = &size;
-    w.preTitle = SString(std::string("Gr\xFC\xDF" "e"));
+    w.preTitle =
+        SString(std::string("Gr\xFC\xDF"
+                            "e"));
     EXPECT_FALSE(w.isCreated());
     EXPECT_EQ(app.getMainWindow(), &w);
 
@@ -187,8 +191,8 @@ TEST(SWindow, MouseEventsBecomeGuiEvents) {
 
 TEST(SWindow, CursorIdsMapToQtShapes) {
     const std::pair<int, Qt::CursorShape> cases[] = {
-        {32512, Qt::ArrowCursor},      {32649, Qt::PointingHandCursor}, {32648, Qt::ForbiddenCursor},
-        {32644, Qt::SplitHCursor},     {32645, Qt::SplitVCursor},       {12345, Qt::ArrowCursor},
+        {32512, Qt::ArrowCursor},  {32649, Qt::PointingHandCursor}, {32648, Qt::ForbiddenCursor},
+        {32644, Qt::SplitHCursor}, {32645, Qt::SplitVCursor},       {12345, Qt::ArrowCursor},
     };
     for (auto [id, shape] : cases) EXPECT_EQ(shape, SCursor::shape(id)) << id;
 }

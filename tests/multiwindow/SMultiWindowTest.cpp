@@ -19,15 +19,19 @@ const char* mainLayout =
     "<MultiWindow>\t<Splitter direction='v'>\t\t<Window name='Titel' size='100' />\t\t<Splitter name='unten' "
     "size='*' direction='h'>\t\t\t<Window name='Projektverlauf' size='130' />\t\t\t<Splitter name='inhalt' "
     "size='*' direction='c'>\t\t\t\t<Window name='Einleitung' size='*' />\t\t\t\t<Window name='Bauformen' "
-    "size='*' />\t\t\t\t<Window name='Anwendungen' size='*' />\t\t\t\t<Window name='Vorbetrachtungen' size='*' "
-    "/>\t\t\t\t<Window name='Schaltung' size='*' />\t\t\t\t<Window name='Aufgaben' size='*' />\t\t\t\t<Window "
+    "size='*' />\t\t\t\t<Window name='Anwendungen' size='*' />\t\t\t\t<Window name='Vorbetrachtungen' "
+    "size='*' "
+    "/>\t\t\t\t<Window name='Schaltung' size='*' />\t\t\t\t<Window name='Aufgaben' size='*' "
+    "/>\t\t\t\t<Window "
     "name='Vorbereitung' size='*' />\t\t\t\t<Window name='Durchf\xFChrung' size='*' />\t\t\t\t<Window "
     "name='Auswertung' size='*' />\t\t\t</Splitter>\t\t</Splitter>\t</Splitter></MultiWindow>";
 
-const char* cardNames[] = {"Einleitung",   "Bauformen",    "Anwendungen",       "Vorbetrachtungen", "Schaltung",
-                           "Aufgaben",     "Vorbereitung", "Durchf\xFChrung", "Auswertung"};
+const char* cardNames[] = {"Einleitung", "Bauformen",    "Anwendungen",     "Vorbetrachtungen", "Schaltung",
+                           "Aufgaben",   "Vorbereitung", "Durchf\xFChrung", "Auswertung"};
 
-SString bytes(const char* text) { return SString(std::string(text)); }
+SString bytes(const char* text) {
+    return SString(std::string(text));
+}
 
 // A pane that says when it goes.
 class StubPane : public SWindow {
@@ -126,7 +130,8 @@ TEST(SMultiWindowSplitterSizes, SizeRulesGivePixels) {
     for (const Case& c : cases) {
         std::vector<SString> sizes;
         for (const char* s : c.sizes) sizes.push_back(SString(std::string(s)));
-        EXPECT_EQ(c.pixels, SMultiWindowSplitter::sizesToPixels(sizes, c.extent)) << c.sizes.front() << " of " << c.extent;
+        EXPECT_EQ(c.pixels, SMultiWindowSplitter::sizesToPixels(sizes, c.extent))
+            << c.sizes.front() << " of " << c.extent;
     }
 }
 
@@ -151,7 +156,8 @@ TEST_F(SMultiWindowTest, MainWindowLayoutFillsTheFrame) {
     ASSERT_EQ(9, inhalt->getEntryCount());
     for (const char* n : cardNames) {
         EXPECT_EQ(SRect(0, 0, 870, 630), rectOf(n)) << n;
-        EXPECT_EQ(inhalt, frame.getSplitWindow(bytes(n))->getParentWindow()) << "reparented into its splitter";
+        EXPECT_EQ(inhalt, frame.getSplitWindow(bytes(n))->getParentWindow())
+            << "reparented into its splitter";
     }
     EXPECT_EQ(nullptr, frame.getSplitter(SString()));
     EXPECT_EQ(nullptr, frame.getSplitWindow("nirgends"));
@@ -203,7 +209,8 @@ TEST_F(SMultiWindowTest, InvalidDirectionsAreLogged) {
         ASSERT_TRUE(f.create(nullptr, "f", SRect(0, 0, 300, 200), false));
         EXPECT_FALSE(f.createLayout(layout)) << layout;
         EXPECT_EQ(0, f.getMainSplitter().getEntryCount());
-        EXPECT_EQ(std::string("\r\nSMultiWindowSplitter::split(..): ung\xFCltige direction ") + shown + " in SplitRule",
+        EXPECT_EQ(std::string("\r\nSMultiWindowSplitter::split(..): ung\xFCltige direction ") + shown +
+                      " in SplitRule",
                   globalError().getLog().str());
     }
     // A nested splitter's error leaves it without panes; the rest is built.
@@ -219,9 +226,11 @@ TEST_F(SMultiWindowTest, InvalidDirectionsAreLogged) {
 TEST_F(SMultiWindowTest, MissingPaneWindowIsLoggedAndTheRestBuilt) {
     frame.refused = {"Projektverlauf"};
     EXPECT_TRUE(build(bytes(mainLayout)));
-    EXPECT_EQ(std::string("\r\nSMultiWindowSplitter::addWindows(..): SMultiWindow::onGetSplitWindowData(..) brachte f\xFCr "
-                          "das Fenster 'Projektverlauf' kein g\xFCltigen Pointer."),
-              globalError().getLog().str());
+    EXPECT_EQ(
+        std::string(
+            "\r\nSMultiWindowSplitter::addWindows(..): SMultiWindow::onGetSplitWindowData(..) brachte f\xFCr "
+            "das Fenster 'Projektverlauf' kein g\xFCltigen Pointer."),
+        globalError().getLog().str());
     // The entry stays without window; the content area was still built behind it.
     SMultiWindowSplitter* unten = frame.getSplitter("unten");
     ASSERT_EQ(2, unten->getEntryCount());
@@ -233,7 +242,8 @@ TEST_F(SMultiWindowTest, MissingPaneWindowIsLoggedAndTheRestBuilt) {
     StubFrame f;
     f.refused = {"b"};
     ASSERT_TRUE(f.create(nullptr, "f", SRect(0, 0, 300, 200), false));
-    EXPECT_FALSE(f.createLayout("<Splitter direction='h'><Window name='a' size='*'/><Window name='b' size='9'/></Splitter>"));
+    EXPECT_FALSE(f.createLayout(
+        "<Splitter direction='h'><Window name='a' size='*'/><Window name='b' size='9'/></Splitter>"));
 }
 
 TEST_F(SMultiWindowTest, OddStructuresDoNotRecurse) {
@@ -255,11 +265,13 @@ TEST_F(SMultiWindowTest, OddStructuresDoNotRecurse) {
 
 TEST_F(SMultiWindowTest, LayoutIsReadOnceAndAMissingEndTagKeepsWhatWasRead) {
     // The pane "b" lacks its end tag: the panes read up to there are built.
-    ASSERT_TRUE(build("<MultiWindow><Splitter direction='h'><Window name='a' size='100'/><Window name='b' size='*'>"
-                      "</Splitter></MultiWindow>"));
+    ASSERT_TRUE(
+        build("<MultiWindow><Splitter direction='h'><Window name='a' size='100'/><Window name='b' size='*'>"
+              "</Splitter></MultiWindow>"));
     EXPECT_EQ(SRect(0, 0, 100, 730), rectOf("a"));
     EXPECT_EQ(SRect(100, 0, 900, 730), rectOf("b"));
-    EXPECT_FALSE(frame.createLayout("<Splitter direction='v'><Window name='c'/></Splitter>")) << "parsed before";
+    EXPECT_FALSE(frame.createLayout("<Splitter direction='v'><Window name='c'/></Splitter>"))
+        << "parsed before";
     EXPECT_EQ(2, frame.getMainSplitter().getEntryCount());
 
     StubFrame noWidget;
@@ -268,15 +280,17 @@ TEST_F(SMultiWindowTest, LayoutIsReadOnceAndAMissingEndTagKeepsWhatWasRead) {
     // Without the root's end tag nothing inside it was read.
     StubFrame f;
     ASSERT_TRUE(f.create(nullptr, "f", SRect(0, 0, 300, 200), false));
-    EXPECT_FALSE(f.createLayout("<MultiWindow><Splitter direction='h'><Window name='a' size='100'/></Splitter>"));
+    EXPECT_FALSE(
+        f.createLayout("<MultiWindow><Splitter direction='h'><Window name='a' size='100'/></Splitter>"));
     EXPECT_EQ(0, f.getMainSplitter().getEntryCount());
 }
 
 TEST_F(SMultiWindowTest, SeparatorsTakeTheirStripBeforeTheirPane) {
-    ASSERT_TRUE(build(
-        "<Splitter direction='h'><Separator size='3'/><Window name='a' size='25%'/><Separator size='5' drag='yes'/>"
-        "<Window name='b' size='*'/><Separator size='4'/><Window name='c' size='100'/></Splitter>",
-        1000, 300));
+    ASSERT_TRUE(
+        build("<Splitter direction='h'><Separator size='3'/><Window name='a' size='25%'/><Separator size='5' "
+              "drag='yes'/>"
+              "<Window name='b' size='*'/><Separator size='4'/><Window name='c' size='100'/></Splitter>",
+              1000, 300));
     SMultiWindowSplitter& s = frame.getMainSplitter();
     EXPECT_EQ(SRect(0, 0, 3, 300), s.getEntry(0)->separator.getWindowRect());
     EXPECT_EQ(SRect(3, 0, 250, 300), rectOf("a"));
@@ -292,18 +306,20 @@ TEST_F(SMultiWindowTest, SeparatorsTakeTheirStripBeforeTheirPane) {
 }
 
 TEST_F(SMultiWindowTest, FixedSizesBeyondTheExtentLeaveTheRestEmpty) {
-    ASSERT_TRUE(build("<Splitter direction='v'><Window name='a' size='500'/><Window name='b' size='*'/>"
-                      "<Window name='c' size='400'/></Splitter>",
-                      300, 730));
+    ASSERT_TRUE(
+        build("<Splitter direction='v'><Window name='a' size='500'/><Window name='b' size='*'/>"
+              "<Window name='c' size='400'/></Splitter>",
+              300, 730));
     EXPECT_EQ(SRect(0, 0, 300, 500), rectOf("a"));
     EXPECT_EQ(SRect(0, 500, 300, 0), rectOf("b"));
     EXPECT_EQ(SRect(0, 500, 300, 400), rectOf("c")) << "placed where it falls, partly outside";
 }
 
 TEST_F(SMultiWindowTest, DraggingBetweenRestAndFixedChangesOnlyTheFixedSize) {
-    ASSERT_TRUE(build("<Splitter direction='h'><Window name='links' size='130'/><Separator size='6' drag='yes'/>"
-                      "<Window name='rechts' size='*'/></Splitter>",
-                      1000, 400));
+    ASSERT_TRUE(
+        build("<Splitter direction='h'><Window name='links' size='130'/><Separator size='6' drag='yes'/>"
+              "<Window name='rechts' size='*'/></Splitter>",
+              1000, 400));
     SMultiWindowSplitter& s = frame.getMainSplitter();
     SMultiClientSeparator& sep = s.getEntry(1)->separator;
     ASSERT_EQ(SRect(130, 0, 6, 400), sep.getWindowRect());
@@ -329,9 +345,10 @@ TEST_F(SMultiWindowTest, DraggingBetweenRestAndFixedChangesOnlyTheFixedSize) {
 }
 
 TEST_F(SMultiWindowTest, DraggingInAStackWritesTheNextPane) {
-    ASSERT_TRUE(build("<Splitter direction='v'><Separator size='4' drag='yes'/><Window name='oben' size='*'/>"
-                      "<Separator size='6' drag='yes'/><Window name='unten' size='130'/></Splitter>",
-                      500, 400));
+    ASSERT_TRUE(
+        build("<Splitter direction='v'><Separator size='4' drag='yes'/><Window name='oben' size='*'/>"
+              "<Separator size='6' drag='yes'/><Window name='unten' size='130'/></Splitter>",
+              500, 400));
     SMultiWindowSplitter& s = frame.getMainSplitter();
     // The first pane's separator never drags.
     EXPECT_FALSE(s.startDrag(&s.getEntry(0)->separator));
@@ -369,9 +386,10 @@ TEST_F(SMultiWindowTest, PercentagesKeepTheirPairSum) {
     for (const Case& c : cases) {
         StubFrame f;
         ASSERT_TRUE(f.create(nullptr, "f", SRect(0, 0, 1000, 200), true));
-        ASSERT_TRUE(f.createLayout(SString::printf("<Splitter direction='h'><Window name='a' size='%s'/><Separator size='4' "
-                                                   "drag='yes'/><Window name='b' size='%s'/></Splitter>",
-                                                   c.first, c.second)));
+        ASSERT_TRUE(f.createLayout(
+            SString::printf("<Splitter direction='h'><Window name='a' size='%s'/><Separator size='4' "
+                            "drag='yes'/><Window name='b' size='%s'/></Splitter>",
+                            c.first, c.second)));
         SMultiWindowSplitter& s = f.getMainSplitter();
         dragSeparator(s.getEntry(1)->separator, QPoint(1, 50), QPoint(c.dropAt, 50));
         EXPECT_EQ(bytes(c.expectFirst), s.getEntry(0)->size) << c.first << " " << c.second;
@@ -380,11 +398,12 @@ TEST_F(SMultiWindowTest, PercentagesKeepTheirPairSum) {
 }
 
 TEST_F(SMultiWindowTest, TabsShowTheSelectedPane) {
-    ASSERT_TRUE(build("<Splitter direction='v'><Splitter name='reiter' size='*' direction='t'>"
-                      "<Window name='a' tabTitle='Erste'/><Window name='b'/>"
-                      "<Splitter name='n' direction='v'><Window name='c' size='*'/></Splitter>"
-                      "</Splitter></Splitter>",
-                      600, 400));
+    ASSERT_TRUE(
+        build("<Splitter direction='v'><Splitter name='reiter' size='*' direction='t'>"
+              "<Window name='a' tabTitle='Erste'/><Window name='b'/>"
+              "<Splitter name='n' direction='v'><Window name='c' size='*'/></Splitter>"
+              "</Splitter></Splitter>",
+              600, 400));
     StubFrame& f = frame;
     auto* tabs = dynamic_cast<SMultiWindowSplitterTab*>(f.getSplitter("reiter"));
     ASSERT_NE(nullptr, tabs);
@@ -423,7 +442,8 @@ TEST_F(SMultiWindowTest, RemovingEntriesDestroysOnlyWhenAsked) {
     frame.removeSplitWindow("Titel", true);
     EXPECT_EQ(1, frame.deletedPanes);
     EXPECT_EQ(nullptr, frame.getSplitWindow("Titel"));
-    EXPECT_EQ(SRect(0, 0, 1000, 730), frame.getSplitter("unten")->getWindowRect()) << "the rest closes the gap";
+    EXPECT_EQ(SRect(0, 0, 1000, 730), frame.getSplitter("unten")->getWindowRect())
+        << "the rest closes the gap";
 
     SWindow* kept = frame.getSplitWindow("Bauformen");
     frame.removeSplitWindow("Bauformen", false);
