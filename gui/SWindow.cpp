@@ -125,8 +125,10 @@ private:
         }
         const QPoint p = event->position().toPoint();
         SGuiEvent gui(message, SPoint{p.x(), p.y()}, keyStateOf(event->buttons(), event->modifiers()));
-        int handled = owner_->onMouseEvent(gui);
-        if (gui.cursorId != 0 && owner_->isCreated()) owner_->setCursor(gui.cursorId);
+        // The handler may destroy the window and with it this bridge.
+        SWindow* owner = owner_;
+        int handled = owner->onMouseEvent(gui);
+        if (gui.cursorId != 0 && owner->isCreated()) owner->setCursor(gui.cursorId);
         return handled != 0;
     }
 
