@@ -64,38 +64,39 @@ const RcCircuit& VirtualBoard::getCircuit() const {
 
 bool VirtualBoard::validate(const Options& o) {
     const RcParameters& c = o.circuit;
-    const char* wrong = nullptr;
-    if (!(c.resistance > 0.0))
-        wrong =
-            "R muss gr\xF6\xDF"
-            "er als 0 sein.";
-    else if (!(c.capacitance > 0.0))
-        wrong =
-            "C muss gr\xF6\xDF"
-            "er als 0 sein.";
-    else if (!(c.supply > 0.0))
-        wrong =
-            "U0 muss gr\xF6\xDF"
-            "er als 0 sein.";
-    else if (!(c.reference >= 0.0))
-        wrong = "Die ADC-Referenz darf nicht negativ sein.";
-    else if (!(c.sampleRate > 0.0 && c.sampleRate <= 10000.0))
-        wrong = "Die Abtastrate muss zwischen 0 und 10000 pro Sekunde liegen.";
-    else if (!(c.halfCycle > 0.0))
-        wrong =
-            "Die halbe Zykluszeit muss gr\xF6\xDF"
-            "er als 0 sein.";
-    else if (c.noise < 0 || c.noise > RcCircuit::adcMax)
-        wrong = "Das Rauschen muss zwischen 0 und 1023 liegen.";
-    else if (!(o.timeScale > 0.0 && c.sampleRate * o.timeScale <= 100000.0))
-        wrong =
-            "Der Zeitfaktor muss gr\xF6\xDF"
-            "er als 0 sein und darf h\xF6"
-            "chstens 100000 Messungen pro Sekunde "
-            "ergeben.";
-    if (wrong == nullptr) return true;
-    error_ = SString("Fehler: Ung\xFCltige Einstellung des virtuellen Boards: ") + wrong;
-    return false;
+    struct Check {
+        bool wrong;
+        const char* text;
+    };
+    const Check checks[] = {
+        {!(c.resistance > 0.0),
+         "R muss gr\xF6\xDF"
+         "er als 0 sein."},
+        {!(c.capacitance > 0.0),
+         "C muss gr\xF6\xDF"
+         "er als 0 sein."},
+        {!(c.supply > 0.0),
+         "U0 muss gr\xF6\xDF"
+         "er als 0 sein."},
+        {!(c.reference >= 0.0), "Die ADC-Referenz darf nicht negativ sein."},
+        {!(c.sampleRate > 0.0 && c.sampleRate <= 10000.0),
+         "Die Abtastrate muss zwischen 0 und 10000 pro Sekunde liegen."},
+        {!(c.halfCycle > 0.0),
+         "Die halbe Zykluszeit muss gr\xF6\xDF"
+         "er als 0 sein."},
+        {c.noise < 0 || c.noise > RcCircuit::adcMax, "Das Rauschen muss zwischen 0 und 1023 liegen."},
+        {!(o.timeScale > 0.0 && c.sampleRate * o.timeScale <= 100000.0),
+         "Der Zeitfaktor muss gr\xF6\xDF"
+         "er als 0 sein und darf h\xF6"
+         "chstens 100000 Messungen pro "
+         "Sekunde ergeben."},
+    };
+    for (const Check& check : checks) {
+        if (!check.wrong) continue;
+        error_ = SString("Fehler: Ung\xFCltige Einstellung des virtuellen Boards: ") + check.text;
+        return false;
+    }
+    return true;
 }
 
 bool VirtualBoard::start(const Options& options) {
