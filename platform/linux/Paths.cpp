@@ -93,7 +93,7 @@ std::string absolutePath(const std::string& name) {
         }
         pos = next + 1;
     }
-    if (out.empty()) out = "/";
+    if (out.empty()) out.assign(1, '/');
     if (full.size() > 1 && full.back() == '/' && out != "/") out += '/';
     return out;
 }

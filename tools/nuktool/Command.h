@@ -24,6 +24,8 @@ struct Registration {
     explicit Registration(const Command& command) { registerCommand(command); }
 };
 
+// Windows-1252 text as UTF-8 for the terminal (messages only; data bytes are written as they are).
+std::string toTerminal(const std::string& text);
 // Prints "nuktool: <message>" to standard error and returns the exit code for bad usage (2).
 int usageError(const std::string& message);
 // Prints "nuktool: <message>" to standard error and returns the exit code for failures (1).

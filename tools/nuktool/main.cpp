@@ -25,13 +25,33 @@ void printHelp(std::FILE* out) {
 void registerCommand(const Command& command) { registry().push_back(command); }
 const std::vector<Command>& commands() { return registry(); }
 
+std::string toTerminal(const std::string& text) {
+    // Our texts are Windows-1252; terminals speak UTF-8.
+    std::u16string wide = SString(text).toUtf16();
+    std::string out;
+    out.reserve(text.size());
+    for (char16_t c : wide) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "nuktool: %s\n(nuktool --help shows the usage)\n", message.c_str());
+    std::fprintf(stderr, "nuktool: %s\n(nuktool --help shows the usage)\n", toTerminal(message).c_str());
     return 2;
 }
 
 int failure(const std::string& message) {
-    std::fprintf(stderr, "nuktool: %s\n", message.c_str());
+    std::fprintf(stderr, "nuktool: %s\n", toTerminal(message).c_str());
     return 1;
 }
 
@@ -42,8 +62,8 @@ int main(int argc, char** argv) {
     // Message boxes of the library become lines on standard error.
     globalError().setMessageSink([](const SString& text, const SString& title, unsigned) {
         std::string t = text.str();
-        for (std::size_t p; (p = t.find("\r\n")) != std::string::npos;) t.replace(p, 2, "\n");
-        std::fprintf(stderr, "nuktool: %s: %s\n", title.c_str(), t.c_str());
+        for (std::size_t p; (p = t.find("\r\n")) != std::string::npos;) t.replace(p, 2, 1, '\n');
+        std::fprintf(stderr, "nuktool: %s: %s\n", toTerminal(title.str()).c_str(), toTerminal(t).c_str());
         return 1;
     });
     Args args;
