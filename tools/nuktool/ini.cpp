@@ -2,8 +2,8 @@
 #include <cstdio>
 
 #include "Command.h"
+#include "FileIo.h"
 #include "foundation/SFileIni.h"
-#include "foundation/SFileSystem.h"
 
 namespace nuktool {
 namespace {
@@ -14,18 +14,9 @@ const char* const usage =
     "  nuktool ini sections FILE [PATTERN]       list sections, PATTERN like 'View*|*_1' (default *)";
 
 bool openIni(SFileIni& ini, const std::string& path, bool readOnly, std::string& error) {
-    if (!SFileSystem::exists(SString(path))) {
-        error = "cannot open '" + path + "': no such file";
-        return false;
-    }
-    if (SFileSystem::isDirectory(SString(path))) {
-        error = "cannot open '" + path + "': it is a directory";
-        return false;
-    }
+    if (!checkInputFile(path, error)) return false;
     if (!ini.open(SString(path), false, readOnly)) {
-        std::string text = ini.getError().str();
-        for (std::size_t p; (p = text.find("\r\n")) != std::string::npos;) text.replace(p, 2, ": ");
-        error = text;
+        error = oneLine(ini.getError());
         return false;
     }
     return true;
