@@ -15,7 +15,8 @@ public:
     S_CLASSNAME(SHtmlDocument2)
 
     SHtmlDocument2() = default;
-    SHtmlDocument2(QPointer<SIEPage> page, QString token) : page_(std::move(page)), token_(std::move(token)) {}
+    SHtmlDocument2(QPointer<SIEPage> page, QString token)
+        : page_(std::move(page)), token_(std::move(token)) {}
 
     bool isValid() const { return !token_.isEmpty() && !page_.isNull(); }
 

@@ -14,15 +14,26 @@ SString SHtmlElement::get(const char* property, bool entities) const {
 
 void SHtmlElement::set(const char* property, const SString& value) {
     if (!isValid()) return;
-    SHtmlScript::call(page_, "set", {token_, handle_, QString::fromLatin1(property), toQString(value)}, nullptr);
+    SHtmlScript::call(page_, "set", {token_, handle_, QString::fromLatin1(property), toQString(value)},
+                      nullptr);
 }
 
-SString SHtmlElement::getInnerHtml() const { return get("innerHTML", true); }
+SString SHtmlElement::getInnerHtml() const {
+    return get("innerHTML", true);
+}
 
-void SHtmlElement::setInnerHtml(const SString& html) { set("innerHTML", html); }
+void SHtmlElement::setInnerHtml(const SString& html) {
+    set("innerHTML", html);
+}
 
-SString SHtmlElement::getId() const { return get("id", false); }
+SString SHtmlElement::getId() const {
+    return get("id", false);
+}
 
-SString SHtmlElement::getClass() const { return get("className", false); }
+SString SHtmlElement::getClass() const {
+    return get("className", false);
+}
 
-void SHtmlElement::setClass(const SString& name) { set("className", name); }
+void SHtmlElement::setClass(const SString& name) {
+    set("className", name);
+}

@@ -63,10 +63,14 @@ const char* const library = R"JS((function () {
 QString SHtmlScript::literal(const QVariant& value) {
     switch (value.typeId()) {
         case QMetaType::Int:
-        case QMetaType::LongLong: return QString::number(value.toLongLong());
-        case QMetaType::Double: return QString::number(value.toDouble(), 'g', 17);
-        case QMetaType::Bool: return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
-        default: break;
+        case QMetaType::LongLong:
+            return QString::number(value.toLongLong());
+        case QMetaType::Double:
+            return QString::number(value.toDouble(), 'g', 17);
+        case QMetaType::Bool:
+            return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+        default:
+            break;
     }
     const QString text = value.toString();
     QString out;
@@ -75,11 +79,21 @@ QString SHtmlScript::literal(const QVariant& value) {
     for (QChar c : text) {
         const char16_t u = c.unicode();
         switch (u) {
-            case u'"': out += QStringLiteral("\\\""); break;
-            case u'\\': out += QStringLiteral("\\\\"); break;
-            case u'\n': out += QStringLiteral("\\n"); break;
-            case u'\r': out += QStringLiteral("\\r"); break;
-            case u'\t': out += QStringLiteral("\\t"); break;
+            case u'"':
+                out += QStringLiteral("\\\"");
+                break;
+            case u'\\':
+                out += QStringLiteral("\\\\");
+                break;
+            case u'\n':
+                out += QStringLiteral("\\n");
+                break;
+            case u'\r':
+                out += QStringLiteral("\\r");
+                break;
+            case u'\t':
+                out += QStringLiteral("\\t");
+                break;
             default:
                 // Control characters, the line separators JavaScript counts as line ends, and
                 // '<' (a literal "</script>" never matters here, but costs nothing) as escapes.

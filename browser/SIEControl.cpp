@@ -65,18 +65,29 @@ void SIEControl::prepareEngine() {
     enginePrepared = true;
 }
 
-bool SIEControl::isEnginePrepared() { return enginePrepared; }
+bool SIEControl::isEnginePrepared() {
+    return enginePrepared;
+}
+
+bool SIEControl::isCommandScheme(const QString& scheme) {
+    for (const char* name : schemes)
+        if (scheme.compare(QLatin1String(name), Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
 
 SIEControl::SIEControl() = default;
 
-SIEControl::~SIEControl() { destroyWindow(); }
+SIEControl::~SIEControl() {
+    destroyWindow();
+}
 
 QWidget* SIEControl::onCreateWidget(QWidget* parent) {
     // The engine replaces the browser version check: without the schemes the pages' links
     // would silently do nothing.
     if (!enginePrepared) {
         globalError().showMessage(
-            "Der Browser kann die Befehle der Seiten nicht empfangen: SIEControl::prepareEngine() wurde nicht "
+            "Der Browser kann die Befehle der Seiten nicht empfangen: SIEControl::prepareEngine() wurde "
+            "nicht "
             "vor dem Start der Anwendung aufgerufen.");
     }
     QWebEngineProfile* profile = QWebEngineProfile::defaultProfile();
@@ -92,9 +103,13 @@ void SIEControl::onDestroy() {
     page_ = nullptr;
 }
 
-QWebEngineView* SIEControl::getView() const { return qobject_cast<QWebEngineView*>(getWidget()); }
+QWebEngineView* SIEControl::getView() const {
+    return qobject_cast<QWebEngineView*>(getWidget());
+}
 
-SIEPage* SIEControl::getPage() const { return page_; }
+SIEPage* SIEControl::getPage() const {
+    return page_;
+}
 
 QUrl SIEControl::toUrl(const SString& path) {
     const QString text = toQString(path);
@@ -127,7 +142,9 @@ bool SIEControl::onBeforeNavigate2(int flags, const SString& address) {
     return false;
 }
 
-void SIEControl::documentComplete() { onDocumentComplete(); }
+void SIEControl::documentComplete() {
+    onDocumentComplete();
+}
 
 SHtmlDocument2 SIEControl::getDocument() {
     QVariant token;

@@ -12,13 +12,19 @@ class QWebEngineView;
 class SIEPage;
 
 // Every navigation of the main frame (a link, a script, navigate) is offered to
-// onBeforeNavigate2 first; a true result cancels it. The hook runs on the GUI thread from a
-// timer right after the browser asked, not inside the browser's own callback: the browser
-// cannot run document operations (nor wait for them) from inside that callback, and the hook
-// may do both. The browser itself is told "no" at once and is sent on again when the hook lets
-// the navigation go on. Navigations of sub-frames are not offered (the pages have none).
+// onBeforeNavigate2 first; a true result cancels it.
+// - Addresses of the application's schemes "cmd:" and "wnd:" are commands, never documents:
+//   the browser is told "no" at once, and the hook runs on the GUI thread from a timer as soon
+//   as the browser has ended that navigation. There it may run document operations and wait
+//   (a command may take long). Should the hook let such a navigation go on, the browser is
+//   sent there again.
+// - Any other address is a document: the hook runs inside the browser's callback and decides
+//   there. It must not wait; document operations are refused there (the browser cannot run
+//   scripts from inside that callback).
+// - navigate asks the hook itself before it starts the browser.
+// Navigations of sub-frames are not offered (the pages have none).
 //
-// Document complete: once per successful load of the main frame, likewise from a timer.
+// Document complete: once per successful load of the main frame, from a timer.
 class SIEControl : public SWindow {
 public:
     S_CLASSNAME(SIEControl)
@@ -57,6 +63,8 @@ public:
     // as a Windows-1252 string: percent escapes decoded, then UTF-8 converted. Bytes that are
     // not UTF-8 are taken as Windows-1252 already.
     static SString decodeAddress(const QByteArray& encoded);
+    // Whether the scheme is one of the application's command schemes ("cmd", "wnd").
+    static bool isCommandScheme(const QString& scheme);
     // The address of a path for navigate: an existing file (or any path with a slash and no
     // scheme) becomes a file address; anything else is taken as an address.
     static QUrl toUrl(const SString& path);

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include <QTimer>
+#include <QWebEngineLoadingInfo>
 #include <QWebEngineScript>
 
 #include "browser/SIEControl.h"
@@ -17,6 +18,14 @@ SIEPage::SIEPage(SIEControl* control, QObject* parent) : QWebEnginePage(parent),
     timer_->setSingleShot(true);
     timer_->setInterval(0);
     QObject::connect(timer_, &QTimer::timeout, this, [this] { runPending(); });
+    settleTimer_ = new QTimer(this);
+    settleTimer_->setSingleShot(true);
+    settleTimer_->setInterval(settleTimeoutMs);
+    QObject::connect(settleTimer_, &QTimer::timeout, this, [this] { settleAll(); });
+    // A cancelled navigation ends as "stopped"; that is when its hook may run.
+    QObject::connect(this, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
+        if (info.status() != QWebEngineLoadingInfo::LoadStartedStatus) settle(info.url());
+    });
     // A cancelled navigation ends in loadFinished(false) as well; only a finished document counts.
     QObject::connect(this, &QWebEnginePage::loadFinished, this, [this](bool ok) {
         if (ok) schedule(Pending{true, QUrl(), 0});
@@ -28,7 +37,9 @@ SIEPage::~SIEPage() = default;
 void SIEPage::detach() {
     control_ = nullptr;
     pending_.clear();
+    unsettled_.clear();
     timer_->stop();
+    settleTimer_->stop();
 }
 
 void SIEPage::loadApproved(const QUrl& url) {
@@ -42,8 +53,40 @@ bool SIEPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool
         --approvedLoads_;
         return true;
     }
-    schedule(Pending{false, url, static_cast<int>(type)});
+    if (!SIEControl::isCommandScheme(url.scheme())) {
+        // A document: the hook decides here. Sending the browser on again later would race
+        // with the cancellation, which now and then takes the new navigation along.
+        inNavigationCallback_ = true;
+        QPointer<SIEPage> self(this);
+        const bool cancel = control_->beforeNavigate(url, static_cast<int>(type));
+        if (self) inNavigationCallback_ = false;
+        return !cancel;
+    }
+    // A command: never a document, so the browser is told "no" at once, and the hook runs as
+    // soon as the browser has ended the navigation.
+    unsettled_.push_back(Pending{false, url, static_cast<int>(type)});
+    settleTimer_->start();
     return false;
+}
+
+void SIEPage::settle(const QUrl& url) {
+    // The ended navigation and every one told "no" before it.
+    for (std::size_t i = 0; i < unsettled_.size(); ++i) {
+        if (unsettled_[i].url != url) continue;
+        for (std::size_t n = 0; n <= i; ++n) {
+            schedule(std::move(unsettled_.front()));
+            unsettled_.pop_front();
+        }
+        if (unsettled_.empty()) settleTimer_->stop();
+        return;
+    }
+}
+
+void SIEPage::settleAll() {
+    while (!unsettled_.empty()) {
+        schedule(std::move(unsettled_.front()));
+        unsettled_.pop_front();
+    }
 }
 
 void SIEPage::schedule(Pending item) {
@@ -65,14 +108,19 @@ void SIEPage::runPending() {
             control->documentComplete();
             continue;
         }
-        // Let through: the browser is sent there again (a reload or a step back in the
-        // history becomes a plain load of the address).
+        // Let through: the browser is sent there again.
         if (!control->beforeNavigate(item.url, item.type) && self && control_) loadApproved(item.url);
     }
     if (self) running_ = false;
 }
 
 bool SIEPage::runScript(const QString& script, QVariant* result, int timeoutMs) {
+    if (inNavigationCallback_) {
+        // The browser cannot run scripts from inside its navigation callback.
+        globalDebug().print(
+            "SIEPage::runScript(..) nicht m\xF6glich, solange der Browser nach einer Navigation fragt");
+        return false;
+    }
     // The answer may come after a time-out, when this frame is gone: the state is shared.
     struct State {
         volatile int waiting = 1;

@@ -56,18 +56,22 @@ public:
 
 // Windows-1252 pages, as the experiment's are.
 const char* const firstPage =
-    "<!DOCTYPE html><html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\">"
+    "<!DOCTYPE html><html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
+    "charset=windows-1252\">"
     "<title>Eins</title></head><body>\n"
-    "<div id=\"Einleitung\" class=\"navEntry\"><a id=\"toWnd\" href=\"wnd:Durchf\xFChrung\">Durchf\xFChrung</a></div>\n"
+    "<div id=\"Einleitung\" class=\"navEntry\"><a id=\"toWnd\" "
+    "href=\"wnd:Durchf\xFChrung\">Durchf\xFChrung</a></div>\n"
     "<div id=\"Durchf\xFChrung\" class=\"navEntry\">Durchf\xFChrung</div>\n"
     "<div class=\"ohneId\">ohne id</div>\n"
-    "<p id=\"text\">Gr\xF6\xDF" "e \x80</p>\n"
+    "<p id=\"text\">Gr\xF6\xDF"
+    "e \x80</p>\n"
     "<a id=\"toCmd\" href=\"cmd:burnHex:Duvaro:C:\\dir\\firmware 1.hex\">brennen</a>\n"
     "<a id=\"toCmdEmpty\" href=\"cmd:\">leer</a>\n"
     "<a id=\"toPage\" href=\"zwei.htm\">weiter</a>\n"
     "</body></html>\n";
 const char* const secondPage =
-    "<!DOCTYPE html><html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\">"
+    "<!DOCTYPE html><html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
+    "charset=windows-1252\">"
     "<title>Zwei</title></head><body><p id=\"zwei\">Zwei</p></body></html>\n";
 
 class BrowserTest : public ::testing::Test {
@@ -107,14 +111,15 @@ TEST(SIEControlTest, AddressesAreDecodedToWindows1252) {
         {"wnd:Durchf%C3%BChrung", "wnd:Durchf\xFChrung"},
         {"cmd:burnHex:Duvaro:C:%5Cdir%5Cfirmware.hex", "cmd:burnHex:Duvaro:C:\\dir\\firmware.hex"},
         {"cmd:a%20b%41", "cmd:a bA"},
-        {"cmd:%E2%82%AC", "cmd:\x80"},       // the euro sign has its own byte in the code page
-        {"cmd:%FC", "cmd:\xFC"},             // not UTF-8: the byte as it came
-        {"cmd:%E2%86%92", "cmd:?"},          // outside the code page
-        {"cmd:50%", "cmd:50%"},              // an incomplete escape stays
+        {"cmd:%E2%82%AC", "cmd:\x80"},  // the euro sign has its own byte in the code page
+        {"cmd:%FC", "cmd:\xFC"},        // not UTF-8: the byte as it came
+        {"cmd:%E2%86%92", "cmd:?"},     // outside the code page
+        {"cmd:50%", "cmd:50%"},         // an incomplete escape stays
         {"cmd:%4x%", "cmd:%4x%"},
         {"cmd:", "cmd:"},
     };
-    for (const Case& c : cases) EXPECT_EQ(SIEControl::decodeAddress(QByteArray(c.encoded)).str(), c.decoded) << c.encoded;
+    for (const Case& c : cases)
+        EXPECT_EQ(SIEControl::decodeAddress(QByteArray(c.encoded)).str(), c.decoded) << c.encoded;
 }
 
 TEST(SIEControlTest, PathsBecomeFileAddresses) {
@@ -149,6 +154,38 @@ TEST_F(BrowserTest, OrdinaryLinkIsNavigatedAfterTheHook) {
     EXPECT_TRUE(control.calls[0].address.ends_with("/zwei.htm"));
     EXPECT_EQ(currentFile(), "zwei.htm");
     EXPECT_TRUE(control.getDocument().getElementById("zwei").isValid());
+}
+
+TEST_F(BrowserTest, HookCancelsAnOrdinaryLink) {
+    control.cancelAll = true;
+    click("toPage");
+    ASSERT_TRUE(waitFor([&] { return control.calls.size() == 1; }));
+    SApplicationBasic::wait(200);
+    EXPECT_EQ(control.completed, 1);
+    EXPECT_EQ(currentFile(), "eins.htm");
+}
+
+// A document's hook runs inside the browser's callback, where no script can run: document
+// operations fail there instead of crashing the browser, and the navigation goes on.
+TEST_F(BrowserTest, DocumentOperationsAreRefusedInsideADocumentsHook) {
+    MessageCapture capture;
+    struct Probe : RecordingControl {
+        bool onBeforeNavigate2(int flags, const SString& address) override {
+            if (address.endsWith("zwei.htm")) documentValid = getDocument().isValid() ? 1 : 0;
+            return RecordingControl::onBeforeNavigate2(flags, address);
+        }
+        int documentValid = -1;
+    };
+    Probe probe;
+    ASSERT_TRUE(probe.create(&host, "probe", SRect(0, 0, 400, 300), true));
+    probe.navigate(SString(dir.file("eins.htm")));
+    ASSERT_TRUE(waitFor([&] { return probe.completed == 1; }));
+    probe.getPage()->runJavaScript(QStringLiteral("document.getElementById('toPage').click()"));
+    ASSERT_TRUE(waitFor([&] { return probe.completed == 2; }));
+    EXPECT_EQ(probe.documentValid, 0);
+    EXPECT_EQ(probe.getPage()->url().fileName().toStdString(), "zwei.htm");
+    EXPECT_NE(capture.all().find("Das Dokument-Objekt konnte nicht ermittelt werden"), std::string::npos);
+    probe.destroyWindow();
 }
 
 TEST_F(BrowserTest, HookCancelsNavigate) {
@@ -199,11 +236,14 @@ TEST_F(BrowserTest, ElementOperationsTransferWindows1252) {
     EXPECT_EQ(doc.getElementById("Durchf\xFChrung").getClass().str(), "aktNavEntry");
 
     SHtmlElement text = doc.getElementById("text");
-    EXPECT_EQ(text.getInnerHtml().str(), "Gr\xF6\xDF" "e \x80");
+    EXPECT_EQ(text.getInnerHtml().str(),
+              "Gr\xF6\xDF"
+              "e \x80");
     text.setInnerHtml("<b>\xE4\xD6\xFC</b> &amp; 1.3.7");
     EXPECT_EQ(text.getInnerHtml().str(), "<b>\xE4\xD6\xFC</b> &amp; 1.3.7");
     // A character the code page cannot hold comes back as a reference, not as '?'.
-    control.getPage()->runJavaScript(QStringLiteral("document.getElementById('text').textContent='a\\u2192b'"));
+    control.getPage()->runJavaScript(
+        QStringLiteral("document.getElementById('text').textContent='a\\u2192b'"));
     ASSERT_TRUE(waitFor([&] { return text.getInnerHtml() == "a&#8594;b"; }));
 
     SHtmlElement missing = doc.getElementById("gibtsnicht");
