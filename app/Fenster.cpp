@@ -1,0 +1,100 @@
+#include "app/Fenster.h"
+
+#include "foundation/SApplicationBasic.h"
+#include "foundation/SDebug.h"
+#include "foundation/SFileIni.h"
+#include "foundation/SFileSystem.h"
+#include "foundation/SResources.h"
+#include "multiwindow/SMultiClientWindowEntry.h"
+
+const char* const Fenster::layoutXml =
+    "<MultiWindow>\t<Splitter direction='v'>\t\t<Window name='Titel' size='100' />"
+    "\t\t<Splitter name='unten' size='*' direction='h'>\t\t\t<Window name='Projektverlauf' size='130' />"
+    "\t\t\t<Splitter name='inhalt' size='*' direction='c'>\t\t\t\t<Window name='Einleitung' size='*' />"
+    "\t\t\t\t<Window name='Bauformen' size='*' />\t\t\t\t<Window name='Anwendungen' size='*' />"
+    "\t\t\t\t<Window name='Vorbetrachtungen' size='*' />\t\t\t\t<Window name='Schaltung' size='*' />"
+    "\t\t\t\t<Window name='Aufgaben' size='*' />\t\t\t\t<Window name='Vorbereitung' size='*' />"
+    "\t\t\t\t<Window name='Durchf\xFChrung' size='*' />\t\t\t\t<Window name='Auswertung' size='*' />"
+    "\t\t\t</Splitter>\t\t</Splitter>\t</Splitter></MultiWindow>";
+
+namespace {
+
+const char* const diagramPane = "Durchf\xFChrung";
+
+}  // namespace
+
+Fenster::Fenster() : version_("1.3"), projectName_("NUK-optional-e01-Kondensator") {
+    // The window opens where the user left it.
+    rememberPlacement_ = true;
+}
+
+Fenster::~Fenster() {
+    destroyWindow();
+}
+
+SString Fenster::getVersionString() {
+    SString count;
+    if (SFileIni* ini = globalResources().getResourceIni()) count = ini->getValue("Build", "Count");
+    return version_ + "." + count;
+}
+
+int Fenster::showPage(const SString& name) {
+    const bool shown = showSplitWindow(name);
+    SEvent event;
+    event.type = eventPageShown;
+    event.code = 10000;
+    event.text = name;
+    eventManager_.send(event);
+    return shown ? 1 : 0;
+}
+
+bool Fenster::onPreCreateWindow() {
+    setSize(1000, 730);
+    if (!SMultiWindow::onPreCreateWindow()) return false;
+    setText("Experiment");
+    // Later: the board sends its events to the project's event manager.
+    return true;
+}
+
+void Fenster::onFirstShow() {
+    // A program without archive also finds its files in the project folder beside it.
+    globalResources().addSearchPath(
+        SFileSystem::join(globalApplicationBasic().getProgramDirectory(), projectName_));
+    eventManager_.addHandler(this);
+    // Later: the project loads "physik.repo" here, which creates the data channels.
+    createLayout(layoutXml);
+    showPage("Einleitung");
+    // Later: the stop button of the diagram (2002) is disabled here until a measurement runs.
+}
+
+void Fenster::onGetSplitWindowData(SMultiClientWindowEntry* entry) {
+    globalDebug().print(SString("onGetSplitWindowData: ") + entry->name);
+    if (entry->name == diagramPane) {
+        // Later: the view diagram 300 of the repository.
+        diagramPlaceholder_ = std::make_unique<SWindow>();
+        diagramPlaceholder_->create(this, entry->name, SRect(0, 0, 100, 100), true);
+        entry->window = diagramPlaceholder_.get();
+        return;
+    }
+    htmlWindows_.appendNew()->create(this, &eventManager_, entry);
+}
+
+int Fenster::onClose() {
+    // Later: the board is released (measurement stopped, programmer back in programming
+    // mode) and the project closed.
+    return 1;
+}
+
+int Fenster::onEvent(SEvent& event) {
+    globalDebug().printf("Fenster::onEvent(..) %d,%d,%s", event.type, event.code, event.text.c_str());
+    if (event.type != eventPageCommand) return 0;
+    if (event.text.startsWith("cmd:burnHex:")) {
+        globalDebug().print(SString("Fenster::onEvent(..) noch ohne Board-Anbindung: ") + event.text);
+    } else if (event.text == "cmd:open-excel") {
+        globalDebug().print(SString("Fenster::onEvent(..) noch ohne CSV-Export: ") + event.text);
+    } else if (event.text == "getVersionString") {
+        event.result = getVersionString();
+    }
+    // Every page command counts as handled, known or not.
+    return 1;
+}

@@ -1,0 +1,86 @@
+#include "app/HtmlWindow.h"
+
+#include "app/Fenster.h"
+#include "foundation/SDebug.h"
+#include "foundation/SResources.h"
+#include "multiwindow/SMultiClientWindowEntry.h"
+#include "multiwindow/SMultiWindow.h"
+
+namespace {
+
+const char* const progressPane = "Projektverlauf";
+
+}  // namespace
+
+HtmlWindow::HtmlWindow() = default;
+
+HtmlWindow::~HtmlWindow() {
+    if (eventManager_) eventManager_->removeHandler(this);
+    destroyWindow();
+}
+
+bool HtmlWindow::create(SMultiWindow* owner, SEventManager* eventManager, SMultiClientWindowEntry* entry) {
+    owner_ = owner;
+    eventManager_ = eventManager;
+    if (eventManager_) eventManager_->addHandler(this);
+    entry->window = this;
+    winId_ = entry->name;
+    if (!isCreated()) {
+        // The layout moves the pane into place.
+        if (!SIEControl::create(owner, winId_, SRect(0, 0, 100, 100), true)) return false;
+    }
+    navigate(globalResources().getFile(SString("wnd") + winId_ + ".htm"));
+    return true;
+}
+
+bool HtmlWindow::onBeforeNavigate2(int flags, const SString& address) {
+    (void)flags;
+    globalDebug().print(SString("HtmlWindow::onBeforeNavigate2(..) ") + address);
+    if (address.startsWith("wnd:")) {
+        SString page = address;
+        page.cutFront(":");
+        // The main window announces the page; a plain split window can only select it.
+        if (auto* main = dynamic_cast<Fenster*>(owner_))
+            main->showPage(page);
+        else if (owner_)
+            owner_->showSplitWindow(page);
+        return true;
+    }
+    if (address.startsWith("cmd:")) {
+        SEvent event;
+        event.type = eventPageCommand;
+        event.code = 0;
+        event.text = address;
+        if (eventManager_) eventManager_->send(event);
+        return true;
+    }
+    return false;
+}
+
+int HtmlWindow::onEvent(SEvent& event) {
+    if (winId_ != progressPane || event.text == winId_) return 0;
+    SHtmlDocument2 document = getDocument();
+    if (!document.isValid()) return 0;
+    SHtmlElementCollection divs = document.getElementsByTagName("DIV");
+    const int count = divs.getCount();
+    for (int i = 0; i < count; ++i) {
+        SHtmlElement div = divs.getAt(i);
+        if (!div.isValid()) continue;
+        const SString id = div.getId();
+        if (id.isEmpty() || div.getClass().isEmpty()) continue;
+        div.setClass(id == event.text ? "aktNavEntry" : "navEntry");
+    }
+    return 0;
+}
+
+void HtmlWindow::onDocumentComplete() {
+    ++loads_;
+    if (winId_ != progressPane || !eventManager_) return;
+    SEvent event;
+    event.type = eventPageCommand;
+    event.code = 0;
+    event.text = "getVersionString";
+    if (eventManager_->send(event) == 0) return;
+    SHtmlElement version = getDocument().getElementById("versionsstring");
+    if (version.isValid()) version.setInnerHtml(event.result);
+}

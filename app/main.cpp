@@ -1,0 +1,29 @@
+// The entry of the experiment program: the global objects exist already (Globals.cpp); here
+// the browser engine is prepared, the QApplication made, the application initialised (which
+// creates and shows the main window), and the event loop runs until the main window goes.
+#include <memory>
+
+#include <QApplication>
+
+#include "app/Fenster.h"
+#include "app/Globals.h"
+#include "app/StartupEnvironment.h"
+#include "app/StartupProbe.h"
+#include "browser/SIEControl.h"
+#include "gui/SApplication.h"
+
+int main(int argc, char** argv) {
+    if (!StartupEnvironment::apply()) return 1;
+    SIEControl::prepareEngine();
+    QApplication qt(argc, argv);
+    int result = 0;
+    if (globalApplication().init(argc, argv)) {
+        std::unique_ptr<StartupProbe> probe;
+        if (StartupProbe::isRequested()) probe = std::make_unique<StartupProbe>(globalFenster());
+        result = QApplication::exec();
+    }
+    // Every browser goes before the QApplication: the engine cannot release its profile while
+    // a page still exists.
+    globalApplication().shutdown();
+    return result;
+}
