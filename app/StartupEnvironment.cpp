@@ -21,7 +21,7 @@ StartupEnvironment::Decision StartupEnvironment::decide(const Lookup& lookup, bo
         d.haveDisplay = false;
         d.message =
             "experiment: no display (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
-            "Start it on a virtual X server:   xvfb-run scripts/run\n"
+            "Start it on a virtual X server:   xvfb-run -a scripts/run\n"
             "or without any window at all:     QT_QPA_PLATFORM=offscreen scripts/run\n";
         return d;
     }

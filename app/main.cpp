@@ -7,6 +7,7 @@
 
 #include "app/Fenster.h"
 #include "app/Globals.h"
+#include "app/QuitOnSignal.h"
 #include "app/StartupEnvironment.h"
 #include "app/StartupProbe.h"
 #include "browser/SIEControl.h"
@@ -18,9 +19,11 @@ int main(int argc, char** argv) {
     QApplication qt(argc, argv);
     int result = 0;
     if (globalApplication().init(argc, argv)) {
+        QuitOnSignal quitOnSignal;
         std::unique_ptr<StartupProbe> probe;
         if (StartupProbe::isRequested()) probe = std::make_unique<StartupProbe>(globalFenster());
         result = QApplication::exec();
+        if (QuitOnSignal::getReceivedSignal() != 0) result = 128 + QuitOnSignal::getReceivedSignal();
     }
     // Every browser goes before the QApplication: the engine cannot release its profile while
     // a page still exists.

@@ -136,6 +136,11 @@ TEST_F(FensterTest, StartsWithTheIntroduction) {
     EXPECT_EQ(page("Einleitung")->getPage()->url().fileName().toStdString(), "wndeinleitung.htm");
     EXPECT_EQ(page("Titel")->getPage()->url().fileName().toStdString(), "wndtitel.htm");
     EXPECT_EQ(markedEntries(), std::vector<std::string>{"Einleitung"});
+    // A program without archive also looks into the project folder beside it.
+    const SStringList& paths = globalResources().getSearchPaths();
+    ASSERT_FALSE(paths.isEmpty());
+    EXPECT_EQ(paths.getAt(paths.getSize() - 1).str(),
+              apptest::programDir() + "/NUK-optional-e01-Kondensator");
 }
 
 TEST_F(FensterTest, ProgressPageShowsTheVersionWithTheBuildNumber) {
