@@ -28,26 +28,6 @@ SStringList listOf(std::initializer_list<const char*> items) {
     return list;
 }
 
-// Sets an environment variable for its lifetime.
-class EnvVar {
-public:
-    EnvVar(const char* name, const std::string& value) : name_(name) {
-        const char* old = std::getenv(name);
-        had_ = old != nullptr;
-        if (old) old_ = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~EnvVar() {
-        if (had_) setenv(name_, old_.c_str(), 1);
-        else unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    bool had_ = false;
-    std::string old_;
-};
-
 TEST(SApplicationBasicTest, SplitsTheCommandLine) {
     using V = std::vector<std::string>;
     struct Case {
@@ -85,8 +65,8 @@ TEST(SApplicationBasicTest, ProgramPathDirectoryAndName) {
 
 TEST(SApplicationBasicTest, ConfigFilesInTheXdgFolders) {
     testsupport::TempDir dir;
-    EnvVar user("XDG_CONFIG_HOME", dir.file("user"));
-    EnvVar computer("XDG_CONFIG_DIRS", dir.file("all") + ":/etc/xdg");
+    testsupport::ScopedEnv user("XDG_CONFIG_HOME", dir.file("user").c_str());
+    testsupport::ScopedEnv computer("XDG_CONFIG_DIRS", (dir.file("all") + ":/etc/xdg").c_str());
     {
         SApplicationBasic app;
         app.setArguments(listOf({"/opt/nuk/kondensator.bin"}));

@@ -29,22 +29,6 @@ std::string value(const SFileIni& ini, const char* section, const char* key) {
     return ini.getValue(raw(section), raw(key), absent).str();
 }
 
-// Masks a plain text behind a header with the given number, as the files are stored.
-std::string masked(int number, const std::string& plain) {
-    char header[32];
-    std::snprintf(header, sizeof header, "[nukContentMask+%03d]\r\n", number);
-    std::string out = header + plain;
-    SFileIni::applyMask(out);
-    return out;
-}
-
-// Reverses the masking of a stored file (header sign and bytes).
-std::string unmasked(std::string stored) {
-    SFileIni::applyMask(stored);
-    stored[15] = '-';
-    return stored;
-}
-
 TEST(SFileIniTest, LookupsFollowTheLineSyntax) {
     SFileIni ini;
     iniWith(ini,
@@ -330,7 +314,7 @@ TEST(SFileIniTest, MaskedFilesStayMasked) {
     const std::string plain = "[extData]\r\nextData1=U|1|V\r\nextData2=I|2|A\r\n[z]\r\n\xE4=\xFF\r\n";
     for (int number : {100, 43, 299, 0, 999}) {
         SCOPED_TRACE(number);
-        const std::string stored = masked(number, plain);
+        const std::string stored = testsupport::maskedIni(number, plain);
         if (number % 256 != 43) {
             EXPECT_NE(stored.substr(22), plain) << "the mask changes the bytes";
         }
@@ -338,7 +322,7 @@ TEST(SFileIniTest, MaskedFilesStayMasked) {
         SFileIni ini;
         ASSERT_TRUE(ini.open(raw(dir.file("m.ini"))));
         EXPECT_TRUE(ini.isMasked());
-        EXPECT_EQ(ini.getContent().str(), unmasked(stored));
+        EXPECT_EQ(ini.getContent().str(), testsupport::unmaskedIni(stored));
         EXPECT_EQ(value(ini, "extData", "extData2"), "I|2|A");
         ASSERT_TRUE(ini.save());
         EXPECT_EQ(dir.read("m.ini"), stored) << "open and save without change keeps the bytes";
@@ -347,9 +331,9 @@ TEST(SFileIniTest, MaskedFilesStayMasked) {
         ASSERT_TRUE(ini.save());
         const std::string after = dir.read("m.ini");
         EXPECT_EQ(after.substr(0, 16), "[nukContentMask+");
-        std::string expected = unmasked(stored);
+        std::string expected = testsupport::unmaskedIni(stored);
         expected.replace(expected.find("U|1|V"), 5, "R|9");
-        EXPECT_EQ(unmasked(after), expected);
+        EXPECT_EQ(testsupport::unmaskedIni(after), expected);
         // Only the edited bytes differ on disk.
         EXPECT_EQ(after.substr(0, 42), stored.substr(0, 42));
         EXPECT_EQ(after.substr(after.size() - 28), stored.substr(stored.size() - 28));
@@ -369,7 +353,7 @@ TEST(SFileIniTest, MaskHeaders) {
         std::string text;
         bool masked;
     } cases[] = {
-        {masked(100, "[a]\r\nk=v\r\n"), true},
+        {testsupport::maskedIni(100, "[a]\r\nk=v\r\n"), true},
         {"[nukContentMask+1x0]\r\n[a]\r\nk=v\r\n", false},
         {"[nukContentMask+100]\n[a]\r\nk=v\r\n", false},
         {"[nukContentMask+100]\r", false},
@@ -387,7 +371,7 @@ TEST(SFileIniTest, MaskHeaders) {
             EXPECT_EQ(value(ini, "a", "k"), "v");
         }
     }
-    std::string text = masked(123, std::string("beliebig\0\xFF", 10));
+    std::string text = testsupport::maskedIni(123, std::string("beliebig\0\xFF", 10));
     std::string twice = text;
     SFileIni::applyMask(twice);
     SFileIni::applyMask(twice);

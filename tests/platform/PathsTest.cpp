@@ -9,35 +9,14 @@
 #include <sys/stat.h>
 
 #include "platform/SysError.h"
+#include "support/TestSupport.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// Sets (or with nullptr removes) an environment variable for its lifetime.
-class EnvVar {
-public:
-    EnvVar(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            had_ = true;
-            old_ = old;
-        }
-        if (value) setenv(name, value, 1);
-        else unsetenv(name);
-    }
-    ~EnvVar() {
-        if (had_) setenv(name_, old_.c_str(), 1);
-        else unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    bool had_ = false;
-    std::string old_;
-};
-
 TEST(PathsTest, ConfigurationFolders) {
-    EnvVar home("HOME", "/home/schule");
+    testsupport::ScopedEnv home("HOME", "/home/schule");
     struct Case {
         const char* configHome;
         const char* configDirs;
@@ -51,8 +30,8 @@ TEST(PathsTest, ConfigurationFolders) {
         {"conf", "etc:/etc/b", "/home/schule/.config/nuk", "/etc/xdg/nuk"},
     };
     for (const Case& c : cases) {
-        EnvVar user("XDG_CONFIG_HOME", c.configHome);
-        EnvVar all("XDG_CONFIG_DIRS", c.configDirs);
+        testsupport::ScopedEnv user("XDG_CONFIG_HOME", c.configHome);
+        testsupport::ScopedEnv all("XDG_CONFIG_DIRS", c.configDirs);
         EXPECT_EQ(platform::userConfigDirectory(), c.user);
         EXPECT_EQ(platform::computerConfigDirectory(), c.computer);
     }

@@ -7,6 +7,8 @@
 #include <sstream>
 #include <sys/wait.h>
 
+#include "foundation/SFileIni.h"
+
 namespace testsupport {
 
 MessageCapture::MessageCapture() {
@@ -44,6 +46,34 @@ std::string TempDir::read(const std::string& name) const {
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
+}
+
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) {
+        had_ = true;
+        old_ = old;
+    }
+    if (value) setenv(name, value, 1);
+    else unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (had_) setenv(name_.c_str(), old_.c_str(), 1);
+    else unsetenv(name_.c_str());
+}
+
+std::string maskedIni(int number, const std::string& plain) {
+    char header[32];
+    std::snprintf(header, sizeof header, "[nukContentMask+%03d]\r\n", number);
+    std::string out = header + plain;
+    SFileIni::applyMask(out);
+    return out;
+}
+
+std::string unmaskedIni(std::string stored) {
+    SFileIni::applyMask(stored);
+    stored[15] = '-';
+    return stored;
 }
 
 std::string toolPath() { return NUK_TOOL_PATH; }

@@ -41,6 +41,25 @@ private:
     std::string path_;
 };
 
+// Sets (or with nullptr removes) an environment variable for its lifetime.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string name_;
+    bool had_ = false;
+    std::string old_;
+};
+
+// An INI text stored masked behind the header "[nukContentMask+NNN]", as files are kept.
+std::string maskedIni(int number, const std::string& plain);
+// The plain form of a masked file's bytes (header sign and content), as the editor holds it.
+std::string unmaskedIni(std::string stored);
+
 // Paths of the build: the nuktool program, tests/data, the helper programs of tests/programs,
 // the source tree and the build tree.
 std::string toolPath();

@@ -22,20 +22,6 @@ int nuktool(const std::vector<std::string>& args, std::string* out = nullptr) {
     return testsupport::runCommand(command, out);
 }
 
-std::string masked(int number, const std::string& plain) {
-    char header[32];
-    std::snprintf(header, sizeof header, "[nukContentMask+%03d]\r\n", number);
-    std::string out = header + plain;
-    SFileIni::applyMask(out);
-    return out;
-}
-
-std::string unmasked(std::string stored) {
-    SFileIni::applyMask(stored);
-    stored[15] = '-';
-    return stored;
-}
-
 TEST(NuktoolIniTest, HelpAndBadArguments) {
     std::string out;
     EXPECT_EQ(nuktool({"--help"}, &out), 0);
@@ -115,7 +101,7 @@ TEST(NuktoolIniTest, GetSetAndSections) {
 TEST(NuktoolIniTest, MaskedFilesStayMaskedAndChangeOnlyWhereEdited) {
     testsupport::TempDir dir;
     const std::string plain = "[nuk]\r\nversion=1.3\r\npfad=C:\\Programme\r\n[z]\r\nk=\xE4\r\n";
-    const std::string stored = masked(157, plain);
+    const std::string stored = testsupport::maskedIni(157, plain);
     dir.write("m.ini", stored);
     const std::string file = dir.file("m.ini");
     std::string out;
@@ -128,9 +114,9 @@ TEST(NuktoolIniTest, MaskedFilesStayMaskedAndChangeOnlyWhereEdited) {
     EXPECT_EQ(nuktool({"ini", "set", file, "nuk", "version", "1.4"}, &out), 0) << out;
     const std::string after = dir.read("m.ini");
     EXPECT_EQ(after.substr(0, 21), "[nukContentMask+157]\r");
-    std::string expected = unmasked(stored);
+    std::string expected = testsupport::unmaskedIni(stored);
     expected.replace(expected.find("1.3"), 3, "1.4");
-    EXPECT_EQ(unmasked(after), expected);
+    EXPECT_EQ(testsupport::unmaskedIni(after), expected);
     std::size_t differing = 0;
     for (std::size_t i = 0; i < after.size(); ++i) differing += after[i] != stored[i];
     EXPECT_EQ(differing, 1u) << "only the edited byte changes on disk";
