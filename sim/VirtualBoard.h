@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "foundation/SString.h"
+#include "sim/AvrMemory.h"
 #include "sim/BoardFirmware.h"
 #include "sim/PseudoTerminal.h"
 #include "sim/RavlinkAdapter.h"
@@ -92,6 +93,11 @@ public:
     // The settings the program has given its end of the line; false when not running.
     bool getLineSettings(LineSettings& settings) const;
 
+    // The controller's flash, EEPROM, fuses and lock bits. They belong to the board, not to a
+    // run: they keep their contents across stop and start, as a real board's memories do.
+    AvrMemory& getMemory() { return memory_; }
+    const AvrMemory& getMemory() const { return memory_; }
+
     // The character format the firmware uses.
     static LineSettings firmwareSettings() { return LineSettings{115200, 8, 'N', 1}; }
 
@@ -107,6 +113,7 @@ private:
     bool validate(const Options& o);
 
     Options options_;
+    AvrMemory memory_;
     uint64_t seed_ = 0;
     PseudoTerminal pty_;
     std::unique_ptr<RcCircuit> circuit_;
