@@ -32,5 +32,8 @@ std::string executablePath();
 std::vector<std::string> commandLineArguments();
 // Creates a directory and its missing parents with the given mode.
 bool createDirectories(const std::string& path, unsigned mode = 0755);
+// The user's documents folder: what `xdg-user-dir DOCUMENTS` names, else ~/Documents when it
+// exists, else the home folder. Without a trailing separator.
+std::string documentsDirectory();
 
 }  // namespace platform

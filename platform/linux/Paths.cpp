@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sys/stat.h>
@@ -124,6 +125,22 @@ bool createDirectories(const std::string& path, unsigned mode) {
         pos = next + 1;
     }
     return isDirectory(path);
+}
+
+std::string documentsDirectory() {
+    // xdg-user-dir reads the user's user-dirs.dirs (and XDG_DOCUMENTS_DIR); it answers the home
+    // folder when the documents folder is not configured.
+    std::string named;
+    if (FILE* pipe = ::popen("xdg-user-dir DOCUMENTS 2>/dev/null", "r")) {
+        char buf[PATH_MAX];
+        while (std::fgets(buf, sizeof buf, pipe)) named += buf;
+        ::pclose(pipe);
+    }
+    while (!named.empty() && (named.back() == '\n' || named.back() == '\r')) named.pop_back();
+    if (!named.empty() && named[0] == '/' && isDirectory(named)) return named;
+    const std::string home = homeDirectory();
+    if (isDirectory(home + "/Documents")) return home + "/Documents";
+    return home;
 }
 
 }  // namespace platform

@@ -71,3 +71,22 @@ TEST(PathsTest, DirectoriesAndTemporaryFiles) {
 }
 
 }  // namespace
+
+TEST(PathsTest, DocumentsFolder) {
+    testsupport::TempDir root;
+    testsupport::ScopedEnv home("HOME", root.path().c_str());
+    testsupport::ScopedEnv config("XDG_CONFIG_HOME", root.file("conf").c_str());
+    testsupport::ScopedEnv documents("XDG_DOCUMENTS_DIR", nullptr);
+    fs::create_directories(root.file("conf"));
+    fs::create_directories(root.file("Dokumente"));
+    root.write("conf/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n");
+    if (testsupport::runCommand("command -v xdg-user-dir >/dev/null") == 0) {
+        EXPECT_EQ(platform::documentsDirectory(), root.file("Dokumente"));
+    }
+
+    // Without xdg-user-dir: ~/Documents when it exists, else the home folder.
+    testsupport::ScopedEnv path("PATH", root.file("leer").c_str());
+    EXPECT_EQ(platform::documentsDirectory(), root.path());
+    fs::create_directories(root.file("Documents"));
+    EXPECT_EQ(platform::documentsDirectory(), root.file("Documents"));
+}
