@@ -1,0 +1,123 @@
+#include "view/ViewDiagramm.h"
+
+#include "foundation/SDebug.h"
+#include "foundation/SRegExp.h"
+#include "repo/ViewElementData.h"
+#include "view/KeloPainter.h"
+#include "view/KeloProjectData.h"
+#include "view/UniedViewWindow.h"
+
+ViewDiagramm::~ViewDiagramm() {
+    removeObjects();
+}
+
+void ViewDiagramm::removeObjects() {
+    objects_.removeAll();
+    diagrammElement_ = nullptr;
+}
+
+void ViewDiagramm::clear() {
+    whenIdle([this] { removeObjects(); });
+}
+
+void ViewDiagramm::whenIdle(std::function<void()> job) {
+    if (dispatching_ > 0)
+        pending_.push_back(std::move(job));
+    else
+        job();
+}
+
+bool ViewDiagramm::loadDiagramm(int32_t n, KeloProjectData* project) {
+    globalDebug().printf("ViewDiagramm::loadDiagramm(%d)", n);
+    if (project) project_ = project;
+    if (!project_) return false;
+    if (dispatching_ > 0) {
+        whenIdle([this, n] {
+            load(n);
+            if (window_) window_->invalidateAll();
+        });
+        return true;
+    }
+    return load(n);
+}
+
+bool ViewDiagramm::load(int32_t n) {
+    removeObjects();
+    diagrammNr_ = n;
+    RepoProject& repo = project_->getRepo();
+    diagrammElement_ = repo.getBaseList().find(n);
+    if (!diagrammElement_) return false;
+    ObjNrList children;
+    repo.getRelations().getChilds(n, children);
+    for (int32_t child : children) {
+        auto* object = new ViewDiagrammObject;
+        objects_.add(object);
+        object->setProject(project_);
+        object->setElement(child);
+    }
+    return true;
+}
+
+bool ViewDiagramm::reload() {
+    return loadDiagramm(diagrammNr_);
+}
+
+void ViewDiagramm::paint(SDrawDevice& device) {
+    for (ViewDiagrammObject* object : objects_) object->paint(device);
+}
+
+void ViewDiagramm::update() {
+    for (ViewDiagrammObject* object : objects_) {
+        if (!object->update()) continue;
+        if (window_ && object->getElement()) window_->invalidate(object->getElement()->getClientRect());
+    }
+}
+
+bool ViewDiagramm::handleEvent(SEvent& event) {
+    // A handler may ask for a new load (a button whose command reloads the diagram); it runs
+    // once the objects are done with the event.
+    ++dispatching_;
+    bool taken = false;
+    for (int i = objects_.getSize() - 1; i >= 0 && !taken && pending_.empty(); --i)
+        taken = objects_.getAt(i)->onEvent(event) != 0;
+    if (--dispatching_ == 0) {
+        // A job may queue another one.
+        while (!pending_.empty()) {
+            std::vector<std::function<void()>> jobs;
+            jobs.swap(pending_);
+            for (auto& job : jobs) job();
+        }
+    }
+    return taken;
+}
+
+ViewDiagrammObject* ViewDiagramm::findObject(int32_t objNr) const {
+    for (ViewDiagrammObject* object : objects_)
+        if (object->getElement() && object->getElement()->getObjNr() == objNr) return object;
+    return nullptr;
+}
+
+int ViewDiagramm::findObjects(ViewDiagrammObjectPointerList& list, const SString& text, int patternFlag,
+                              int searchFlag) const {
+    if (searchFlag == 0) return 0;
+    SRegExp expression;
+    if (patternFlag && !expression.setExpression(text)) return 0;
+    int taken = 0;
+    SStringList groups;
+    for (int i = objects_.getSize() - 1; i >= 0; --i) {
+        ViewDiagrammObject* object = objects_.getAt(i);
+        const ViewElementData* element = object->getElement();
+        if (!element) continue;
+        const SString shortName = element->getShortName();
+        const SString name = element->getName();
+        bool match;
+        if (patternFlag)
+            match = expression.findOne(shortName, groups) >= 0 || expression.findOne(name, groups) >= 0;
+        else
+            match = shortName == text || name == text;
+        if (!match) continue;
+        list.add(object);
+        ++taken;
+    }
+    return taken;
+}
