@@ -1,0 +1,690 @@
+#include "board/SAvrBoard.h"
+
+#include <cstdlib>
+
+#include "board/AvrMcuXml.h"
+#include "board/SAvrProg911.h"
+#include "foundation/SApplicationBasic.h"
+#include "foundation/SDebug.h"
+#include "foundation/SError.h"
+#include "foundation/SFileIni.h"
+#include "foundation/SFileSystem.h"
+#include "foundation/SResources.h"
+#include "platform/ComPortMap.h"
+#include "platform/UsbSerialDriver.h"
+
+#define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
+
+namespace {
+
+SString raw(const char* text) {
+    return SString(std::string(text));
+}
+
+// The name of the avrdude program on this platform.
+const char* const avrdudeProgram = "avrdude";
+
+// Keeps the splitter away from adapter and programmer answers while it lives: raw mode (so no
+// frames are assembled) and suspended (so no answer byte becomes the id of a frame).
+class QuietSplitter {
+public:
+    explicit QuietSplitter(SStreamSplitter& splitter)
+        : splitter_(splitter), raw_(splitter.setRawMode(1)), suspended_(splitter.getSuspended()) {
+        splitter_.setSuspended(1);
+    }
+    ~QuietSplitter() {
+        splitter_.setSuspended(suspended_);
+        splitter_.setRawMode(raw_);
+    }
+    QuietSplitter(const QuietSplitter&) = delete;
+    QuietSplitter& operator=(const QuietSplitter&) = delete;
+
+private:
+    SStreamSplitter& splitter_;
+    int32_t raw_;
+    int32_t suspended_;
+};
+
+// Upper-cases a settings string; a device path keeps its letter case.
+SString upperSettings(const SString& settings) {
+    if (!SComPortSettings::isDevicePath(settings)) return settings.uppered();
+    const int comma = settings.find(',');
+    if (comma < 0) return settings;
+    return settings.left(comma) + settings.mid(comma).uppered();
+}
+
+// The port name of a settings string: the text up to the first comma.
+SString portOf(const SString& settings) {
+    const int comma = settings.find(',');
+    return comma < 0 ? settings : settings.left(comma);
+}
+
+// A connection-stack entry without its kind ("prog," or "data,").
+SString settingsOf(const SString& entry) {
+    const int comma = entry.find(',');
+    return comma < 0 ? SString() : entry.mid(comma + 1);
+}
+
+// True when the settings use that port: the port name and then a comma or the end, so that
+// COM1 is not taken for COM10.
+bool usesPort(const SString& settings, const SString& port) {
+    if (port.isEmpty() || !settings.startsWith(port)) return false;
+    return settings.size() == port.size() || settings[port.getLength()] == ',';
+}
+
+bool startsWithNoCase(const SString& text, const char* prefix) {
+    return text.left(static_cast<int>(std::string_view(prefix).size())).compareNoCase(raw(prefix)) == 0;
+}
+
+}  // namespace
+
+SAvrBoard::SAvrBoard() {
+    data_.comPort = &port_;
+}
+
+SAvrBoard::~SAvrBoard() {
+    // The parallel-port driver service is stopped here once this object started it.
+    driverStarted_ = false;
+    disconnectAll();
+}
+
+int SAvrBoard::kindForType(const SString& programmerType) {
+    const SString t = programmerType.lowered();
+    if (t.isEmpty() || t == raw("unknown")) return progUnknown;
+    if (t == raw("avr910")) return progAvr910;
+    if (t == raw("avr911")) return progAvr911;
+    if (t == raw("duvaro")) return progControl;
+    return progDude;
+}
+
+std::unique_ptr<SAvrProg> SAvrBoard::createProg(int kind) {
+    switch (kind) {
+    case progAvr910:
+    case progAvr911:
+        return std::make_unique<SAvrProg911>(&data_);
+    default:
+        // The bootloader module's back-end and the avrdude back-end are not part of this
+        // program yet: the board has no back-end for them, and runJobs says so.
+        return nullptr;
+    }
+}
+
+void SAvrBoard::closePort() {
+    port_.close();
+    // A closed port starts afresh: a splitter kept suspended after "stop" works again.
+    port_.setSuspended(0);
+}
+
+void SAvrBoard::addPortError(const char* prefix) {
+    error_ += raw(prefix) + port_.getError() + raw("\r\n");
+}
+
+bool SAvrBoard::initProg(const SString& port, const SString& mcu, const SString& programmerType,
+                         const SString& avrdudeDirectory) {
+    data_.comPort = &port_;
+    data_.mcuXml = &globalAvrMcuXml();
+    clearMessages();
+    if (isConnectedProg()) {
+        globalError().showMessage(MSG("errorProgrammerSettings",
+                                      "Fehler: \xC4nderungen an den Programmer-Einstellungen sind nicht m\xF6glich "
+                                      "solange der Programmer verbunden ist.\r\n"),
+                                  0, "Fehler !", SError::iconError);
+        return false;
+    }
+    bool ok = true;
+    if (!port.isEmpty()) {
+        SString p = port;
+        if ((p.find(raw("com"), 0, true) >= 0 || SComPortSettings::isDevicePath(p)) && p.find(',') < 0)
+            p += raw(",19200");
+        data_.port = upperSettings(p);
+    } else {
+        error_ += MSG("errorPassPort", "Fehler: Sie m\xFCssen einen Port \xFC"
+                                       "bergeben.\r\n");
+    }
+    if (!mcu.isEmpty()) {
+        data_.mcu = mcu;
+        ok = data_.mcuXml->select(mcu);
+    } else {
+        error_ += MSG("errorPassMcu", "Fehler: Sie m\xFCssen einen Prozessor \xFC"
+                                      "bergeben.\r\n");
+    }
+    if (!programmerType.isEmpty()) {
+        data_.programmerType = programmerType.lowered();
+        progKind_ = kindForType(data_.programmerType);
+    } else {
+        progKind_ = progUnknown;
+        error_ += MSG("errorPassProgrammer", "Fehler: Sie m\xFCssen einen Programmer \xFC"
+                                             "bergeben.\r\n");
+    }
+    if (!avrdudeDirectory.isEmpty()) {
+        data_.avrdudeDirectory = avrdudeDirectory;
+    } else {
+        SString dir;
+        SFileSystem::splitPath(globalResources().getFile(raw(avrdudeProgram)), nullptr, &dir, nullptr, nullptr);
+        data_.avrdudeDirectory = dir;
+    }
+    if (!ok) globalDebug().print(raw("######## FEHLER SAvrBoard::initProg(..) ") + error_);
+    return ok;
+}
+
+bool SAvrBoard::connectProg() {
+    clearMessages();
+    bool ok;
+    if (progKind_ == progUnknown) {
+        prog_ = std::make_unique<SAvrProg>(&data_);
+        ok = true;
+    } else if (startsWithNoCase(data_.port, "COM") || SComPortSettings::isDevicePath(data_.port)) {
+        ok = connectProgCom();
+    } else if (startsWithNoCase(data_.port, "LPT")) {
+        ok = connectProgLpt();
+    } else if (startsWithNoCase(data_.port, "usb")) {
+        ok = connectProgUsb();
+    } else {
+        error_ += SString(MSG("errorUnknownProgPort", "Fehler: Unbekannter Programmer-Port: ")) + data_.port +
+                  raw("\r\n");
+        ok = false;
+    }
+    if (ok) {
+        connectStack_.add(progKind_ == progUnknown ? raw("prog,unknown") : raw("prog,") + data_.port);
+    } else {
+        error_ += MSG("errorNoConnec",
+                      "Fehler: Es konnte keine Verbindung mit den aktuellen Einstellungen hergestellt werden.\r\n");
+        error_ += raw("\tProcessor: ") + data_.mcu + raw("; Port: ") + data_.port + raw("; Programmer: ") +
+                  data_.programmerType + raw("\r\n");
+        globalDebug().print(error_);
+    }
+    return ok;
+}
+
+bool SAvrBoard::connectProgCom() {
+    if (!connectStack_.isEmpty()) {
+        globalDebug().print(raw("SAvrBoard::connectProgCom(..) Verbindung \xE4ndern"));
+        port_.purge();
+        return port_.setSettings(data_.port);
+    }
+    globalDebug().print("SAvrBoard::connectProgCom(..) neu Verbinden");
+    progKind_ = progUnknown;
+    adapter_ = adapterNone;
+    port_.getSettings().fromString(data_.port);
+    bool ok = port_.open();
+    if (!ok) {
+        addPortError("Fehler: ");
+        port_.close();
+    }
+    if (ok) {
+        QuietSplitter quiet(port_);
+        const SString& type = data_.programmerType;
+        if (type == raw("avr910") || type == raw("avr911")) {
+            port_.purge();
+            SString answer;
+            if (adapterCommand('v', "\r\n", 500, answer) && answer.find(raw("Ravlink")) >= 0) {
+                adapter_ = adapterRavlink;
+                progKind_ = progAvr911;
+                globalDebug().print("Ravlink gefunden");
+            } else {
+                error_.clear();
+                port_.purge();
+                if (!port_.writeByte('S')) {
+                    addPortError("Fehler: ");
+                    closePort();
+                    ok = false;
+                } else {
+                    SMem id;
+                    if (port_.readBytes(id, 500, 7) && id.toString() == raw("AVR ISP")) {
+                        progKind_ = progAvr910;
+                        port_.purge();
+                        SMem block;
+                        if (port_.writeByte('b') && port_.readBytes(block, 500, 1) && block.getByte(0) == 'Y') {
+                            port_.readBytes(block, 200, 2);
+                            progKind_ = progAvr911;
+                        }
+                    }
+                }
+            }
+        } else if (type == raw("duvaro")) {
+            progKind_ = progControl;
+            adapter_ = adapterModule;
+        }
+    }
+    prog_.reset();
+    if (!ok) {
+        closePort();
+        return false;
+    }
+    prog_ = createProg(progKind_);
+    return true;
+}
+
+bool SAvrBoard::connectProgLpt() {
+    adapter_ = adapterNone;
+    if (!connectStack_.isEmpty()) return false;
+    // The parallel port needs the parallel-port driver service, which this program does not
+    // bring yet.
+    globalDebug().printf("pr\xFC"
+                         "fe giveio");
+    error_ += MSG("errorGiveIoNotInstalled",
+                  "FEHLER: Der ben\xF6tigte Treiber giveio.sys konnte nicht installiert werden.\r\n");
+    error_ += raw("\t") + SString(std::string("Der Parallelport-Dienst ist nicht verf\xFC"
+                                              "gbar.")) +
+              raw("\r\n");
+    error_ += MSG("giveIoAdmin", "\tStellen Sie sicher, dass Sie Administratorrechte besitzen, um den  Treiber "
+                                 "einmal zu installieren.\r\n");
+    return false;
+}
+
+bool SAvrBoard::connectProgUsb() {
+    adapter_ = adapterNone;
+    if (!connectStack_.isEmpty()) return false;
+    if (!prog_) prog_ = createProg(progDude);
+    info_ += MSG("usbPortChosen", "USB-Port wurde ausgew\xE4hlt.\r\n");
+    return true;
+}
+
+bool SAvrBoard::findAvrdude(SString& dir) {
+    SString setting;
+    if (SFileIni* ini = globalApplicationBasic().getUserConfigFile())
+        setting = ini->getValue(raw("setup"), raw("winavrPath"));
+    SString third;
+    if (const char* path = std::getenv("PATH")) {
+        for (const SString& d : SStringList::split(SString(std::string(path)), raw(":"))) {
+            if (d.isEmpty()) continue;
+            if (SFileSystem::exists(SFileSystem::join(d, raw(avrdudeProgram)))) {
+                third = d;
+                break;
+            }
+        }
+    }
+    const SString appDir = globalApplicationBasic().getProgramDirectory();
+    const SString dirs[] = {
+        setting.isEmpty() ? SString() : SFileSystem::join(setting, raw("bin")),
+        SFileSystem::join(SFileSystem::join(appDir, raw("winavr")), raw("bin")),
+        third,
+    };
+    for (int i = 0; i < 3; ++i) {
+        const SString file = dirs[i].isEmpty() ? SString() : SFileSystem::join(dirs[i], raw(avrdudeProgram));
+        globalDebug().print(SString::printf("dude search %d: ", i + 1) + file);
+        if (!file.isEmpty() && SFileSystem::exists(file)) {
+            dir = dirs[i];
+            globalDebug().print(raw("dudePath=") + dir);
+            return true;
+        }
+    }
+    error_ += MSG("errorAvrDudeNotFound", "Fehler: avrdude nicht gefunden.\r\n");
+    dir = setting;
+    globalDebug().print(raw("dudePath=") + dir);
+    return false;
+}
+
+bool SAvrBoard::searchAndConnect(const SString& onlyPort, const SString& onlyProgrammer) {
+    clearMessages();
+    const SString mode = onlyProgrammer.isEmpty()                             ? raw("auto")
+                         : onlyProgrammer.compareNoCase(raw("ravlink")) == 0 ? raw("ravlink")
+                                                                              : raw("dude");
+    globalDebug().print(raw("###################################### SAvrBoard::searchAndConnect(..) onlyPort=") +
+                        onlyPort + raw(" onlyProgrammer=") + onlyProgrammer + raw(" progTyp=") + mode);
+    if (isConnectedProg()) return true;
+    QuietSplitter quiet(port_);
+    bool found = false;
+    SString dudeDir;
+    if (mode != raw("ravlink")) findAvrdude(dudeDir);
+    if (mode != raw("dude")) found = searchUsb(onlyPort, dudeDir);
+    if (!found && mode != raw("ravlink") && !dudeDir.isEmpty()) found = searchLpt(onlyPort, dudeDir);
+    if (!found && mode != raw("ravlink")) found = searchCom(onlyPort, dudeDir);
+    if (!found) {
+        globalDebug().print("SAvrBoard::searchAndConnect(..) nichts gefunden");
+        progKind_ = progUnknown;
+        adapter_ = adapterNone;
+        closePort();
+    }
+    return found;
+}
+
+bool SAvrBoard::searchUsb(const SString& onlyPort, const SString& avrdudeDir) {
+    if (!isCpDriverActive()) return false;
+    globalDebug().print("SAvrBoard::searchAndConnect(..) USB");
+    const SString port = onlyPort.isEmpty() ? getUsbPort() : onlyPort;
+    globalDebug().print(raw("SAvrBoard::searchAndConnect(..) Port: ") + port);
+    if (port.isEmpty()) return false;
+    bool ok = initProg(port + raw(",19200"), raw("ATmega8"), raw("avr911"), avrdudeDir) && connectProg();
+    if (ok) {
+        SString name;
+        ok = getMcuName(name);
+        globalDebug().print(SString::printf("SAvrBoard::searchAndConnect(..) ok=%d, MCU-Name=", ok ? 1 : 0) + name);
+        if (ok && name.compareNoCase(raw("ATmega8")) != 0) {
+            disconnectAll();
+            ok = initProg(port + raw(",19200"), name, raw("avr911"), avrdudeDir) && connectProg();
+        }
+    }
+    if (!ok) {
+        // What went wrong stays readable after the reset.
+        const SString error = error_;
+        disconnectAll();
+        error_ = error;
+    }
+    globalDebug().print(SString::printf("USB fertig %d ", ok ? 1 : 0) + port + raw(" ") + data_.mcu + raw(" ") +
+                        data_.programmerType + SString::printf(" hw=%d", adapter_));
+    return ok;
+}
+
+bool SAvrBoard::searchLpt(const SString& onlyPort, const SString& avrdudeDir) {
+    SStringList ports;
+    if (!onlyPort.isEmpty())
+        ports.add(onlyPort.lowered());
+    else
+        for (const char* p : {"lpt1", "lpt2", "lpt3"}) ports.add(raw(p));
+    bool ok = false;
+    for (const SString& port : ports) {
+        ok = initProg(port, raw("ATmega8"), raw("sp12"), avrdudeDir) && connectProg();
+        globalDebug().print(SString::printf("LPT fertig %d ", ok ? 1 : 0) + port + raw(" ATmega8 sp12"));
+        if (ok) break;
+    }
+    return ok;
+}
+
+bool SAvrBoard::searchCom(const SString& onlyPort, const SString& avrdudeDir) {
+    SStringList ports;
+    if (!onlyPort.isEmpty())
+        ports.add(onlyPort);
+    else
+        listSerialPorts(ports);
+    const SString mcu = raw("ATmega8");
+    for (const SString& port : ports) {
+        const SString settings = port + raw(",19200");
+        port_.close();
+        port_.getSettings().fromString(settings);
+        bool ok = false;
+        if (port_.open()) {
+            port_.purge();
+            SMem id;
+            ok = port_.writeByte('S') && port_.readBytes(id, 500, 7) && id.toString() == raw("AVR ISP");
+        }
+        port_.close();
+        if (ok) ok = initProg(settings, mcu, raw("avr910"), avrdudeDir) && connectProg();
+        if (ok) {
+            SString name;
+            ok = getMcuName(name);
+            if (ok && name.compareNoCase(mcu) != 0) {
+                disconnectAll();
+                ok = initProg(settings, name, raw("avr910"), avrdudeDir) && connectProg();
+            }
+        }
+        if (!ok) {
+            const SString error = error_;
+            disconnectAll();
+            error_ = error;
+        }
+        globalDebug().print(SString::printf("COM fertig %d ", ok ? 1 : 0) + port + raw(" ") + mcu + raw(" avr910"));
+        if (ok) return true;
+    }
+    return false;
+}
+
+SString SAvrBoard::getUsbPort() {
+    if (!isCpDriverActive()) return {};
+    for (const auto& [value, name] : platform::ComPortMap().serialCommListing())
+        if (value.find("Silabser") != std::string::npos || value.find("slabser") != std::string::npos)
+            return SString(name);
+    return {};
+}
+
+int SAvrBoard::listSerialPorts(SStringList& ports) {
+    ports.removeAll();
+    for (const auto& [value, name] : platform::ComPortMap().serialCommListing()) ports.add(SString(name));
+    return ports.getSize();
+}
+
+bool SAvrBoard::isCpDriverInstalled() {
+    const platform::UsbSerialDriverState state = platform::usbSerialDriver("cp210x");
+    if (state.installed) return true;
+    globalDebug().print(SString(MSG("CpNotInstalled", "CP210x-Treiber ist nicht Installiert. ")) +
+                        SString(state.error));
+    return false;
+}
+
+bool SAvrBoard::isCpDriverActive() {
+    if (!isCpDriverInstalled()) return false;
+    const platform::UsbSerialDriverState state = platform::usbSerialDriver("cp210x");
+    if (state.active) return true;
+    globalDebug().print(SString(MSG("CpNotActive", "CP210x-Treiber ist nicht aktiv. ")) + SString(state.error));
+    return false;
+}
+
+SString SAvrBoard::getCpDriverVersion() {
+    const platform::UsbSerialDriverState state = platform::usbSerialDriver("cp210x");
+    return state.installed ? SString(state.version) : SString();
+}
+
+bool SAvrBoard::connectData(const SString& settings, bool skipCheck) {
+    const SString s = upperSettings(settings);
+    globalDebug().print(raw("SAvrBoard::connectData(..)  ") + s + raw("\r\n Zu: ") +
+                        connectStack_.join(raw("\r\n")));
+    clearMessages();
+    if (!skipCheck && !isConnectedProg()) {
+        error_ = SString(MSG("errorDataConnection", "Fehler: Vor dem Herstellen einer Datenverbindung muss die "
+                                                    "Verbindung zum Programmer aufgebaut werden.\r\n")) +
+                 SString(MSG("useBefore1stCall", "\tVerwenden Sie SAvrBoard::connectProg(..) vor dem ersten Aufruf "
+                                                 "von SAvrBoard::connectData(..).\r\n"));
+        globalError().showMessage(error_, 0, "Fehler !", SError::iconError);
+        return false;
+    }
+    const SString portName = portOf(s);
+    bool inUse = false;
+    for (int i = connectStack_.getSize() - 1; i >= 0 && !inUse; --i) {
+        const SString rest = settingsOf(connectStack_.getAt(i));
+        globalDebug().print(raw("suche ") + portName + raw(" in ") + rest);
+        inUse = usesPort(rest, portName);
+    }
+    bool ok;
+    if (inUse && port_.isOpen()) {
+        port_.purge();
+        ok = port_.setSettings(s);
+    } else {
+        port_.getSettings().fromString(s);
+        ok = port_.open();
+    }
+    if (ok)
+        connectStack_.add(raw("data,") + s);
+    else
+        addPortError("Fehler: ");
+    return ok;
+}
+
+bool SAvrBoard::isConnectedProg() {
+    clearMessages();
+    const bool connected = !connectStack_.isEmpty();
+    globalDebug().print(SString::printf("SAvrBoard::isConnectedProg(..) = %d", connected ? 1 : 0));
+    return connected;
+}
+
+bool SAvrBoard::isConnectedData() const {
+    return connectStack_.getSize() > 1 && connectStack_.getAt(connectStack_.getSize() - 1).startsWith(raw("data,"));
+}
+
+bool SAvrBoard::restoreSettingsAfterPop(const SString& popped) {
+    const SString portName = portOf(settingsOf(popped));
+    for (int i = connectStack_.getSize() - 1; i >= 0; --i) {
+        const SString rest = settingsOf(connectStack_.getAt(i));
+        if (!usesPort(rest, portName)) continue;
+        if (!port_.isOpen()) return false;
+        port_.purge();
+        if (port_.setSettings(rest)) return true;
+        error_ += SString(MSG("errorSetComState", "Fehler: beim Setzen des COM-States ")) + rest + raw("\r\n") +
+                  port_.getError() + raw("\r\n");
+        return false;
+    }
+    closePort();
+    return false;
+}
+
+bool SAvrBoard::disconnectData() {
+    clearMessages();
+    if (connectStack_.isEmpty()) return false;
+    const SString newest = connectStack_.getAt(connectStack_.getSize() - 1);
+    if (!newest.startsWith(raw("data"))) {
+        globalError().showMessage(
+            SString(MSG("errorDisconnectData", "Fehler: SAvrBoard::disconnectData(..) disconnectData(..) aufgerufen "
+                                               "ohne zugeh\xF6riges connectData(..).\r\nconnectStack:\r\n")) +
+                connectStack_.join(raw("\r\n    ")),
+            0, "Fehler !", SError::iconError);
+        return false;
+    }
+    connectStack_.removeAt(connectStack_.getSize() - 1);
+    return restoreSettingsAfterPop(newest);
+}
+
+bool SAvrBoard::disconnectProg() {
+    clearMessages();
+    if (connectStack_.isEmpty()) {
+        error_ += MSG("errorDisconnectBoard",
+                      "Fehler: Verbindung zum Board konnte nicht getrennt werden, da sie nicht besteht.\r\n");
+        return false;
+    }
+    const SString newest = connectStack_.getAt(connectStack_.getSize() - 1);
+    if (!newest.startsWith(raw("prog"))) {
+        error_ += SString(MSG("errorDisconnectProg", "Fehler: SAvrBoard::disconnectProg(..) disconnectProg(..) "
+                                                     "aufgerufen ohne zugeh\xF6riges connectProg(..).\r\nconnectStack:\r\n")) +
+                  connectStack_.join(raw("\r\n    "));
+        return false;
+    }
+    connectStack_.removeAt(connectStack_.getSize() - 1);
+    if (connectStack_.isEmpty()) {
+        closePort();
+        prog_.reset();
+        return true;
+    }
+    if (progKind_ != progUnknown && newest.find(raw("COM"), 0, true) >= 0) {
+        const bool ok = restoreSettingsAfterPop(newest);
+        if (!port_.isOpen()) prog_.reset();
+        return ok;
+    }
+    return true;
+}
+
+void SAvrBoard::disconnectAll() {
+    clearMessages();
+    closePort();
+    port_.purge();
+    connectStack_.removeAll();
+    progKind_ = progUnknown;
+    adapter_ = adapterNone;
+    prog_.reset();
+}
+
+bool SAvrBoard::adapterCommand(char command, const char* terminator, int timeoutMs, SString& answer) {
+    SMem message;
+    message.append(SComPort::smartCmdPrefix, sizeof SComPort::smartCmdPrefix);
+    message.appendByte(static_cast<uint8_t>(command));
+    answer.clear();
+    bool ok = port_.writeBlock(message) && port_.readUntil(answer, timeoutMs, raw(terminator));
+    if (!ok && port_.isHungUp()) addPortError("Fehler: ");
+    return ok;
+}
+
+bool SAvrBoard::powerOnOff(bool on) {
+    if (!isConnectedProg()) return true;
+    QuietSplitter quiet(port_);
+    if (adapter_ == adapterRavlink) {
+        port_.purge();
+        SString answer;
+        const bool ok = adapterCommand(on ? '+' : '-', "\n", 1000, answer);
+        globalDebug().print(raw("SAvrBoard::powerOnOff(..) out:") + answer);
+        return ok;
+    }
+    if (startsWithNoCase(data_.port, "LPT") && data_.programmerType == raw("sp12")) {
+        error_ += raw("Fehler: Der Parallelport-Dienst ist nicht verf\xFCgbar.\r\n");
+        return false;
+    }
+    return true;
+}
+
+bool SAvrBoard::modeRS232() {
+    if (!isConnectedProg()) return true;
+    QuietSplitter quiet(port_);
+    if (adapter_ != adapterRavlink) return true;
+    SString answer;
+    const bool ok = adapterCommand('d', "\n", 200, answer);
+    globalDebug().print(raw("SAvrBoard::modeRS232(..) out:") + answer);
+    return ok;
+}
+
+bool SAvrBoard::modeProg() {
+    if (!isConnectedProg()) return true;
+    QuietSplitter quiet(port_);
+    if (adapter_ != adapterRavlink) return true;
+    SString answer;
+    return adapterCommand('p', "\n", 200, answer);
+}
+
+bool SAvrBoard::runJobs(SMapStringToMem& jobs) {
+    QuietSplitter quiet(port_);
+    bool ok = modeProg();
+    ok = powerOnOff(true) && ok;
+    if (!prog_) {
+        error_ += MSG("errorNoBackend", "Fehler: F\xFCr diesen Programmer gibt es kein Programmiermodul.\r\n");
+        return false;
+    }
+    if (!ok && isBoardGone()) return false;
+    if (prog_->execute(jobs)) return true;
+    error_ += prog_->getError();
+    return false;
+}
+
+bool SAvrBoard::readSignature(SString& signature) {
+    QuietSplitter quiet(port_);
+    signature.clear();
+    SMapStringToMem jobs;
+    jobs.set(raw("read-signature"), SMem());
+    if (!runJobs(jobs)) return false;
+    const SMem& block = jobs.get(raw("read-signature"));
+    signature = SString::printf("%02X%02X%02X", block.getByte(0), block.getByte(1), block.getByte(2));
+    if (signature == raw("000000") || signature == raw("FFFFFF")) signature.clear();
+    return true;
+}
+
+bool SAvrBoard::signatureToName(const SString& signature, SString& name) {
+    AvrMcuXml& catalogue = data_.mcuXml != nullptr ? *data_.mcuXml : globalAvrMcuXml();
+    name = signature.isEmpty() ? SString() : catalogue.getPartName(signature);
+    name.trim();
+    if (!name.isEmpty()) return true;
+    error_ += raw("Der Signatur '0x") + signature + raw("' konnte kein Prozessor zugeordnet werden.\r\n");
+    globalDebug().print(error_);
+    return false;
+}
+
+bool SAvrBoard::getMcuName(SString& name) {
+    clearMessages();
+    name.clear();
+    if (!isConnectedProg()) {
+        globalError().showMessage(MSG("errorProgrammerNotConnect",
+                                      "Fehler: SAvrBoard::getMcuName(..) Programmer ist nicht verbunden, verwenden "
+                                      "Sie SAvrBoard::connectProg().\r\n"),
+                                  0, "Fehler !", SError::iconError);
+        return false;
+    }
+    SString signature;
+    if (!readSignature(signature)) return false;
+    globalDebug().print(raw("Signatur: ") + signature);
+    return signatureToName(signature, name);
+}
+
+bool SAvrBoard::burnHex(const SString& file) {
+    clearMessages();
+    if (!isConnectedProg()) {
+        globalError().showMessage(MSG("errorProgrammerNotConnect",
+                                      "Fehler: SAvrBoard::burnHex(..) Programmer ist nicht verbunden, verwenden Sie "
+                                      "SAvrBoard::connectProg().\r\n"),
+                                  0, "Fehler !", SError::iconError);
+        return false;
+    }
+    QuietSplitter quiet(port_);
+    SMapStringToMem jobs;
+    SMem block;
+    block.fromString(file);
+    jobs.set(raw("write-flash-file"), block);
+    return runJobs(jobs);
+}
+
+bool SAvrBoard::connectReceiver(Receiver* receiver, uint32_t userValue) {
+    port_.connect(receiver, userValue);
+    return true;
+}
