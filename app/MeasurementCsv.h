@@ -1,0 +1,37 @@
+// The measurement as a CSV file for a German spreadsheet: ";" between cells, decimal commas,
+// CR LF line ends, Windows-1252 captions.
+#pragma once
+
+#include <ctime>
+#include <utility>
+#include <vector>
+
+#include "foundation/SString.h"
+
+class MeasurementCsv {
+public:
+    // One oscilloscope's curve as the export reads it: the axis captions and its samples (x, y).
+    struct Curve {
+        SString xText;
+        SString yText;
+        std::vector<std::pair<float, float>> values;
+    };
+
+    // The most rows a file gets.
+    static constexpr std::size_t maxRows = 1000000;
+
+    // The header "x caption;y caption 1;y caption 2..." and one row per sample that every curve
+    // has: the x of the first curve, then each curve's y, as "%f" with "," for ".". Captions are
+    // written as they are (a ";" in one shifts the columns; nothing is quoted).
+    static SString build(const std::vector<Curve>& curves);
+
+    // Writes the content so that an existing file is never lost: the bytes go to a new file
+    // beside it, which then replaces it. A file that may not be written (read-only) stays as
+    // it is. On failure errorCode gets the system's code and error a German text.
+    static bool write(const SString& fileName, const SString& content, int* errorCode = nullptr,
+                      SString* error = nullptr);
+
+    // The file name the save dialog proposes: "<folder>/Messung 2011-04-19 13_38_17.csv" with
+    // the local time.
+    static SString proposedFileName(const SString& folder, std::time_t now);
+};

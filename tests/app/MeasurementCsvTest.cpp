@@ -1,0 +1,113 @@
+// The CSV file of a measurement, byte for byte, and writing it without losing an older file.
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "app/BurnProgress.h"
+#include "app/MeasurementCsv.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+MeasurementCsv::Curve curve(const char* x, const char* y, std::vector<std::pair<float, float>> values) {
+    return MeasurementCsv::Curve{SString(std::string(x)), SString(std::string(y)), std::move(values)};
+}
+
+TEST(MeasurementCsvTest, RowsOfTheSamplesAllCurvesHave) {
+    struct Case {
+        const char* what;
+        std::vector<MeasurementCsv::Curve> curves;
+        std::string expected;
+    } cases[] = {
+        {"two curves, the shorter decides",
+         {curve("t in s", "U_C (Laden) in V", {{0.0f, 0.5f}, {0.1f, -12.5f}, {0.2f, 3.0f}}),
+          curve("x2", "U_C (Entladen) in V", {{7.0f, 4.75f}, {8.0f, 1234567.0f}})},
+         "t in s;U_C (Laden) in V;U_C (Entladen) in V\r\n"
+         "0,000000;0,500000;4,750000\r\n"
+         "0,100000;-12,500000;1234567,000000\r\n"},
+        {"one curve: x and y", {curve("t", "U", {{1.5f, 2.25f}})}, "t;U\r\n1,500000;2,250000\r\n"},
+        {"no samples: the header only",
+         {curve("t", "A", {}), curve("t", "B", {{1.0f, 1.0f}})},
+         "t;A;B\r\n"},
+        {"captions as they are, umlauts in Windows-1252",
+         {curve("Zeit;s", "Spannung \xFC" "ber C", {{0.0f, 0.0f}})},
+         "Zeit;s;Spannung \xFC" "ber C\r\n0,000000;0,000000\r\n"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(MeasurementCsv::build(c.curves).str(), c.expected) << c.what;
+    EXPECT_EQ(MeasurementCsv::build({}).str(), "");
+}
+
+TEST(MeasurementCsvTest, WritingKeepsTheOldFileWhenItFails) {
+    testsupport::TempDir dir;
+    const SString file(dir.file("Messung.csv"));
+    SString error;
+    int code = 0;
+    ASSERT_TRUE(MeasurementCsv::write(file, SString(std::string("neu\r\n")), &code, &error));
+    EXPECT_EQ(dir.read("Messung.csv"), "neu\r\n");
+    ASSERT_TRUE(MeasurementCsv::write(file, SString(std::string("neuer\r\n")), &code, &error));
+    EXPECT_EQ(dir.read("Messung.csv"), "neuer\r\n");
+
+    // Read-only: refused, the content stays (root may write anything, so only when it is refused).
+    chmod(file.c_str(), 0444);
+    if (!MeasurementCsv::write(file, SString(std::string("weg")), &code, &error)) {
+        EXPECT_EQ(dir.read("Messung.csv"), "neuer\r\n");
+        EXPECT_NE(code, 0);
+        EXPECT_TRUE(error.startsWith("Fehler beim Schreiben der Datei '")) << error.str();
+    }
+    chmod(file.c_str(), 0644);
+
+    // No folder: a clear failure, nothing written.
+    EXPECT_FALSE(MeasurementCsv::write(SString(dir.file("fehlt/Messung.csv")), SString(std::string("x")), &code,
+                                       &error));
+    EXPECT_NE(code, 0);
+    EXPECT_NE(error.str().find("fehlt/Messung.csv"), std::string::npos);
+    // Only the file itself is in the folder: no half-written neighbour is left behind.
+    std::string listing;
+    testsupport::runCommand("ls -A '" + dir.path() + "'", &listing);
+    EXPECT_EQ(listing, "Messung.csv\n");
+}
+
+TEST(MeasurementCsvTest, ProposedNameCarriesTheLocalTime) {
+    testsupport::ScopedEnv tz("TZ", "UTC");
+    tzset();
+    // 2011-04-19 13:38:17 UTC.
+    EXPECT_EQ(MeasurementCsv::proposedFileName(SString(std::string("/home/schule/Dokumente")), 1303220297).str(),
+              "/home/schule/Dokumente/Messung 2011-04-19 13_38_17.csv");
+}
+
+TEST(BurnProgressTest, OutputNeverBecomesMarkup) {
+    struct Case {
+        const char* text;
+        const char* html;
+    } cases[] = {
+        {"Schreibe Flash\r\n", "Schreibe&nbsp;Flash<br>"},
+        {"<script>alert(1)</script>", "&lt;script&gt;alert(1)&lt;/script&gt;"},
+        {"a & b \"c\"\r\n  d", "a&nbsp;&amp;&nbsp;b&nbsp;&quot;c&quot;<br>&nbsp;&nbsp;d"},
+        {"<br>", "&lt;br&gt;"},
+        {"", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(BurnProgress::outputHtml(SString(std::string(c.text))).str(), c.html) << c.text;
+}
+
+TEST(BurnProgressTest, StateTexts) {
+    struct Case {
+        int code;
+        bool shown;
+        const char* text;
+    } cases[] = {
+        {2, true, "Verbinde"},
+        {3, true, "brenne Verbinde"},
+        {1, true, "Fertig, Verbinde"},
+        {0, true, "FEHLER: Verbinde"},
+        {4, false, ""},
+        {10000, false, ""},
+    };
+    for (const Case& c : cases) {
+        SString out;
+        EXPECT_EQ(BurnProgress::stateText(c.code, SString(std::string("Verbinde")), out), c.shown) << c.code;
+        EXPECT_EQ(out.str(), c.text) << c.code;
+    }
+}
+
+}  // namespace
