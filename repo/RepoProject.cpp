@@ -25,9 +25,20 @@ std::unordered_map<std::string, SString> attributeBodies(const SFileIni& file) {
     return map;
 }
 
+// Why an element did not load: its number or its base number is below 100.
+SString elementError(const ElementData& element, const SString& section) {
+    if (element.getObjNr() < ElementData::minObjNr)
+        return SString().format("\xB3\xB3" "errorRepoObjNr\xB3\xB3"
+                                "Die Objektnummer %d im Abschnitt [%s] ist kleiner als 100.\r\n",
+                                element.getObjNr(), section.c_str());
+    return SString().format("\xB3\xB3" "errorRepoBaseObjNr\xB3\xB3"
+                            "Die baseObjNr im Abschnitt [%s] fehlt oder ist kleiner als 100.\r\n",
+                            section.c_str());
+}
+
 template <typename Element, typename List>
 bool loadElements(const SFileIni& file, const char* pattern, List& list,
-                  const std::unordered_map<std::string, SString>& attributes) {
+                  const std::unordered_map<std::string, SString>& attributes, SString& error) {
     SDebug& debug = globalDebug();
     SStringList names;
     file.getSections(pattern, names);
@@ -37,7 +48,10 @@ bool loadElements(const SFileIni& file, const char* pattern, List& list,
         const SString number = numberText(name);
         auto* element = new Element;
         list.add(element);
-        if (!element->load(number.toInt(), file, name)) return false;
+        if (!element->load(number.toInt(), file, name)) {
+            error += elementError(*element, name);
+            return false;
+        }
         auto it = attributes.find("Attribute_" + number.str());
         if (it != attributes.end()) element->loadAttributes(it->second);
     }
@@ -48,10 +62,15 @@ bool loadElements(const SFileIni& file, const char* pattern, List& list,
 
 bool RepoProject::openProject(const SString& spec) {
     if (open_) close();
+    error_.clear();
     SString path = spec;
     const SString kind = path.cutFront(":");
     // cutFront leaves nothing when there is no ":", so "ini" alone is no project either.
-    bool ok = spec.find(':') >= 0 && kind == "ini" && openProjectFromIni(path);
+    const bool known = spec.find(':') >= 0 && kind == "ini";
+    if (!known)
+        error_ += SString("\xB3\xB3" "errorRepoKind\xB3\xB3" "Unbekannte Art des Projekts (nur \"ini:\"): ") + spec +
+                  "\r\n";
+    bool ok = known && openProjectFromIni(path);
     if (!ok) close();
     if (ok)
         for (ViewElementData* view : viewList_) getBaseElement(view);
@@ -62,10 +81,15 @@ bool RepoProject::openProject(const SString& spec) {
 bool RepoProject::openProjectFromIni(const SString& path) {
     SFileIni file;
     bool ok = file.open(path, false, true);
+    if (!ok) {
+        error_ += file.getError();
+        if (file.getError().isEmpty())
+            error_ += SString("\xB3\xB3" "errorRepoRead\xB3\xB3" "Fehler beim Lesen der Datei ") + path + "\r\n";
+    }
     if (ok) {
         const auto attributes = attributeBodies(file);
-        ok = loadElements<BaseElementData>(file, "BaseElement_*", baseList_, attributes);
-        if (ok) ok = loadElements<ViewElementData>(file, "ViewElement_*", viewList_, attributes);
+        ok = loadElements<BaseElementData>(file, "BaseElement_*", baseList_, attributes, error_);
+        if (ok) ok = loadElements<ViewElementData>(file, "ViewElement_*", viewList_, attributes, error_);
         if (ok) {
             SStringList names;
             SStringList bodies;

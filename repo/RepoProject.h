@@ -25,6 +25,8 @@ public:
     // Empties the three collections and clears the open flag.
     void close();
     bool isOpen() const { return open_; }
+    // Why the last open failed (German, one line per problem); empty after a success.
+    const SString& getError() const { return error_; }
 
     // Looks up the base element by the view element's baseObjNr (falling back to element 100),
     // links it to the view element and returns it; nullptr (with a debug line and a one-second
@@ -43,4 +45,5 @@ private:
     BaseElementList baseList_;
     ViewElementList viewList_;
     bool open_ = false;
+    SString error_;
 };

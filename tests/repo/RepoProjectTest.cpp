@@ -167,23 +167,34 @@ TEST(ElementAttributeListe, ParsesTypeLettersValuesAndRepeatedKeys) {
 }
 
 TEST_F(RepoProjectTest, BrokenRepositoriesLeaveTheProjectClosedAndEmpty) {
-    const std::pair<const char*, std::string> cases[] = {
-        {"base number below 100", "[BaseElement_100]\r\n[BaseElement_42]\r\nname=x\r\n"},
-        {"negative base number", "[BaseElement_-5]\r\nname=x\r\n"},
-        {"view number below 100", sample + "[ViewElement_99]\r\nbaseObjNr=100\r\n"},
-        {"view base number below 100", sample + "[ViewElement_2005]\r\nbaseObjNr=7\r\n"},
-        {"view without base number", sample + "[ViewElement_2005]\r\nclientRect=1,2,3,4\r\n"},
-        {"section without number", "[BaseElement_]\r\n"},
+    struct Case {
+        const char* name;
+        std::string text;
+        const char* error;
     };
-    for (const auto& [name, text] : cases) {
-        SCOPED_TRACE(name);
+    const Case cases[] = {
+        {"base number below 100", "[BaseElement_100]\r\n[BaseElement_42]\r\nname=x\r\n",
+         "Die Objektnummer 42 im Abschnitt [BaseElement_42] ist kleiner als 100."},
+        {"negative base number", "[BaseElement_-5]\r\nname=x\r\n", "Die Objektnummer -5 im Abschnitt"},
+        {"view number below 100", sample + "[ViewElement_99]\r\nbaseObjNr=100\r\n",
+         "Die Objektnummer 99 im Abschnitt [ViewElement_99]"},
+        {"view base number below 100", sample + "[ViewElement_2005]\r\nbaseObjNr=7\r\n",
+         "Die baseObjNr im Abschnitt [ViewElement_2005] fehlt oder ist kleiner als 100."},
+        {"view without base number", sample + "[ViewElement_2005]\r\nclientRect=1,2,3,4\r\n",
+         "[ViewElement_2005]"},
+        {"section without number", "[BaseElement_]\r\n", "Die Objektnummer 0 im Abschnitt [BaseElement_]"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         // Opening again closes what was open, so a failure leaves nothing of either file.
         ASSERT_TRUE(open(sample));
-        EXPECT_FALSE(open(text));
+        EXPECT_TRUE(project.getError().isEmpty());
+        EXPECT_FALSE(open(c.text));
         EXPECT_FALSE(project.isOpen());
         EXPECT_EQ(project.getBaseList().getSize(), 0);
         EXPECT_EQ(project.getViewList().getSize(), 0);
         EXPECT_EQ(project.getRelations().getRecordCount(), 0);
+        EXPECT_NE(project.getError().str().find(c.error), std::string::npos) << project.getError().str();
     }
 }
 
@@ -196,7 +207,9 @@ TEST_F(RepoProjectTest, OnlyIniSpecsOfExistingFilesOpen) {
         SCOPED_TRACE(spec);
         EXPECT_FALSE(project.openProject(SString(spec)));
         EXPECT_FALSE(project.isOpen());
+        EXPECT_FALSE(project.getError().isEmpty());
     }
+    EXPECT_NE(project.getError().str().find("Unbekannte Art des Projekts"), std::string::npos);
     EXPECT_TRUE(project.openProject(SString("ini:" + path)));
     project.close();
     EXPECT_FALSE(project.isOpen());
