@@ -22,7 +22,7 @@ bool isNumber(const SString& text) {
 
 // A field of the reply without the line-end characters around it.
 SString field(const SStringList& fields, int index) {
-    SString f = fields.getSize() > index ? fields.get(index) : SString();
+    SString f = fields.getSize() > index ? fields.getAt(index) : SString();
     return f.trim();
 }
 
@@ -109,8 +109,9 @@ bool SDuvaroBurner::handshake(SString& answer) {
         int start = answer.find(raw("myBurn"));
         if (start > 0) answer = answer.mid(start);
         globalDebug().print(raw("### Antwort von Duvaro=") + answer);
+        // A whole line without the identification is what the application said to the
+        // handshake before the user pressed reset; the next attempt reaches the bootloader.
         if (complete && start >= 0) return true;
-        if (complete && answer.find('\r') >= 0) return true;
         SStringList fields = SStringList::split(answer, raw("\r"));
         if (fields.getSize() > 8 && field(fields, 0) == "myBurn") return true;
     }

@@ -42,6 +42,7 @@ void SDebug::setTarget(const SString& host, int port) {
 }
 
 void SDebug::send(const SString& line) {
+    std::lock_guard lock(sendMutex_);
     if (echo_) std::fprintf(stderr, "%s\n", line.c_str());
     if (state_ == notTried) {
         switch (client_->connect(host_.str(), port_)) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,8 @@ private:
     bool off_ = true;
     bool echo_ = false;
     State state_ = notTried;
+    // Worker threads (the bootloader burn) print too: one line at a time goes out.
+    std::mutex sendMutex_;
     SString error_;
     std::unique_ptr<platform::TcpClient> client_;
 };

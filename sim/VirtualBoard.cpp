@@ -141,6 +141,17 @@ bool VirtualBoard::start(const Options& options) {
     firmware_->setLog(options.log);
     adapter_->setLog(options.log);
     adapter_->setForward([this](uint8_t byte, SimTime now) { toDevice(byte, now); });
+    bootloader_ = SimBootloader::create(options.bootloader, memory_);
+    bootloaderRan_ = false;
+    lastHostBaud_ = 0;
+    resetRequested_ = false;
+    if (bootloader_) {
+        bootloader_->setSink(firmwareSink_.get());
+        bootloader_->setLog(options.log);
+        bootloader_->setSettingsHook([this](const LineSettings& s) { line_->setDeviceSettings(s); });
+        // Power-on: the controller starts in its bootloader.
+        resetIntoBootloader(clockNs());
+    }
     framesSent_ = bytesSent_ = bytesReceived_ = bytesDropped_ = 0;
 
     stopping_ = false;
@@ -199,7 +210,33 @@ void VirtualBoard::fromProgram(uint8_t byte, SimTime now) {
     }
 }
 
+void VirtualBoard::pressReset() {
+    if (!bootloader_) return;
+    resetRequested_ = true;
+    wake();
+}
+
+void VirtualBoard::resetIntoBootloader(SimTime now) {
+    firmware_->reset();
+    line_->clearForDevice();
+    bootloader_->enter(now);
+    bootloaderRan_ = true;
+}
+
+// The controller runs either its bootloader or the application.
+void VirtualBoard::toController(uint8_t byte, SimTime now) {
+    if (bootloader_ && bootloader_->isActive())
+        bootloader_->onByte(byte, now);
+    else
+        firmware_->onByte(byte, now);
+}
+
 void VirtualBoard::toDevice(uint8_t byte, SimTime now) {
+    // The stand-in user presses reset when the burn program asks for it.
+    if (bootloader_ && !bootloader_->isActive() && bootloader_->wantsReset(byte)) {
+        resetIntoBootloader(now);
+        return;
+    }
     // In programmer mode the adapter keeps the line for its programmer, which this board does
     // not emulate yet: those bytes get no answer.
     if (adapter_->isFirmwareConnected()) line_->fromHost(byte, now);
@@ -223,7 +260,16 @@ void VirtualBoard::run() {
         SimTime now = clockNs();
         now_ = now;
         LineSettings settings;
-        if (pty_.getSettings(settings)) line_->setHostSettings(settings);
+        if (pty_.getSettings(settings)) {
+            line_->setHostSettings(settings);
+            // A program switching to the bootloader's rate is about to burn: the stand-in user
+            // presses reset.
+            if (bootloader_ && bootloader_->getOptions().autoReset && !bootloader_->isActive() &&
+                settings.baud != lastHostBaud_ && settings.baud == bootloader_->getOptions().baud)
+                resetIntoBootloader(now);
+            lastHostBaud_ = settings.baud;
+        }
+        if (resetRequested_.exchange(false)) resetIntoBootloader(now);
 
         int n;
         while ((n = pty_.read(in.data(), static_cast<int>(in.size()))) > 0) {
@@ -232,11 +278,22 @@ void VirtualBoard::run() {
         }
         adapter_->poll(now);
         uint8_t byte;
-        while (line_->takeForDevice(now, byte)) firmware_->onByte(byte, now);
-        firmware_->poll(now);
+        while (line_->takeForDevice(now, byte)) toController(byte, now);
+        if (bootloader_ && bootloader_->isActive()) {
+            bootloader_->poll(now);
+        } else {
+            if (bootloaderRan_) {
+                // The bootloader has started the application, which speaks at its own rate.
+                bootloaderRan_ = false;
+                line_->setDeviceSettings(firmwareSettings());
+                firmware_->reset();
+            }
+            firmware_->poll(now);
+        }
         flush(now);
 
-        SimTime next = std::min({firmware_->nextDue(), adapter_->nextDue(), line_->nextDue()});
+        SimTime next = std::min({firmware_->nextDue(), adapter_->nextDue(), line_->nextDue(),
+                                 bootloader_ ? bootloader_->nextDue() : simNever});
         SimTime wait = next == simNever ? maxSleepNs : std::clamp(next - clockNs(), SimTime(0), maxSleepNs);
         pollfd fds[2] = {{pty_.getMasterFd(), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
         timespec ts{static_cast<time_t>(wait / 1'000'000'000), static_cast<long>(wait % 1'000'000'000)};

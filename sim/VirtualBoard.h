@@ -17,6 +17,7 @@
 #include "sim/RavlinkAdapter.h"
 #include "sim/RcCircuit.h"
 #include "sim/SerialLine.h"
+#include "sim/SimBootloader.h"
 
 // Owns the pseudo-terminal and a thread that runs the board: the Ravlink adapter (when the
 // board sits behind one), the serial line and the firmware with its RC circuit. The program
@@ -55,6 +56,9 @@ public:
         // Called on the board's thread right after bytes went to the program, with the time
         // just before the write (steady clock, nanoseconds); for latency measurements.
         std::function<void(SimTime written, const uint8_t* bytes, int count)> onWrite;
+        // The controller module's serial bootloader ("myBurn" or "myBoot"): with one, the
+        // controller starts in it and writes what it receives into getMemory()'s flash.
+        BootloaderOptions bootloader;
     };
 
     VirtualBoard();
@@ -98,6 +102,12 @@ public:
     AvrMemory& getMemory() { return memory_; }
     const AvrMemory& getMemory() const { return memory_; }
 
+    // The reset button of the controller module: it restarts in its bootloader (safe from any
+    // thread; without a bootloader it does nothing).
+    void pressReset();
+    // The bootloader, or nullptr without one.
+    const SimBootloader* getBootloader() const { return bootloader_.get(); }
+
     // The character format the firmware uses.
     static LineSettings firmwareSettings() { return LineSettings{115200, 8, 'N', 1}; }
 
@@ -110,6 +120,8 @@ private:
     void toDevice(uint8_t byte, SimTime now);
     void flush(SimTime now);
     void wake();
+    void toController(uint8_t byte, SimTime now);
+    void resetIntoBootloader(SimTime now);
     bool validate(const Options& o);
 
     Options options_;
@@ -122,6 +134,10 @@ private:
     std::unique_ptr<SerialLine> line_;
     std::unique_ptr<FirmwareSink> firmwareSink_;
     std::unique_ptr<AdapterSink> adapterSink_;
+    std::unique_ptr<SimBootloader> bootloader_;
+    bool bootloaderRan_ = false;     // the bootloader was active in the last pass
+    int lastHostBaud_ = 0;
+    std::atomic<bool> resetRequested_{false};
     std::vector<uint8_t> out_;
     SimTime now_ = 0;  // the time of the board loop's current pass
 
