@@ -1,0 +1,83 @@
+#include "analysis/TauFormat.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace tauformat {
+namespace {
+
+const char* const tau = "\xCF\x84";    // τ
+const char* const plusMinus = " \xC2\xB1 ";  // ±
+const char* const dot = " \xC2\xB7 ";        // ·
+
+std::string noFit() { return utf8(SString("\xB3\xB3" "tauNoFit\xB3\xB3" "kein Fit m\xF6glich")); }
+
+std::string routeLine(const TauRoute& route, const char* name, bool withUncertainty) {
+    if (!route.ok) return noFit() + " (" + name + "): " + utf8(route.reason);
+    std::string line = std::string(tau) + " = " + germanNumber(route.tau) + " s";
+    if (withUncertainty) line += plusMinus + uncertainty(route.uncertainty) + " s";
+    return line + " (" + name + ")";
+}
+
+}  // namespace
+
+std::string germanNumber(double value, int decimals) {
+    if (!std::isfinite(value)) return "-";
+    char buffer[64];
+    auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    if (error != std::errc()) return "-";
+    std::string text(buffer, end);
+    for (char& c : text)
+        if (c == '.') c = ',';
+    if (text.find_first_not_of("-0,") == std::string::npos && text.front() == '-') text.erase(0, 1);  // no "-0,00"
+    return text;
+}
+
+std::string uncertainty(double value) {
+    if (!std::isfinite(value)) return "-";
+    // Rounded up, so the stated uncertainty is never smaller than the computed one.
+    double hundredths = std::max(1.0, std::ceil(value * 100.0 - 1e-9));
+    return germanNumber(hundredths / 100.0);
+}
+
+std::string fitLine(const TauResult& result) { return routeLine(result.fit, "Fit", true); }
+std::string point63Line(const TauResult& result) { return routeLine(result.point63, "63 %", false); }
+std::string lnLine(const TauResult& result) { return routeLine(result.lnLine, "ln", false); }
+
+std::string summary(const TauResult& result) {
+    if (!result.any()) {
+        SString reason = result.reason;
+        std::string text = noFit();
+        if (!reason.isEmpty() && utf8(reason) != text) text += ": " + utf8(reason);
+        return text;
+    }
+    std::string text;
+    auto add = [&text](const std::string& part) {
+        text += text.empty() ? std::string(tau) + " = " + part : dot + part;
+    };
+    if (result.fit.ok)
+        add(germanNumber(result.fit.tau) + " s" + plusMinus + uncertainty(result.fit.uncertainty) + " s (Fit)");
+    if (result.point63.ok) add(germanNumber(result.point63.tau) + " s (63 %)");
+    if (result.lnLine.ok) add(germanNumber(result.lnLine.tau) + " s (ln)");
+    if (!result.fit.ok) text += dot + noFit();
+    return text;
+}
+
+std::string utf8(const SString& text) {
+    std::string out;
+    for (char16_t c : text.toUtf16()) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+}  // namespace tauformat
