@@ -1,5 +1,8 @@
 #include "app/Fenster.h"
 
+#include <algorithm>
+
+#include "app/DiagramWindow.h"
 #include "foundation/SApplicationBasic.h"
 #include "foundation/SDebug.h"
 #include "foundation/SFileIni.h"
@@ -44,7 +47,7 @@ int Fenster::showPage(const SString& name) {
     event.type = eventPageShown;
     event.code = 10000;
     event.text = name;
-    eventManager_.send(event);
+    getEventManager().send(event);
     return shown ? 1 : 0;
 }
 
@@ -60,23 +63,23 @@ void Fenster::onFirstShow() {
     // A program without archive also finds its files in the project folder beside it.
     globalResources().addSearchPath(
         SFileSystem::join(globalApplicationBasic().getProgramDirectory(), projectName_));
-    eventManager_.addHandler(this);
-    // Later: the project loads "physik.repo" here, which creates the data channels.
+    getEventManager().addHandler(this);
+    // The channels of "extdata.ini" first (onProjectOpen), then the repository.
+    openProject(SString("ini:") + globalResources().getFile("physik.repo"));
     createLayout(layoutXml);
     showPage("Einleitung");
-    // Later: the stop button of the diagram (2002) is disabled here until a measurement runs.
+    // The stop button stays grey until a measurement runs.
+    sendToObject(2002, codeDisable);
 }
 
 void Fenster::onGetSplitWindowData(SMultiClientWindowEntry* entry) {
     globalDebug().print(SString("onGetSplitWindowData: ") + entry->name);
     if (entry->name == diagramPane) {
-        // Later: the view diagram 300 of the repository.
-        diagramPlaceholder_ = std::make_unique<SWindow>();
-        diagramPlaceholder_->create(this, entry->name, SRect(0, 0, 100, 100), true);
-        entry->window = diagramPlaceholder_.get();
+        createDiagrammWindow(diagramNr, 0, 0, -1, -40, true);
+        entry->window = diagramPane_;
         return;
     }
-    htmlWindows_.appendNew()->create(this, &eventManager_, entry);
+    htmlWindows_.appendNew()->create(this, &getEventManager(), entry);
 }
 
 int Fenster::onClose() {
@@ -97,4 +100,35 @@ int Fenster::onEvent(SEvent& event) {
     }
     // Every page command counts as handled, known or not.
     return 1;
+}
+
+bool Fenster::onExtDataInit() {
+    SFileIni ini;
+    const SString path = globalResources().getFile("extdata.ini");
+    if (!ini.open(path, false, true)) globalDebug().print(SString("onExtDataInit: ") + path + " fehlt");
+    ExtDataSetup::Channels channels{};
+    for (std::size_t i = 0; i < channels_.size(); ++i) channels[i] = &channels_[i];
+    return ExtDataSetup::setupChannels(ini, channels, dataConnection_, getProjectData().getExtDataManager());
+}
+
+bool Fenster::onProjectClose() {
+    getProjectData().getExtDataManager().clear();
+    return true;
+}
+
+void Fenster::onCloseViewWindows() {
+    if (diagramPane_) removeSplitWindow(diagramPane, false);
+    diagramPane_ = nullptr;
+}
+
+std::unique_ptr<ViewHostWindow> Fenster::onCreateViewHost(UniedViewWindow& window, int x, int y, int width, int height,
+                                                          bool visible) {
+    auto host = std::make_unique<DiagramWindow>(window);
+    // A pane's window gets its size from the layout; a size below 1 stands for "as the layout
+    // says".
+    if (!host->create(this, diagramPane, SRect(x, y, std::max(width, 1), std::max(height, 1)), visible,
+                      SWindow::styleClipChildren | SWindow::styleClipSiblings))
+        return nullptr;
+    diagramPane_ = host.get();
+    return host;
 }

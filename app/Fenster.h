@@ -4,11 +4,19 @@
 
 #include <memory>
 
+#include <array>
+
 #include "app/HtmlWindowList.h"
 #include "foundation/SEvent.h"
 #include "multiwindow/SMultiWindow.h"
+#include "stream/ExtDataSetup.h"
+#include "stream/ExtData_ReceiverBuffered.h"
+#include "stream/SComPortSplitter.h"
+#include "view/KeloProject.h"
 
-class Fenster : public SEventHandler, public SMultiWindow {
+// The project part (repository, painters, data channels, event manager, diagram windows) is the
+// KeloProject base.
+class Fenster : public SEventHandler, public SMultiWindow, public KeloProject {
 public:
     S_CLASSNAME(Fenster)
 
@@ -24,7 +32,13 @@ public:
     const SString& getProjectName() const { return projectName_; }
     // The project's event manager: every handler of the experiment is registered there, the
     // main window first.
-    SEventManager& getEventManager() { return eventManager_; }
+    SEventManager& getEventManager() { return getProjectData().getEventManager(); }
+    // The diagram of the pane "Durchf\xFChrung" (diagram 300), or nullptr before the layout.
+    UniedViewWindow* getDiagram() const { return getFirstViewWindow(); }
+    // Data channel 1 to 6.
+    ExtData_ReceiverBuffered& getChannel(int number) { return channels_.at(static_cast<std::size_t>(number - 1)); }
+    // The data connection the channels are connected to.
+    SComPortSplitter& getDataConnection() { return dataConnection_; }
     HtmlWindowList& getHtmlWindows() { return htmlWindows_; }
     // The version the pages show: version, "." and the build number of "resource.ini".
     SString getVersionString();
@@ -43,13 +57,29 @@ public:
     int onClose() override;
     int onEvent(SEvent& event) override;
 
+    // The number of the diagram the pane "Durchf\xFChrung" shows.
+    static constexpr int32_t diagramNr = 300;
+
+protected:
+    // Sets up the data channels of "extdata.ini" before the repository is read.
+    bool onProjectOpen() override { return onExtDataInit(); }
+    // Forgets the channels.
+    bool onProjectClose() override;
+    // The diagram pane leaves the layout before its window goes.
+    void onCloseViewWindows() override;
+    // The diagram's window, a child of the main window.
+    std::unique_ptr<ViewHostWindow> onCreateViewHost(UniedViewWindow& window, int x, int y, int width, int height,
+                                                     bool visible) override;
+    bool onExtDataInit();
+
 private:
-    // The project's event manager (the project part with the repository, the data channels and
-    // the diagrams builds on it later). Declared first: the page windows leave it when they go.
-    SEventManager eventManager_;
     SString version_;
+    // Later the board's data connection: the measurement frames reach the channels through it.
+    SComPortSplitter dataConnection_;
+    // Data channels 1 to 6 of "extdata.ini".
+    std::array<ExtData_ReceiverBuffered, ExtDataSetup::channelCount> channels_;
     SString projectName_;
     HtmlWindowList htmlWindows_;
-    // Stands in the pane "Durchf\xFChrung" until the diagram window takes its place.
-    std::unique_ptr<SWindow> diagramPlaceholder_;
+    // The window of the pane "Durchf\xFChrung"; owned by its diagram.
+    SWindow* diagramPane_ = nullptr;
 };

@@ -15,6 +15,7 @@ bool KeloProject::openProject(const SString& spec) {
 }
 
 void KeloProject::closeProject() {
+    if (windows_.getSize() > 0) onCloseViewWindows();
     windows_.removeAll();
     data_.getRepo().close();
     onProjectClose();

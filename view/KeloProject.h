@@ -48,6 +48,8 @@ protected:
     virtual bool onProjectOpen() { return true; }
     // After the project was closed.
     virtual bool onProjectClose() { return true; }
+    // Before closing removes the diagram windows.
+    virtual void onCloseViewWindows() {}
     // The toolkit window of a new diagram window; the base makes none (a diagram that is not
     // shown).
     virtual std::unique_ptr<ViewHostWindow> onCreateViewHost(UniedViewWindow& window, int x, int y, int width,

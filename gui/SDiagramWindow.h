@@ -1,0 +1,50 @@
+// A window that shows a drawing in diagram units: hundredths of a millimetre, y upward.
+#pragma once
+
+#include <QRect>
+
+#include "gui/SDrawDevice.h"
+#include "gui/SWindow.h"
+
+// Paints through an SQtDrawDevice in the diagram mapping with a zoom factor and an origin
+// offset, and hands mouse events on with their points converted to diagram units:
+//   pixel = (unit + origin) * zoom * dpi / 2540, with y negated.
+// The window takes the keyboard focus when clicked, so its key hooks see the keys.
+class SDiagramWindow : public SWindow {
+public:
+    S_CLASSNAME(SDiagramWindow)
+
+    void setMapping(double zoom, double originX, double originY);
+    double getZoom() const { return zoom_; }
+    double getOriginX() const { return originX_; }
+    double getOriginY() const { return originY_; }
+    // Resolution in dots per inch (the widget's, or 96 before it exists).
+    double getDpi() const;
+
+    // A window pixel in diagram units.
+    SPoint toDiagram(int x, int y) const;
+    // A rectangle in diagram units as window pixels (grown by a pixel against rounding).
+    QRect toPixels(const SRect& units) const;
+    // Repaints the pixels of a rectangle in diagram units.
+    void invalidateUnits(const SRect& units);
+
+protected:
+    // The diagram's drawing; the background is filled already.
+    virtual void onDiagramPaint(SDrawDevice& device) { (void)device; }
+    // A mouse event with its point in diagram units; nonzero: handled.
+    virtual int onDiagramMouse(SGuiEvent& event) {
+        (void)event;
+        return 0;
+    }
+
+    int onCreate() override;
+    void onPaint(QPainter& painter, const SRect& area) override;
+    int onMouseEvent(SGuiEvent& event) override;
+
+private:
+    double scale() const;
+
+    double zoom_ = 1.0;
+    double originX_ = 0.0;
+    double originY_ = 0.0;
+};
