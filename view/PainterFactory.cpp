@@ -5,6 +5,7 @@
 #include "view/Painter_7Segment.h"
 #include "view/Painter_Button.h"
 #include "view/Painter_Dummy.h"
+#include "view/Painter_Oszi.h"
 
 PainterFactory::~PainterFactory() {
     for (KeloPainter* painter : painters_) {
@@ -18,6 +19,8 @@ KeloPainter* PainterFactory::makePainter(int painterType) {
     switch (painterType) {
         case type7Segment:
             return new Painter_7Segment;
+        case typeOszi:
+            return new Painter_Oszi;
         case typeButton:
             return new Painter_Button;
         default:
