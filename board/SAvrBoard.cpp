@@ -4,6 +4,7 @@
 
 #include "board/AvrMcuXml.h"
 #include "board/SAvrProg911.h"
+#include "board/SAvrProgControl.h"
 #include "foundation/SApplicationBasic.h"
 #include "foundation/SDebug.h"
 #include "foundation/SError.h"
@@ -76,6 +77,15 @@ bool startsWithNoCase(const SString& text, const char* prefix) {
     return text.left(static_cast<int>(std::string_view(prefix).size())).compareNoCase(raw(prefix)) == 0;
 }
 
+// The directory of avrdude on PATH; empty when it is not there.
+SString avrdudeOnPath() {
+    const char* path = std::getenv("PATH");
+    if (path == nullptr) return {};
+    for (const SString& d : SStringList::split(SString(std::string(path)), raw(":")))
+        if (!d.isEmpty() && SFileSystem::exists(SFileSystem::join(d, raw(avrdudeProgram)))) return d;
+    return {};
+}
+
 }  // namespace
 
 SAvrBoard::SAvrBoard() {
@@ -102,9 +112,11 @@ std::unique_ptr<SAvrProg> SAvrBoard::createProg(int kind) {
     case progAvr910:
     case progAvr911:
         return std::make_unique<SAvrProg911>(&data_);
+    case progControl:
+        return std::make_unique<SAvrProgControl>(&data_);
     default:
-        // The bootloader module's back-end and the avrdude back-end are not part of this
-        // program yet: the board has no back-end for them, and runJobs says so.
+        // The avrdude back-end is not part of this program yet: the board has no back-end
+        // for it, and runJobs says so.
         return nullptr;
     }
 }
@@ -159,8 +171,11 @@ bool SAvrBoard::initProg(const SString& port, const SString& mcu, const SString&
     if (!avrdudeDirectory.isEmpty()) {
         data_.avrdudeDirectory = avrdudeDirectory;
     } else {
+        // Where the resources have avrdude; without resources (tools) where PATH has it.
         SString dir;
-        SFileSystem::splitPath(globalResources().getFile(raw(avrdudeProgram)), nullptr, &dir, nullptr, nullptr);
+        if (globalResources().isInitialised())
+            SFileSystem::splitPath(globalResources().getFile(raw(avrdudeProgram)), nullptr, &dir, nullptr, nullptr);
+        if (dir.isEmpty()) dir = avrdudeOnPath();
         data_.avrdudeDirectory = dir;
     }
     if (!ok) globalDebug().print(raw("######## FEHLER SAvrBoard::initProg(..) ") + error_);
@@ -284,16 +299,7 @@ bool SAvrBoard::findAvrdude(SString& dir) {
     SString setting;
     if (SFileIni* ini = globalApplicationBasic().getUserConfigFile())
         setting = ini->getValue(raw("setup"), raw("winavrPath"));
-    SString third;
-    if (const char* path = std::getenv("PATH")) {
-        for (const SString& d : SStringList::split(SString(std::string(path)), raw(":"))) {
-            if (d.isEmpty()) continue;
-            if (SFileSystem::exists(SFileSystem::join(d, raw(avrdudeProgram)))) {
-                third = d;
-                break;
-            }
-        }
-    }
+    const SString third = avrdudeOnPath();
     const SString appDir = globalApplicationBasic().getProgramDirectory();
     const SString dirs[] = {
         setting.isEmpty() ? SString() : SFileSystem::join(setting, raw("bin")),
