@@ -48,7 +48,7 @@ SString ElementAttribut::toString() const {
         case typeInt:
             return SString::printf("%d", intValue);
         case typeDouble:
-            return SString::printf("%.17g", doubleValue);
+            return SString::printf("%.15g", doubleValue);
         default:
             return {};
     }
