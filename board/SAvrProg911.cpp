@@ -2,6 +2,7 @@
 
 #include "board/AvrMcuXml.h"
 #include "board/SHexFile.h"
+#include "foundation/SApplicationBasic.h"
 #include "foundation/SDebug.h"
 #include "foundation/SError.h"
 #include "foundation/SFile.h"
@@ -60,10 +61,27 @@ bool SAvrProg911::send(const uint8_t* bytes, std::size_t count) {
 }
 
 bool SAvrProg911::receive(SMem& answer, uint32_t count, int timeoutMs) {
+    // Takes the bytes from the port's ring as soon as they are there: the programmer answers
+    // every block with one byte, and a coarser poll would add its step to every block.
+    answer.setSize(count);
+    SRingBuffer& ring = port_->getRing();
     uint32_t got = 0;
-    bool ok = port_->readBytes(answer, timeoutMs, count, &got);
-    if (!ok && port_->isHungUp()) addPortFailure();
-    return ok;
+    const int64_t deadline = platform::monotonicMs() + timeoutMs;
+    for (;;) {
+        const int available = ring.count();
+        if (available > 0) {
+            const uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(available), count - got);
+            if (ring.get(answer.getData() + got, n)) got += n;
+        }
+        if (got == count) return true;
+        if (!port_->isOpen()) return false;
+        if (port_->isHungUp() && ring.count() == 0) {
+            addPortFailure();
+            return false;
+        }
+        if (platform::monotonicMs() >= deadline) return false;
+        SApplicationBasic::wait(1);
+    }
 }
 
 bool SAvrProg911::expectAck(int timeoutMs) {
@@ -72,11 +90,17 @@ bool SAvrProg911::expectAck(int timeoutMs) {
 }
 
 void SAvrProg911::addPortFailure() {
-    // An unplugged board ends every wait at once; its port names the cause, once per run.
-    if (portFailureAdded_ || port_ == nullptr || port_->getError().isEmpty()) return;
-    if (!port_->isHungUp() && port_->isOpen()) return;
-    portFailureAdded_ = true;
-    error_ += raw("Fehler: ") + port_->getError() + raw("\r\n");
+    // An unplugged board ends every wait at once; the message names the cause, once per run.
+    if (portFailureAdded_ || port_ == nullptr) return;
+    if (port_->isHungUp()) {
+        portFailureAdded_ = true;
+        error_ += raw("Fehler: ") +
+                  SString(MSG("port", "Der Port ")) + port_->getPortName() + SString(MSG("hungUp", " wurde getrennt.")) +
+                  raw("\r\n");
+    } else if (!port_->getError().isEmpty()) {
+        portFailureAdded_ = true;
+        error_ += raw("Fehler: ") + port_->getError() + raw("\r\n");
+    }
 }
 
 bool SAvrProg911::execute(SMapStringToMem& jobs) {
@@ -453,6 +477,8 @@ bool SAvrProg911::readFlash(SMem& image) {
     const int t = size;
     image.setSize(total);
     if (total == 0) return true;
+    // The ring must hold a whole block; a new capacity empties it, so this comes first.
+    if (blockMode_ && port_->getRing().getCapacity() < blockSize_ + 16u) port_->getRing().setCapacity(blockSize_ + 16u);
     if (!setAddress(true, total, true)) return false;
     bool ok = true;
     if (blockMode_) {
@@ -496,6 +522,7 @@ bool SAvrProg911::readEeprom(SMem& image) {
     const int t = size;
     image.setSize(total);
     if (total == 0) return true;
+    if (blockMode_ && port_->getRing().getCapacity() < blockSize_ + 16u) port_->getRing().setCapacity(blockSize_ + 16u);
     if (!setAddress(false, total, true)) return false;
     bool ok = true;
     if (blockMode_) {

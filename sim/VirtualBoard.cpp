@@ -141,6 +141,10 @@ bool VirtualBoard::start(const Options& options) {
     firmware_->setLog(options.log);
     adapter_->setLog(options.log);
     adapter_->setForward([this](uint8_t byte, SimTime now) { toDevice(byte, now); });
+    programmer_ = std::make_unique<Avr911Programmer>(memory_, options.programmer);
+    programmer_->setRealistic(options.realisticTiming);
+    programmer_->setSink(adapterSink_.get());
+    programmer_->setLog(options.log);
     bootloader_ = SimBootloader::create(options.bootloader, memory_);
     bootloaderRan_ = false;
     lastHostBaud_ = 0;
@@ -237,8 +241,11 @@ void VirtualBoard::toDevice(uint8_t byte, SimTime now) {
         resetIntoBootloader(now);
         return;
     }
-    // In programmer mode the adapter keeps the line for its programmer, which this board does
-    // not emulate yet: those bytes get no answer.
+    // In programmer mode the adapter keeps the line for its programmer.
+    if (adapter_->isPresent() && !adapter_->isPassThrough()) {
+        programmer_->onByte(byte, now);
+        return;
+    }
     if (adapter_->isFirmwareConnected()) line_->fromHost(byte, now);
 }
 
@@ -262,6 +269,7 @@ void VirtualBoard::run() {
         LineSettings settings;
         if (pty_.getSettings(settings)) {
             line_->setHostSettings(settings);
+            programmer_->setHostSettings(settings);
             // A program switching to the bootloader's rate is about to burn: the stand-in user
             // presses reset.
             if (bootloader_ && bootloader_->getOptions().autoReset && !bootloader_->isActive() &&
@@ -277,6 +285,7 @@ void VirtualBoard::run() {
             for (int i = 0; i < n; ++i) fromProgram(in[static_cast<std::size_t>(i)], now);
         }
         adapter_->poll(now);
+        programmer_->poll(now);
         uint8_t byte;
         while (line_->takeForDevice(now, byte)) toController(byte, now);
         if (bootloader_ && bootloader_->isActive()) {
@@ -292,7 +301,7 @@ void VirtualBoard::run() {
         }
         flush(now);
 
-        SimTime next = std::min({firmware_->nextDue(), adapter_->nextDue(), line_->nextDue(),
+        SimTime next = std::min({firmware_->nextDue(), adapter_->nextDue(), line_->nextDue(), programmer_->nextDue(),
                                  bootloader_ ? bootloader_->nextDue() : simNever});
         SimTime wait = next == simNever ? maxSleepNs : std::clamp(next - clockNs(), SimTime(0), maxSleepNs);
         pollfd fds[2] = {{pty_.getMasterFd(), POLLIN, 0}, {wakeFd_, POLLIN, 0}};

@@ -14,6 +14,7 @@
 #include "sim/AvrMemory.h"
 #include "sim/BoardFirmware.h"
 #include "sim/PseudoTerminal.h"
+#include "sim/Avr911Programmer.h"
 #include "sim/RavlinkAdapter.h"
 #include "sim/RcCircuit.h"
 #include "sim/SerialLine.h"
@@ -56,6 +57,9 @@ public:
         // Called on the board's thread right after bytes went to the program, with the time
         // just before the write (steady clock, nanoseconds); for latency measurements.
         std::function<void(SimTime written, const uint8_t* bytes, int count)> onWrite;
+        // The adapter's AVR910/AVR911 programmer, which answers while the adapter is in
+        // programmer mode (only with the adapter).
+        Avr911Programmer::Options programmer;
         // The controller module's serial bootloader ("myBurn" or "myBoot"): with one, the
         // controller starts in it and writes what it receives into getMemory()'s flash.
         BootloaderOptions bootloader;
@@ -94,6 +98,8 @@ public:
     bool isMeasuring() const;
     bool isSupplyOn() const;
     bool isPassThrough() const;
+    // The adapter's programmer (valid after a successful start).
+    const Avr911Programmer* getProgrammer() const { return programmer_.get(); }
     // The settings the program has given its end of the line; false when not running.
     bool getLineSettings(LineSettings& settings) const;
 
@@ -131,6 +137,7 @@ private:
     std::unique_ptr<RcCircuit> circuit_;
     std::unique_ptr<BoardFirmware> firmware_;
     std::unique_ptr<RavlinkAdapter> adapter_;
+    std::unique_ptr<Avr911Programmer> programmer_;
     std::unique_ptr<SerialLine> line_;
     std::unique_ptr<FirmwareSink> firmwareSink_;
     std::unique_ptr<AdapterSink> adapterSink_;

@@ -1,0 +1,215 @@
+// nuktool burn and nuktool signature: firmware into the board and the board's processor, through
+// the board connection and its programmer back-ends, as the experiment burns.
+#include <cstdio>
+#include <unistd.h>
+
+#include "Command.h"
+#include "FileIo.h"
+#include "board/AvrMcuXml.h"
+#include "board/SAvrBoard.h"
+#include "foundation/SEvent.h"
+#include "foundation/SFileSystem.h"
+#include "platform/Paths.h"
+
+namespace nuktool {
+namespace {
+
+const char* const burnUsage =
+    "  nuktool burn [--port comN|DEVICE] [--programmer avr910|avr911] FILE.hex\n"
+    "                                            burn the firmware into the board's flash and verify\n"
+    "                                            it (without --port: search the board as the\n"
+    "                                            experiment does)";
+const char* const signatureUsage =
+    "  nuktool signature [--port comN|DEVICE] [--programmer avr910|avr911]\n"
+    "                                            read the signature of the board's processor and name\n"
+    "                                            it from the MCU catalogue";
+
+SString raw(const char* text) {
+    return SString(std::string(text));
+}
+
+struct Request {
+    SString port;
+    SString programmer;
+    SString file;
+};
+
+// One programmer choice of the command line: the programmer type the board connection gets.
+// Every choice is listed here and nowhere else.
+struct Programmer {
+    const char* name;
+    const char* programmerType;
+};
+const Programmer programmers[] = {
+    {"avr911", "avr911"},
+    {"avr910", "avr910"},
+};
+
+const Programmer* findProgrammer(const SString& name) {
+    for (const Programmer& p : programmers)
+        if (name.compareNoCase(raw(p.name)) == 0) return &p;
+    return nullptr;
+}
+
+std::string programmerNames() {
+    std::string names;
+    for (const Programmer& p : programmers) names += std::string(names.empty() ? "" : "|") + p.name;
+    return names;
+}
+
+// The catalogue built beside nuktool when there is one; else the resources' avr.cxf.
+void useCatalogue() {
+    SString dir;
+    SFileSystem::splitPath(SString(platform::executablePath()), nullptr, &dir, nullptr, nullptr);
+    const SString built = dir + "resources/avr.cxf";
+    if (SFileSystem::exists(built)) globalAvrMcuXml().setCatalogueFile(built);
+}
+
+// Shows the back-end's progress: a bar for the flash and EEPROM lines, the messages as lines.
+class ProgressPrinter : public SEventHandler {
+public:
+    S_CLASSNAME(ProgressPrinter)
+    explicit ProgressPrinter(bool terminal) : terminal_(terminal) {}
+    ~ProgressPrinter() override { endBar(); }
+
+    int onEvent(SEvent& event) override {
+        if (event.type != SAvrProg::eventType) return 0;
+        SStringList fields = SStringList::split(event.text, raw("|"));
+        if (event.code == SAvrProg::kindProgress && fields.getSize() == 4) {
+            bar(fields.getAt(0) + raw(" ") + fields.getAt(1), fields.getAt(2).toInt(), fields.getAt(3).toInt());
+        } else if (event.code == SAvrProg::kindProgress && fields.getSize() == 2) {
+            line(fields.getAt(0) + raw(": ") + fields.getAt(1));
+        } else if (event.code == SAvrProg::kindProgress) {
+            line(event.text);
+        }
+        return 1;
+    }
+
+    void line(const SString& text) {
+        endBar();
+        std::printf("%s\n", toTerminal(oneLine(text)).c_str());
+        std::fflush(stdout);
+    }
+
+private:
+    void bar(const SString& what, int done, int total) {
+        if (total <= 0) return;
+        const int width = 40;
+        const int filled = static_cast<int>(static_cast<long long>(done) * width / total);
+        const int percent = static_cast<int>(static_cast<long long>(done) * 100 / total);
+        // On a terminal the bar is redrawn in place; in a file only its end is written.
+        if (!terminal_ && done < total) return;
+        std::printf("%s%-14s [%s%s] %3d%% %d/%d%s", terminal_ ? "\r" : "", what.c_str(), std::string(filled, '#').c_str(),
+                    std::string(width - filled, ' ').c_str(), percent, done, total, terminal_ ? "" : "\n");
+        barOpen_ = terminal_;
+        std::fflush(stdout);
+    }
+    void endBar() {
+        if (barOpen_) std::printf("\n");
+        barOpen_ = false;
+    }
+
+    bool terminal_;
+    bool barOpen_ = false;
+};
+
+int parse(const char* command, const Args& args, Request& request, bool wantFile) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if ((a == "--port" || a == "--programmer") && i + 1 == args.size())
+            return usageError(std::string(command) + ": " + a + " needs a value");
+        if (a == "--port") {
+            request.port = SString(args[++i]);
+        } else if (a == "--programmer") {
+            request.programmer = SString(args[++i]);
+            if (findProgrammer(request.programmer) == nullptr)
+                return usageError(std::string(command) + ": --programmer is one of " + programmerNames());
+        } else if (wantFile && request.file.isEmpty() && !a.starts_with("--")) {
+            request.file = SString(a);
+        } else {
+            return usageError(std::string(command) + ": unknown argument '" + a + "'");
+        }
+    }
+    if (wantFile && request.file.isEmpty()) return usageError(std::string(command) + ": expected a HEX file");
+    return 0;
+}
+
+// Connects the board's programmer: on the given port with the given (or the AVR911) programmer,
+// else by the board connection's search. The processor found replaces the default ATmega8.
+bool connect(SAvrBoard& board, const Request& request, ProgressPrinter& printer) {
+    if (request.port.isEmpty()) {
+        if (!board.searchAndConnect()) {
+            if (board.getError().isEmpty())
+                printer.line(raw("Es wurde kein Board mit Programmer gefunden."));
+            return false;
+        }
+    } else {
+        const Programmer* p = findProgrammer(request.programmer.isEmpty() ? raw("avr911") : request.programmer);
+        if (!board.initProg(request.port, raw("ATmega8"), raw(p->programmerType), SString()) || !board.connectProg())
+            return false;
+        SString name;
+        if (!board.getMcuName(name)) return false;
+        if (name.compareNoCase(raw("ATmega8")) != 0) {
+            board.disconnectAll();
+            if (!board.initProg(request.port, name, raw(p->programmerType), SString()) || !board.connectProg())
+                return false;
+        }
+    }
+    printer.line(raw("Programmer: ") + board.getBoardData().programmerType + raw(" an ") + board.getBoardData().port +
+                 raw(", Prozessor ") + board.getBoardData().mcu);
+    return true;
+}
+
+int fail(SAvrBoard& board, const char* what) {
+    SString error = board.getError();
+    board.disconnectAll();
+    return failure(std::string(what) + (error.isEmpty() ? std::string() : ": " + oneLine(error)));
+}
+
+int runBurn(const Args& args) {
+    Request request;
+    if (int code = parse("burn", args, request, true)) return code;
+    std::string problem;
+    if (!checkInputFile(request.file.str(), problem)) return failure("burn: " + problem);
+    useCatalogue();
+    ProgressPrinter printer(::isatty(STDOUT_FILENO) != 0);
+    SEventManager events;
+    events.addHandler(&printer);
+    SAvrBoard board;
+    board.setEventReceiver(&events);
+    if (!connect(board, request, printer)) return fail(board, "burn: no connection to the board's programmer");
+    const bool ok = board.burnHex(SFileSystem::getFullPath(request.file));
+    if (!ok) return fail(board, "burn: burning failed");
+    board.disconnectAll();
+    return 0;
+}
+
+int runSignature(const Args& args) {
+    Request request;
+    if (int code = parse("signature", args, request, false)) return code;
+    useCatalogue();
+    ProgressPrinter printer(false);
+    SAvrBoard board;
+    if (!connect(board, request, printer)) return fail(board, "signature: no connection to the board's programmer");
+    SMapStringToMem jobs;
+    jobs.set(raw("read-signature"), SMem());
+    if (!board.runJobs(jobs)) return fail(board, "signature: the signature could not be read");
+    SMem sig = jobs.get(raw("read-signature"));
+    // AVR109 programmers send the signature's last byte first; the maker's code 0x1E leads.
+    if (sig.getByte(0) != 0x1E && sig.getByte(2) == 0x1E) {
+        const uint8_t first = sig.getByte(0);
+        sig.setByte(0, sig.getByte(2));
+        sig.setByte(2, first);
+    }
+    const SString text = SString::printf("%02X%02X%02X", sig.getByte(0), sig.getByte(1), sig.getByte(2));
+    const SString name = globalAvrMcuXml().getPartName(text);
+    board.disconnectAll();
+    std::printf("signature 0x%s  %s\n", text.c_str(), name.isEmpty() ? "(not in the catalogue)" : name.c_str());
+    return name.isEmpty() ? 1 : 0;
+}
+
+const Registration burnRegistration({"burn", burnUsage, runBurn});
+const Registration signatureRegistration({"signature", signatureUsage, runSignature});
+
+}  // namespace
+}  // namespace nuktool
