@@ -1,0 +1,386 @@
+#include "view/Painter_Oszi.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "OsziRecorder.h"
+#include "gui/SGuiEvent.h"
+#include "repo/ViewElementData.h"
+#include "stream/ExtData_ReceiverBuffered.h"
+#include "support/TestSupport.h"
+#include "view/KeloProjectData.h"
+
+namespace {
+
+using oszitest::Recorder;
+
+// Counts the clicks that reach onClick instead of writing the dump.
+class CountingOszi : public Painter_Oszi {
+public:
+    void onClick(int click) override {
+        lastClick = click;
+        ++clicks;
+    }
+    int clicks = 0;
+    int lastClick = 0;
+};
+
+// A repository with one oscilloscope (view element 203 of base element 100) whose base element
+// names the channels and whose view element carries the given attribute lines; the project
+// knows the channels "Aufladen" and "Entladen".
+class Painter_OsziTest : public testing::Test {
+protected:
+    Painter_OsziTest() {
+        for (ExtData_ReceiverBuffered* channel : {&charging, &discharging}) {
+            channel->getRing().setCapacity(4096);
+            channel->setType(ExtData::typeUInt16);
+        }
+        project.getExtDataManager().add("Aufladen", &charging);
+        project.getExtDataManager().add("Entladen", &discharging);
+    }
+
+    // Sets up the painter; returns what init answered.
+    bool make(const std::string& extData, const std::string& attributes) {
+        const std::string text = "[BaseElement_100]\r\nname=oszi\r\n"
+                                 "[Attribute_100]\r\nextData=s=" + extData + "\r\n"
+                                 "[ViewElement_203]\r\npainterType=3\r\nbaseObjNr=100\r\n"
+                                 "clientRect=1000,-2000,10250,-4540\r\n"
+                                 "[Attribute_203]\r\n" + attributes +
+                                 "[ContainingList]\r\n300=203\r\n";
+        dir.write("physik.repo", text);
+        if (!project.getRepo().openProject(SString("ini:" + dir.file("physik.repo")))) {
+            ADD_FAILURE() << "repository not opened";
+            return false;
+        }
+        element = project.getRepo().getViewList().find(203);
+        return oszi.init(element, &project, 3);
+    }
+
+    static void put(ExtData_ReceiverBuffered& channel, const std::vector<uint8_t>& bytes) {
+        channel.getRing().put(bytes.data(), bytes.size());
+    }
+    const SOsziValues& values(int channel = 0) const { return oszi.getChannels().getAt(channel)->values; }
+
+    testsupport::TempDir dir;
+    ExtData_ReceiverBuffered charging;
+    ExtData_ReceiverBuffered discharging;
+    KeloProjectData project;
+    ViewElementData* element = nullptr;
+    CountingOszi oszi;
+};
+
+TEST_F(Painter_OsziTest, BindsChannelsByNameWithTheirCorrections) {
+    ASSERT_TRUE(make("Aufladen, Entladen", "OsziCorrectionFaktorY=s=2,3\r\nOsziCorrectionOffsetX=s=,7\r\n"));
+    ASSERT_EQ(oszi.getChannels().getSize(), 2);
+    ASSERT_EQ(oszi.getExtDataList().getSize(), 2);
+    EXPECT_EQ(oszi.getExtDataList().getAt(0), &charging);
+    EXPECT_EQ(oszi.getExtDataList().getAt(1), &discharging);
+    const SOsziChannel& first = *oszi.getChannels().getAt(0);
+    const SOsziChannel& second = *oszi.getChannels().getAt(1);
+    EXPECT_FLOAT_EQ(first.yFactor, 2.0F);
+    EXPECT_FLOAT_EQ(second.yFactor, 3.0F);
+    EXPECT_FLOAT_EQ(first.yOffset, 0.0F);
+    EXPECT_FLOAT_EQ(second.yOffset, 0.0F);
+    EXPECT_FLOAT_EQ(first.xFactor, 1.0F);
+    EXPECT_FLOAT_EQ(first.xOffset, 0.0F);
+    EXPECT_FLOAT_EQ(second.xOffset, 7.0F);
+    EXPECT_EQ(first.color, SOsziChannel::defaultColor);
+}
+
+// An unknown name uses up its correction entries, makes no channel and stops the set-up before
+// the attributes: the painter keeps the channels found and its built-in settings.
+TEST_F(Painter_OsziTest, UnknownChannelNameFailsTheSetUpAndKeepsBuiltInSettings) {
+    EXPECT_FALSE(make("Aufladen,Nix,Entladen", "OsziCorrectionFaktorY=s=2,5,3\r\nOsziMaxValueY=f=5\r\n"));
+    ASSERT_EQ(oszi.getChannels().getSize(), 2);
+    EXPECT_FLOAT_EQ(oszi.getChannels().getAt(0)->yFactor, 2.0F);
+    EXPECT_FLOAT_EQ(oszi.getChannels().getAt(1)->yFactor, 3.0F);
+    EXPECT_TRUE(isOsziAuto(oszi.getYMaxSetting()));
+    EXPECT_TRUE(isOsziAuto(oszi.getYMinSetting()));
+    EXPECT_FLOAT_EQ(oszi.getXMax(), 100.0F);
+    EXPECT_EQ(oszi.getMaxValuesShowCount(), 200);
+}
+
+TEST_F(Painter_OsziTest, ReadsTheExperimentsKeysAndDefaultsTheMissingOnes) {
+    ASSERT_TRUE(make("Aufladen",
+                     "OsziMinValueY=f=0\r\nOsziMaxValueY=f=5\r\nOsziRasterValueY=f=1\r\nOsziFormatValueY=s=%.1f\r\n"
+                     "OsziMinValueX=f=0\r\nOsziMaxValueX=f=30\r\nOsziRasterValueX=f=5\r\nOsziFormatValueX=s=%.0f\r\n"
+                     "OsziMaxValuesShowCountX=i=300\r\nOsziValueStepX=f=0.1\r\nOsziRelativeValueX=i=0\r\n"
+                     "OsziCurveStyle=i=2\r\nOsziTextValueX=s=t in s\r\nOsziTextValueY=s=U_C (Laden) in V\r\n"));
+    EXPECT_FLOAT_EQ(oszi.getYMinSetting(), 0.0F);
+    EXPECT_FLOAT_EQ(oszi.getYMaxSetting(), 5.0F);
+    EXPECT_FLOAT_EQ(oszi.getStyle().yRasterValue, 1.0F);
+    EXPECT_EQ(oszi.getStyle().yFormat, "%.1f");
+    EXPECT_FLOAT_EQ(oszi.getXMax(), 30.0F);
+    EXPECT_FLOAT_EQ(oszi.getStyle().xRasterValue, 5.0F);
+    EXPECT_EQ(oszi.getStyle().xFormat, "%.0f");
+    EXPECT_EQ(oszi.getMaxValuesShowCount(), 300);
+    EXPECT_FLOAT_EQ(oszi.getXStep(), 0.1F);
+    EXPECT_EQ(oszi.getXValuesRelative(), 0);
+    EXPECT_EQ(oszi.getStyle().curveStyle, 2);
+    EXPECT_EQ(oszi.getXText(), "t in s");
+    EXPECT_EQ(oszi.getYText(), "U_C (Laden) in V");
+
+    Painter_Oszi bare;
+    EXPECT_TRUE(bare.loadAttributes());  // no element: every default
+    EXPECT_EQ(bare.getStyle().curveStyle, 1);
+    EXPECT_FLOAT_EQ(bare.getYMinSetting(), 0.0F);
+    EXPECT_FLOAT_EQ(bare.getYMaxSetting(), 100.0F);
+    EXPECT_TRUE(isOsziAuto(bare.getStyle().yRasterValue));
+    EXPECT_TRUE(isOsziAuto(bare.getStyle().xRasterValue));
+    EXPECT_FLOAT_EQ(bare.getXMin(), 0.0F);
+    EXPECT_FLOAT_EQ(bare.getXMax(), 100.0F);
+    EXPECT_EQ(bare.getXValuesRelative(), 1);
+    EXPECT_EQ(bare.getMaxValuesShowCount(), 200);
+    EXPECT_FLOAT_EQ(bare.getXStep(), 1.0F);
+    EXPECT_TRUE(bare.getXText().isEmpty());
+}
+
+struct Sample {
+    int xInput, yInput;
+    float xValue, yValue;
+};
+
+TEST_F(Painter_OsziTest, ConvertsChannelBytesBySampleType) {
+    struct Case {
+        const char* name;
+        int32_t type;
+        std::string attributes;
+        std::vector<uint8_t> bytes;
+        std::vector<Sample> samples;
+        int left;  // bytes left in the ring
+        double counter;
+    };
+    const std::vector<Case> cases = {
+        {"bytes", ExtData::typeUInt8, "", {0, 7, 255}, {{0, 0, 0, 0}, {1, 7, 1, 7}, {2, 255, 2, 255}}, 0, 3.0},
+        {"bytes scaled, half steps", ExtData::typeUInt8,
+         "OsziCorrectionFaktorY=s=2\r\nOsziCorrectionOffsetY=s=1\r\nOsziValueStepX=f=0.5\r\n",
+         {0, 7, 255},
+         {{0, 0, 0.0F, 1}, {0, 7, 0.5F, 15}, {1, 255, 1.0F, 511}},
+         0,
+         1.5},
+        // Words arrive low byte first; an odd byte waits for its partner.
+        {"words", ExtData::typeUInt16, "", {0x34, 0x12, 0xFF, 0x03, 0x56}, {{0, 4660, 0, 4660}, {1, 1023, 1, 1023}}, 1,
+         2.0},
+        {"words in volts", ExtData::typeUInt16, "OsziCorrectionFaktorY=s=0.0048875855\r\n", {0xFF, 0x03},
+         {{0, 1023, 0, 5.0F}}, 0, 1.0},
+        // Pairs carry their own x and leave the counter alone.
+        {"pairs", ExtData::typeUInt8Pair, "", {10, 20, 255, 0, 1}, {{10, 20, 10, 20}, {255, 0, 255, 0}}, 1, 0.0},
+        {"pairs scaled", ExtData::typeUInt8Pair,
+         "OsziCorrectionFaktorX=s=0.5\r\nOsziCorrectionOffsetX=s=1\r\nOsziCorrectionFaktorY=s=-1\r\n",
+         {10, 20},
+         {{10, 20, 6, -20}},
+         0,
+         0.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CountingOszi painter;
+        const std::string text = "[BaseElement_100]\r\n[Attribute_100]\r\nextData=s=Aufladen\r\n"
+                                 "[ViewElement_203]\r\npainterType=3\r\nbaseObjNr=100\r\nclientRect=0,0,9000,-4000\r\n"
+                                 "[Attribute_203]\r\n" + c.attributes;
+        dir.write("case.repo", text);
+        ASSERT_TRUE(project.getRepo().openProject(SString("ini:" + dir.file("case.repo"))));
+        charging.getRing().clear();
+        charging.setType(c.type);
+        ASSERT_TRUE(painter.init(project.getRepo().getViewList().find(203), &project, 3));
+        put(charging, c.bytes);
+
+        painter.update();
+        const SOsziValues& got = painter.getChannels().getAt(0)->values;
+        ASSERT_EQ(got.getSize(), static_cast<int>(c.samples.size()));
+        for (int i = 0; i < got.getSize(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(got[i].xInput, c.samples[i].xInput);
+            EXPECT_EQ(got[i].yInput, c.samples[i].yInput);
+            EXPECT_FLOAT_EQ(got[i].xValue, c.samples[i].xValue);
+            EXPECT_NEAR(got[i].yValue, c.samples[i].yValue, 1e-5);
+        }
+        EXPECT_EQ(charging.getRing().count(), c.left);
+        EXPECT_DOUBLE_EQ(painter.getXCounter(), c.counter);
+    }
+}
+
+TEST_F(Painter_OsziTest, KeepsTheNewestSamplesUpToTheLimit) {
+    charging.setType(ExtData::typeUInt8);
+    ASSERT_TRUE(make("Aufladen", ""));
+    std::vector<uint8_t> bytes(250);
+    for (int i = 0; i < 250; ++i) bytes[static_cast<std::size_t>(i)] = static_cast<uint8_t>(i);
+    put(charging, bytes);
+    oszi.update();
+    ASSERT_EQ(values().getSize(), 200);
+    EXPECT_FLOAT_EQ(values()[0].xValue, 50.0F);
+    EXPECT_EQ(values()[0].xInput, 50);
+    EXPECT_EQ(values()[0].yInput, 50);
+    EXPECT_FLOAT_EQ(values()[199].xValue, 249.0F);
+
+    // The counter goes on with the next batch.
+    put(charging, {1, 2});
+    oszi.update();
+    ASSERT_EQ(values().getSize(), 200);
+    EXPECT_FLOAT_EQ(values()[199].xValue, 251.0F);
+    EXPECT_FLOAT_EQ(values()[0].xValue, 52.0F);
+}
+
+// Steps of 0.1 over a whole run: the x values stay on the decimal grid (the CSV shows them).
+TEST_F(Painter_OsziTest, TenthSecondStepsDoNotDriftOverALongRun) {
+    charging.setType(ExtData::typeUInt8);
+    ASSERT_TRUE(make("Aufladen", "OsziValueStepX=f=0.1\r\nOsziMaxValuesShowCountX=i=100000\r\n"));
+    put(charging, std::vector<uint8_t>(3000, 1));
+    oszi.update();
+    put(charging, std::vector<uint8_t>(3000, 1));
+    oszi.update();
+    ASSERT_EQ(values().getSize(), 6000);
+    EXPECT_FLOAT_EQ(values()[300].xValue, 30.0F);
+    EXPECT_NEAR(values()[5999].xValue, 599.9F, 1e-3);
+    EXPECT_EQ(values()[5999].xInput, 599);
+}
+
+TEST_F(Painter_OsziTest, UpdateAsksForARepaintOnlyForNewDataOrAClear) {
+    ASSERT_TRUE(make("Aufladen", ""));
+    EXPECT_TRUE(oszi.update());  // the first paint
+    EXPECT_FALSE(oszi.update());
+    put(charging, {1, 0});
+    EXPECT_TRUE(oszi.update());
+    EXPECT_FALSE(oszi.update());
+
+    SEvent clear;
+    clear.type = eventApplication;
+    clear.code = codeClear;
+    EXPECT_EQ(oszi.onEvent(clear), 0);
+    EXPECT_EQ(values().getSize(), 0);
+    EXPECT_EQ(oszi.getChannels().getSize(), 1);
+    EXPECT_TRUE(oszi.update());
+    // The counter is not reset by a clear.
+    put(charging, {1, 0});
+    oszi.update();
+    EXPECT_FLOAT_EQ(values()[0].xValue, 1.0F);
+}
+
+TEST_F(Painter_OsziTest, UnknownDataTypeLeavesTheBytesAndEnds) {
+    charging.setType(7);
+    ASSERT_TRUE(make("Aufladen", ""));
+    put(charging, {1, 2, 3});
+    oszi.update();
+    EXPECT_EQ(values().getSize(), 0);
+    EXPECT_EQ(charging.getRing().count(), 3);
+}
+
+TEST_F(Painter_OsziTest, CtrlClickInsideTheElementWritesTheDump) {
+    ASSERT_TRUE(make("Aufladen", ""));
+    struct Case {
+        int32_t message;
+        uint32_t keys;
+        SPoint point;  // relative to the element's top-left corner
+        bool taken;
+    };
+    const Case cases[] = {
+        {SGuiEvent::leftButtonDown, SGuiEvent::keyControl, {100, -100}, true},
+        {SGuiEvent::leftButtonDown, SGuiEvent::keyControl | SGuiEvent::keyLeftButton, {0, 0}, true},
+        {SGuiEvent::leftButtonDown, SGuiEvent::keyControl, {10250, -4540}, true},
+        {SGuiEvent::leftButtonDown, 0, {100, -100}, false},
+        {SGuiEvent::leftButtonDown, SGuiEvent::keyShift, {100, -100}, false},
+        {SGuiEvent::leftButtonUp, SGuiEvent::keyControl, {100, -100}, false},
+        {SGuiEvent::mouseMove, SGuiEvent::keyControl, {100, -100}, false},
+        {SGuiEvent::leftButtonDown, SGuiEvent::keyControl, {10251, -100}, false},
+        {SGuiEvent::leftButtonDown, SGuiEvent::keyControl, {100, 1}, false},
+    };
+    int expected = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.message << " " << c.keys << " " << c.point.x << "," << c.point.y);
+        SGuiEvent event(c.message, c.point, c.keys);
+        EXPECT_EQ(oszi.handleEvent(event), c.taken);
+        if (c.taken) ++expected;
+        EXPECT_EQ(oszi.clicks, expected);
+    }
+}
+
+TEST_F(Painter_OsziTest, DumpListsLayoutAndSamples) {
+    ASSERT_TRUE(make("Aufladen", "OsziRasterValueX=f=5\r\nOsziMaxValueX=f=30\r\n"));
+    put(charging, {10, 0, 30, 0, 20, 0});
+    oszi.update();
+    Recorder device;
+    oszi.paint(device);
+    const SStringList lines = oszi.getDumpLines();
+    ASSERT_EQ(lines.getSize(), 11 + 1 + 1 + 3 + 2);
+    EXPECT_EQ(lines.getAt(0), "Painter_Oszi::onClick(..) TEST:");
+    EXPECT_EQ(lines.getAt(1), SString(" --- dataRect=") + SString::printf("%d,%d,%d,%d", oszi.getDataRect().x,
+                                                                         oszi.getDataRect().y,
+                                                                         oszi.getDataRect().width,
+                                                                         oszi.getDataRect().height));
+    EXPECT_EQ(lines.getAt(2), " --- xRasterValue=5.000000");
+    EXPECT_EQ(lines.getAt(6), " --- xValuesRelative=1.000000");
+    EXPECT_EQ(lines.getAt(11), " --- channels[0].values.getSize()=3");
+    EXPECT_EQ(lines.getAt(12), " --- Nr. / x: input/wert/Koord  y: input/wert/Koord");
+    const SOsziValue& v = values()[1];
+    EXPECT_EQ(lines.getAt(14), SString::printf(" --- 0001: x=     %010d     %010f     %08d     y=     %010d     %010f     %08d",
+                                               1, 1.0, v.xCoord, 30, 30.0, v.yCoord));
+    EXPECT_EQ(lines.getAt(16), " --- y-Input Max=30     Min=10");
+    EXPECT_EQ(lines.getAt(17), " --- y-Wert Max=30.000000     Min=10.000000");
+
+    Painter_Oszi empty;
+    const SStringList none = empty.getDumpLines();
+    EXPECT_EQ(none.getAt(none.getSize() - 1), " --- channels.getSize()=0");
+}
+
+TEST_F(Painter_OsziTest, FirstPaintMakesTheLayoutOnceAtTheElementsRectangle) {
+    // Both y limits automatic: the layout takes the range of the data of the first paint.
+    ASSERT_TRUE(make("Aufladen", "OsziMinValueY=f=2147479278\r\nOsziMaxValueY=f=2147479278\r\n"));
+    put(charging, {10, 0, 30, 0});
+    oszi.update();
+    EXPECT_TRUE(oszi.isRecalcDue());
+    Recorder device;
+    oszi.paint(device);
+    EXPECT_FALSE(oszi.isRecalcDue());
+    EXPECT_FLOAT_EQ(oszi.getYMin(), 10.0F);
+    EXPECT_FLOAT_EQ(oszi.getYMax(), 30.0F);
+    EXPECT_EQ(oszi.getDataRect().height, -4540 + 300);
+    // The painter's area is filled at its corner.
+    ASSERT_FALSE(device.of("fill").empty());
+    EXPECT_EQ(device.of("fill")[0].rect, SRect(0, 0, 10250, -4540, true));
+    EXPECT_DOUBLE_EQ(device.of("fill")[0].transform.dx, 1000.0);
+    EXPECT_DOUBLE_EQ(device.of("fill")[0].transform.dy, -2000.0);
+
+    put(charging, {50, 0});
+    oszi.update();
+    oszi.paint(device);
+    EXPECT_FLOAT_EQ(oszi.getYMax(), 30.0F);
+}
+
+// Values from an edited repository that cannot be used: the oscilloscope still draws, with the
+// default formats, and never hangs.
+TEST_F(Painter_OsziTest, BadAttributeValuesFallBack) {
+    struct Case {
+        const char* attributes;
+        const char* yFormat;
+        const char* xFormat;
+        float yRaster;
+    };
+    const Case cases[] = {
+        {"OsziRasterValueY=f=0\r\nOsziRasterValueX=f=0\r\n", "%.1f", "%.1f", 1.0F},
+        {"OsziRasterValueY=f=-1\r\nOsziRasterValueX=f=-5\r\n", "%.1f", "%.1f", -1.0F},
+        {"OsziRasterValueY=f=1e-30\r\nOsziRasterValueX=f=nan\r\n", "%.1f", "%.1f", 1e-30F},
+        {"OsziFormatValueY=s=%s\r\nOsziFormatValueX=s=%n%f\r\n", "%.1f", "%.1f", 12.5F},
+        {"OsziFormatValueY=s=%f%f\r\nOsziFormatValueX=s=%*.*f\r\n", "%.1f", "%.1f", 12.5F},
+        {"OsziFormatValueY=s=%5.2f V\r\nOsziFormatValueX=s=%.0f s\r\n", "%5.2f V", "%.0f s", 12.5F},
+        {"OsziMaxValueX=f=0\r\nOsziRasterValueX=f=5\r\n", "%.1f", "%.1f", 12.5F},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.attributes);
+        CountingOszi painter;
+        ASSERT_TRUE(make("Aufladen", c.attributes));
+        ASSERT_TRUE(painter.init(element, &project, 3));
+        put(charging, {1, 0, 2, 0});
+        painter.update();
+        Recorder device;
+        painter.paint(device);
+        EXPECT_EQ(painter.getYFormat(), c.yFormat);
+        EXPECT_EQ(painter.getXFormat(), c.xFormat);
+        EXPECT_FLOAT_EQ(painter.getYRasterValue(), c.yRaster);
+        EXPECT_FALSE(device.texts("rv").empty());
+        EXPECT_LE(static_cast<int>(device.texts("th").size()), SOszi::maxTicks);
+    }
+}
+
+}  // namespace
