@@ -5,6 +5,7 @@
 #include "board/AvrMcuXml.h"
 #include "board/SAvrProg911.h"
 #include "board/SAvrProgControl.h"
+#include "board/SGiveio.h"
 #include "foundation/SApplicationBasic.h"
 #include "foundation/SDebug.h"
 #include "foundation/SError.h"
@@ -12,6 +13,7 @@
 #include "foundation/SFileSystem.h"
 #include "foundation/SResources.h"
 #include "platform/ComPortMap.h"
+#include "platform/DriverServices.h"
 #include "platform/UsbSerialDriver.h"
 
 #define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
@@ -94,6 +96,7 @@ SAvrBoard::SAvrBoard() {
 
 SAvrBoard::~SAvrBoard() {
     // The parallel-port driver service is stopped here once this object started it.
+    if (driverStarted_) SGiveio().stop();
     driverStarted_ = false;
     disconnectAll();
 }
@@ -273,18 +276,49 @@ bool SAvrBoard::connectProgCom() {
 bool SAvrBoard::connectProgLpt() {
     adapter_ = adapterNone;
     if (!connectStack_.isEmpty()) return false;
-    // The parallel port needs the parallel-port driver service, which this program does not
-    // bring yet.
+    if (!prog_) prog_ = createProg(progDude);
+
+    // The parallel-port driver: installed and started when needed.
     globalDebug().printf("pr\xFC"
                          "fe giveio");
-    error_ += MSG("errorGiveIoNotInstalled",
-                  "FEHLER: Der ben\xF6tigte Treiber giveio.sys konnte nicht installiert werden.\r\n");
-    error_ += raw("\t") + SString(std::string("Der Parallelport-Dienst ist nicht verf\xFC"
-                                              "gbar.")) +
-              raw("\r\n");
-    error_ += MSG("giveIoAdmin", "\tStellen Sie sicher, dass Sie Administratorrechte besitzen, um den  Treiber "
-                                 "einmal zu installieren.\r\n");
-    return false;
+    SGiveio giveio;
+    int code = 0;
+    if (!giveio.isInstalled() && !giveio.install(globalResources().getFile(raw("giveio.sys")))) {
+        platform::driverServices().isInstalled(SGiveio::serviceName, &code);
+        error_ += MSG("errorGiveIoNotInstalled",
+                      "FEHLER: Der ben\xF6tigte Treiber giveio.sys konnte nicht installiert werden.\r\n");
+        error_ += raw("\t") + SError::systemErrorText(code) + raw("\r\n");
+        error_ += MSG("giveIoAdmin", "\tStellen Sie sicher, dass Sie Administratorrechte besitzen, um den  Treiber "
+                                     "einmal zu installieren.\r\n");
+        return false;
+    }
+    if (!giveio.isRunning()) {
+        driverStarted_ = true;
+        if (!giveio.start()) {
+            platform::driverServices().isRunning(SGiveio::serviceName, &code);
+            error_ += MSG("errorGiveIoNotStarted",
+                          "FEHLER: Der ben\xF6tigte Treiber giveio.sys konnte nicht gestartet werden.\r\n");
+            error_ += raw("\t") + SError::systemErrorText(code) + raw("\r\n");
+            return false;
+        }
+    } else {
+        globalDebug().print(raw("giveio ok"));
+    }
+
+    SString signature, name;
+    if (readSignature(signature)) {
+        globalDebug().print(raw("Signatur: ") + signature + raw("'"));
+        signatureToName(signature, name);
+        globalDebug().print(raw("MCU: '") + name + raw("'"));
+    }
+    info_ += SString(MSG("foundProcessor", "Es wurde ein angeschlossener Prozessor mit der Signatur 0x")) + signature +
+             SString(MSG("newLine", "gefunden.\r\n"));
+    if (!name.isEmpty() && name != data_.mcu)
+        info_ += SString(MSG("setProcessor", "Der angegebene Prozessor ")) + raw("'") + data_.mcu + raw("'") +
+                 SString(MSG("doesNotMatch", "stimmt nicht mit dem gefundenen ")) + name +
+                 SString(MSG("newLine", "\xFC" "berein.\r\n"));
+    globalDebug().print(info_);
+    return true;
 }
 
 bool SAvrBoard::connectProgUsb() {
@@ -597,7 +631,11 @@ bool SAvrBoard::powerOnOff(bool on) {
         return ok;
     }
     if (startsWithNoCase(data_.port, "LPT") && data_.programmerType == raw("sp12")) {
-        error_ += raw("Fehler: Der Parallelport-Dienst ist nicht verf\xFCgbar.\r\n");
+        // The board's supply hangs on the data lines of the parallel port.
+        SGiveio giveio;
+        if (giveio.writePort(data_.port, on ? 0x7F : 0x00)) return true;
+        error_ += raw("Fehler: Die Versorgung \xFC" "ber den Parallelport ") + data_.port +
+                  raw(" konnte nicht geschaltet werden.\r\n");
         return false;
     }
     return true;
