@@ -67,7 +67,7 @@ void Fenster::onFirstShow() {
     // The channels of "extdata.ini" first (onProjectOpen), then the repository.
     openProject(SString("ini:") + globalResources().getFile("physik.repo"));
     createLayout(layoutXml);
-    showPage("Einleitung");
+    showPage(startPage_);
     // The stop button stays grey until a measurement runs.
     sendToObject(2002, codeDisable);
 }

@@ -46,10 +46,13 @@ public:
     // Selects the pane of that name and announces it (event type 1, code 10000, the name)
     // through the event manager. Returns whether the pane was found.
     int showPage(const SString& name);
+    // The page onFirstShow shows ("Einleitung" unless the command line chose another).
+    void setStartPage(const SString& name) { startPage_ = name; }
+    const SString& getStartPage() const { return startPage_; }
 
     // 1000 x 730, restored to the saved placement, title "Experiment".
     bool onPreCreateWindow() override;
-    // Builds the panes and shows "Einleitung".
+    // Builds the panes and shows the start page.
     void onFirstShow() override;
     // An HTML page window for every pane but "Durchf\xFChrung".
     void onGetSplitWindowData(SMultiClientWindowEntry* entry) override;
@@ -79,6 +82,7 @@ private:
     // Data channels 1 to 6 of "extdata.ini".
     std::array<ExtData_ReceiverBuffered, ExtDataSetup::channelCount> channels_;
     SString projectName_;
+    SString startPage_ = SString("Einleitung");
     HtmlWindowList htmlWindows_;
     // The window of the pane "Durchf\xFChrung"; owned by its diagram.
     SWindow* diagramPane_ = nullptr;

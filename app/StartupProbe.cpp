@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include "app/Fenster.h"
+#include "app/StartPage.h"
 
 namespace {
 
@@ -91,10 +92,15 @@ StartupProbe::~StartupProbe() {
 
 void StartupProbe::poll() {
     HtmlWindowList& pages = window_.getHtmlWindows();
-    HtmlWindow* first = pages.findById("Einleitung");
-    if (!firstReported_ && first && first->isLoaded() && first->isVisible()) {
+    // The page the window opens on: an HTML page counts once it has loaded, the diagram once
+    // its pane is visible.
+    const SString& start = window_.getStartPage();
+    HtmlWindow* first = pages.findById(start);
+    SWindow* pane = window_.getSplitWindow(start);
+    const bool firstShown = first ? first->isLoaded() && first->isVisible() : pane && pane->isVisible();
+    if (!firstReported_ && firstShown) {
         firstReported_ = true;
-        std::printf("startup: einleitung=%.3f s\n", secondsSinceProcessStart());
+        std::printf("startup: %s=%.3f s\n", StartPage::asciiName(start).c_str(), secondsSinceProcessStart());
         std::fflush(stdout);
     }
     if (!firstReported_ || pages.getSize() == 0) return;

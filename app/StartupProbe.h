@@ -15,7 +15,7 @@ public:
 
     // Watches the main window's page windows from now on (every 2 ms); prints
     //   startup: window=<s> s           (now: the main window is shown, its pages loading)
-    //   startup: einleitung=<s> s
+    //   startup: einleitung=<s> s     (the start page, e.g. durchfuehrung=, is shown)
     //   startup: all=<s> s rss=<kB> kB browser_rss=<kB> kB
     // (seconds since the process started) and ends the event loop.
     explicit StartupProbe(Fenster& window);

@@ -1,19 +1,30 @@
 // The entry of the experiment program: the global objects exist already (Globals.cpp); here
 // the browser engine is prepared, the QApplication made, the application initialised (which
 // creates and shows the main window), and the event loop runs until the main window goes.
+#include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <QApplication>
 
 #include "app/Fenster.h"
 #include "app/Globals.h"
 #include "app/QuitOnSignal.h"
+#include "app/StartPage.h"
 #include "app/StartupEnvironment.h"
 #include "app/StartupProbe.h"
 #include "browser/SIEControl.h"
 #include "gui/SApplication.h"
 
 int main(int argc, char** argv) {
+    // A page name that does not exist ends the program before anything starts.
+    const StartPage::Choice startPage = StartPage::choose(std::vector<std::string>(argv, argv + argc));
+    if (!startPage.ok) {
+        std::fprintf(stderr, "%s\n", startPage.message.c_str());
+        return 2;
+    }
+    globalFenster().setStartPage(startPage.page);
     if (!StartupEnvironment::apply()) return 1;
     SIEControl::prepareEngine();
     QApplication qt(argc, argv);
