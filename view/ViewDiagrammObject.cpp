@@ -37,7 +37,12 @@ bool ViewDiagrammObject::handleEvent(SEvent& event) {
     const SPoint saved = gui.point;
     gui.point.x -= r.x;
     gui.point.y -= r.y;
-    const bool taken = painter_->onEvent(event) != 0;
+    // The object has done the click detection in diagram units already. The painter's own
+    // detection compares these element-relative points with its rectangle in diagram units; for
+    // an element at the diagram's origin they agree, and every click would reach the painter
+    // twice (a button would start the measurement twice). So the painter gets the event past its
+    // click detection.
+    const bool taken = painter_->handleEvent(event);
     gui.point = saved;
     return taken;
 }

@@ -28,8 +28,9 @@ public:
     void paint(SDrawDevice& device);
     // The object's own pending repaint, else the painter's update; resets both.
     bool update();
-    // Mouse events go to the painter with points relative to the element's top-left corner;
-    // other events as they are. The painter's answer.
+    // Mouse events go to the painter's handleEvent with points relative to the element's
+    // top-left corner (a click reaches it as the application event 10000 made here); other
+    // events go to its onEvent as they are. The painter's answer.
     bool handleEvent(SEvent& event) override;
 
     // Forwarders to the painter that the diagram itself does not use.

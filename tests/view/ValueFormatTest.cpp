@@ -1,0 +1,67 @@
+// Number formats from the repository: only one double conversion reaches printf.
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+#include "view/ValueFormat.h"
+
+namespace {
+
+SString raw(const char* text) {
+    return SString(std::string(text));
+}
+
+struct Case {
+    const char* format;
+    double value;
+    const char* expected;
+};
+
+TEST(ValueFormatTest, OneFloatingPointConversionWithLiteralTextIsUsedAnythingElseFallsBack) {
+    const Case cases[] = {
+        {"%0.02f", 1234.0, "1234.00"},
+        {"%.2f V", 2.5, "2.50 V"},
+        {"U = %+08.3e", 12.5, "U = +1.250e+01"},
+        {"%g", 0.5, "0.5"},
+        {"%-6.1f|", 1.25, "1.2   |"},
+        {"%.0f %%", 42.4, "42 %"},
+        {"%5.1F", 2.0, "  2.0"},
+        // Refused: the fallback "%.1f" is used.
+        {"", 3.0, "3.0"},
+        {"Volt", 3.0, "3.0"},
+        {"%%", 3.0, "3.0"},
+        {"%f %f", 3.0, "3.0"},
+        {"%s", 3.0, "3.0"},
+        {"%n%f", 3.0, "3.0"},
+        {"%d", 3.0, "3.0"},
+        {"%*f", 3.0, "3.0"},
+        {"%.*f", 3.0, "3.0"},
+        {"%lf", 3.0, "3.0"},
+        {"%Lf", 3.0, "3.0"},
+        {"%1$f", 3.0, "3.0"},
+        {"%f%", 3.0, "3.0"},
+        {"%999f", 3.0, "3.0"},
+        {"%.100f", 3.0, "3.0"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ValueFormat::format(raw(c.format), c.value, "%.1f").str(), c.expected) << c.format;
+        EXPECT_EQ(ValueFormat::isValid(raw(c.format)), std::string(c.expected) != "3.0") << c.format;
+    }
+}
+
+TEST(ValueFormatTest, AZeroByteInsideTheFormatIsRefused) {
+    const SString hidden(std::string("%f\0%s", 5));
+    EXPECT_FALSE(ValueFormat::isValid(hidden));
+    EXPECT_EQ(ValueFormat::format(hidden, 1.0, "%.1f").str(), "1.0");
+}
+
+TEST(ValueFormatTest, TheDecimalPointDoesNotDependOnTheLocale) {
+    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string saved = previous ? previous : "C";
+    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) GTEST_SKIP() << "no German locale installed";
+    const std::string text = ValueFormat::format(raw("%.2f"), 1.5, "%.1f").str();
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    EXPECT_EQ(text, "1.50");
+}
+
+}  // namespace
