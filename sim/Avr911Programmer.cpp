@@ -110,6 +110,13 @@ void Avr911Programmer::execute(SimTime t) {
         return;
     }
     const uint8_t cr = '\r';
+    // The target's memories are reached only in programming mode ('P'); the identification
+    // works without it.
+    static const std::string needsProgMode = "ecCmRDdBgFNQrfls:.\xA2\xA3";
+    if (!progMode_ && needsProgMode.find(static_cast<char>(c)) != std::string::npos) {
+        answer(t, {'?'});
+        return;
+    }
     switch (c) {
     case 'S':
         answer(t, {'A', 'V', 'R', ' ', 'I', 'S', 'P'});

@@ -1,7 +1,9 @@
 // "nuktool monitor" against the virtual board.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <regex>
+#include <thread>
 
 #include "sim/VirtualBoard.h"
 #include "support/PseudoTerminal.h"
@@ -66,6 +68,21 @@ TEST(MonitorTest, GoesThroughTheAdapterWhenTheFirmwareIsSilent) {
     EXPECT_FALSE(board.isSupplyOn());
 }
 
+TEST(MonitorTest, AnUnpluggedBoardEndsTheRunWithAMessage) {
+    VirtualBoard board;
+    VirtualBoard::Options o;
+    o.timeScale = 20.0;
+    ASSERT_TRUE(board.start(o)) << board.getError().str();
+    int rc = -1;
+    std::string out;
+    std::thread run([&] { out = monitor("--seconds 30 --port " + board.getDevicePath().str(), &rc); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    board.stop();
+    run.join();
+    EXPECT_EQ(rc, 1) << out;
+    EXPECT_NE(out.find("wurde getrennt"), std::string::npos) << out;
+}
+
 TEST(MonitorTest, FailuresAndUsage) {
     int rc = -1;
     testsupport::PseudoTerminal silent;  // a port where nothing answers
@@ -78,6 +95,8 @@ TEST(MonitorTest, FailuresAndUsage) {
     EXPECT_NE(out.find("no CP210x port"), std::string::npos) << out;
     out = monitor("--seconds 1 --port /dev/pts/999999", &rc);
     EXPECT_EQ(rc, 1);
+    // The port's German message reaches the terminal once converted to UTF-8.
+    EXPECT_NE(out.find("konnte nicht ge\xC3\xB6""ffnet werden"), std::string::npos) << out;
     monitor("--seconds 0", &rc);
     EXPECT_EQ(rc, 2);
     monitor("--port", &rc);

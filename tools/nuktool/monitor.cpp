@@ -1,5 +1,6 @@
 // nuktool monitor: runs a measurement on the board's data connection, as the experiment does,
 // and shows what arrived in each data channel.
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <memory>
@@ -10,6 +11,7 @@
 #include "foundation/SFileSystem.h"
 #include "foundation/SResourceArchive.h"
 #include "foundation/SResources.h"
+#include "platform/Clock.h"
 #include "platform/ComPortMap.h"
 #include "platform/Paths.h"
 #include "stream/ExtDataManager.h"
@@ -129,7 +131,8 @@ int run(const Args& args) {
     ExtDataSetup::setupChannels(ini, pointers, port, manager);
 
     port.getSettings().fromString(portName + raw(",115200,N,8,1"));
-    if (!port.open()) return failure("monitor: " + printable(port.getError()));
+    // failure() converts the message for the terminal itself.
+    if (!port.open()) return failure("monitor: " + port.getError().str());
     std::printf("port %s (%s), channels from %s\n", portName.c_str(), port.getDevicePath().c_str(),
                 extdata.c_str());
     port.purge();
@@ -162,7 +165,17 @@ int run(const Args& args) {
     }
     std::printf("start:    %s\n", printable(answer).c_str());
 
-    SApplicationBasic::wait(static_cast<int>(seconds * 1000));
+    // The measurement runs until the time is up or the board is unplugged.
+    const int64_t endMs = platform::monotonicMs() + static_cast<int64_t>(seconds * 1000);
+    while (!port.isHungUp() && platform::monotonicMs() < endMs)
+        SApplicationBasic::wait(static_cast<int>(std::min<int64_t>(100, endMs - platform::monotonicMs())));
+    if (port.isHungUp()) {
+        port.close();
+        return failure("monitor: " +
+                       SString("\xB3\xB3port\xB3\xB3"
+                               "Der Port ").str() +
+                       portName.str() + SString("\xB3\xB3hungUp\xB3\xB3 wurde getrennt.").str());
+    }
 
     firmwareCommand(port, "stop", answer, false);
     if (viaAdapter) {
