@@ -1,0 +1,318 @@
+// The shipped firmware (resources/firmware.hex) on the simulated ATmega8 with the RC circuit,
+// driven with explicit board times: its dialogue, its frames and the curves they carry.
+#include "sim/SimAvrCore.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "board/SHexFile.h"
+#include "sim/BoardFirmware.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+constexpr SimTime ms = 1'000'000;
+constexpr SimTime second = 1'000 * ms;
+
+std::vector<uint8_t> shippedFirmware() {
+    SHexFile hex;
+    SMem image;
+    std::string path = testsupport::sourceDir() + "/resources/firmware.hex";
+    EXPECT_TRUE(hex.loadFile(SString(path), image)) << hex.getError().str();
+    EXPECT_GT(image.getSize(), 0u) << path;
+    return std::vector<uint8_t>(image.getData(), image.getData() + image.getSize());
+}
+
+struct Frame {
+    int id;
+    int value;
+};
+
+// The line's bytes taken apart as the program's splitter and dialogue see them: answer lines
+// and frames [id 1..4][value, 16-bit little-endian]. Lines never start with 1..4.
+struct Wire {
+    std::vector<std::string> lines;
+    std::vector<Frame> frames;
+    // The frame index at which each line arrived.
+    std::vector<std::size_t> lineAt;
+
+    void add(const std::string& bytes) {
+        for (char ch : bytes) {
+            auto b = static_cast<uint8_t>(ch);
+            if (frameLeft_ > 0) {
+                frameValue_ |= b << (8 * (2 - frameLeft_));
+                if (--frameLeft_ == 0) frames.push_back({frameId_, frameValue_});
+            } else if (text_.empty() && b >= 1 && b <= 4) {
+                frameId_ = b;
+                frameValue_ = 0;
+                frameLeft_ = 2;
+            } else {
+                text_ += ch;
+                if (ch == '\n') {
+                    lines.push_back(text_);
+                    lineAt.push_back(frames.size());
+                    text_.clear();
+                }
+            }
+        }
+    }
+    // U_C of each sample (the id-3 frames).
+    std::vector<int> capacitor() const {
+        std::vector<int> v;
+        for (const Frame& f : frames)
+            if (f.id == 3) v.push_back(f.value);
+        return v;
+    }
+
+private:
+    int frameLeft_ = 0;
+    int frameId_ = 0;
+    int frameValue_ = 0;
+    std::string text_;
+};
+
+class Collect : public SimSink {
+public:
+    void send(const uint8_t* bytes, std::size_t count, int) override {
+        text.append(reinterpret_cast<const char*>(bytes), count);
+    }
+    std::string take() {
+        std::string t;
+        t.swap(text);
+        return t;
+    }
+    std::string text;
+};
+
+// tau fitted to U(t) = U_end + (U_begin - U_end) e^(-t/tau) by a straight line through
+// ln|U - U_end| over the samples between 5 % and 95 % of the step.
+double fitTau(const std::vector<int>& counts, double end, double step) {
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    int n = 0;
+    for (std::size_t k = 0; k < counts.size(); ++k) {
+        double distance = std::fabs(counts[k] - end);
+        if (distance > 0.95 * step || distance < 0.05 * step) continue;
+        double x = 0.1 * static_cast<double>(k);
+        double y = std::log(distance);
+        sx += x;
+        sy += y;
+        sxx += x * x;
+        sxy += x * y;
+        ++n;
+    }
+    double slope = (n * sxy - sx * sy) / (n * sxx - sx * sx);
+    return -1.0 / slope;
+}
+
+class SimAvrCoreTest : public ::testing::Test {
+protected:
+    SimAvrCoreTest() : circuit_(RcParameters(), 3) {
+        memory_.setFlash(shippedFirmware());
+        core_ = std::make_unique<SimAvrCore>(circuit_, memory_);
+        core_->setSink(&out_);
+        // Power on a moment before the tests' time 0: bytes that arrive before the firmware
+        // has set its UART up are lost, as on the real controller.
+        core_->poll(-10 * ms);
+        core_->runUntil(0);
+    }
+    // Types bytes at the time now and lets the controller run for a moment.
+    std::string say(const std::string& bytes, SimTime& now, SimTime pause = 20 * ms) {
+        for (char c : bytes) core_->onByte(static_cast<uint8_t>(c), now);
+        now += pause;
+        core_->runUntil(now);
+        return out_.take();
+    }
+    // Runs until the time now, taking the line's bytes apart into wire.
+    void runTo(SimTime now) {
+        core_->runUntil(now);
+        wire_.add(out_.take());
+    }
+
+    AvrMemory memory_;
+    RcCircuit circuit_;
+    std::unique_ptr<SimAvrCore> core_;
+    Collect out_;
+    Wire wire_;
+};
+
+TEST_F(SimAvrCoreTest, AnswersTheDialogueAsTheProtocolFirmwareDoes) {
+    ASSERT_TRUE(core_->isRunning());
+    BoardFirmware reference(circuit_);
+    Collect referenceOut;
+    reference.setSink(&referenceOut);
+    const std::string cases[] = {
+        "ver\n",
+        "ver\r\n",
+        "  stop \n",
+        "VER\n",
+        "verx\n",
+        "\n",
+        "\r\n",
+        std::string(40, 'v') + "\n",
+        std::string(33, 'x') + "\nver\n",  // the line after an overlong one counts again
+        "start\n",
+        "stop\n",
+        "ver\nver\nstop\nbla\n",  // several at once
+    };
+    SimTime now = 0;
+    for (const std::string& c : cases) {
+        for (char ch : c) reference.onByte(static_cast<uint8_t>(ch), now);
+        EXPECT_EQ(say(c, now), referenceOut.take()) << c;
+    }
+    EXPECT_FALSE(core_->isMeasuring());
+}
+
+TEST_F(SimAvrCoreTest, ChargesAndDischargesWithTheCircuitsTimeConstant) {
+    SimTime now = 0;
+    EXPECT_EQ(say("start\n", now, 5 * ms), "OK start\n");
+    runTo(65 * second + 100 * ms);
+    EXPECT_TRUE(core_->isMeasuring());
+
+    // One set per 100 ms; the first sample follows 200 ms after the start (the capacitor is
+    // empty already), so 65.1 s hold samples 0..648.
+    std::vector<int> uc = wire_.capacitor();
+    ASSERT_EQ(uc.size(), 649u);
+    ASSERT_EQ(wire_.frames.size(), 3 * uc.size());
+    EXPECT_EQ(core_->getSampleCount(), 649);
+    for (std::size_t k = 0; k < uc.size(); ++k) {
+        const Frame* set = &wire_.frames[3 * k];
+        bool charging = (k / 300) % 2 == 0;
+        ASSERT_EQ(set[0].id, charging ? 1 : 2) << k;
+        ASSERT_EQ(set[0].value, set[1].value) << k;
+        ASSERT_EQ(set[1].id, 3) << k;
+        ASSERT_EQ(set[2].id, 4) << k;
+        // U_R: U0 - U_C while charging, U_C while discharging (within the noise).
+        int expected = charging ? 1023 - set[1].value : set[1].value;
+        ASSERT_NEAR(set[2].value, expected, 2) << k;
+    }
+    // Every run starts from 0 V and follows U0 (1 - e^(-t/tau)).
+    EXPECT_LE(uc[0], 1);
+    const double tau = circuit_.getTau();
+    for (int k : {10, 47, 100, 299})
+        EXPECT_NEAR(uc[k], 1023.0 * (1.0 - std::exp(-0.1 * k / tau)), 2.0) << k;
+
+    std::vector<int> charge(uc.begin(), uc.begin() + 300);
+    std::vector<int> discharge(uc.begin() + 300, uc.begin() + 600);
+    EXPECT_NEAR(fitTau(charge, 1023.0, 1023.0), tau, 0.03 * tau);
+    EXPECT_NEAR(fitTau(discharge, 0.0, discharge.front()), tau, 0.03 * tau);
+    // The next cycle charges again from what the discharge left.
+    EXPECT_EQ(wire_.frames[3 * 600].id, 1);
+    EXPECT_LE(uc[600], 3);
+}
+
+TEST_F(SimAvrCoreTest, AnswersWhileStreamingAndStopsAtOnce) {
+    SimTime now = 0;
+    say("start\n", now, 5 * ms);
+    runTo(3 * second);
+    std::size_t before = wire_.frames.size();
+    ASSERT_GT(before, 0u);
+    for (char c : std::string("ver\n")) core_->onByte(static_cast<uint8_t>(c), 3 * second);
+    runTo(6 * second);
+    for (char c : std::string("bla\nstop\n")) core_->onByte(static_cast<uint8_t>(c), 6 * second);
+    runTo(9 * second);
+
+    ASSERT_EQ(wire_.lines.size(), 3u);
+    EXPECT_EQ(wire_.lines[0], BoardFirmware::versionAnswer);
+    EXPECT_EQ(wire_.lines[1], BoardFirmware::errorAnswer);
+    EXPECT_EQ(wire_.lines[2], "OK stop\n");
+    // The answers come between whole sets of frames, the sets go on without a gap, and none
+    // follows the stop answer.
+    for (std::size_t at : wire_.lineAt) EXPECT_EQ(at % 3, 0u);
+    EXPECT_EQ(wire_.lineAt[2], wire_.frames.size());
+    EXPECT_EQ(wire_.capacitor().size(), 59u);  // samples 0..58: 0.2 s .. 6.0 s after start
+    EXPECT_FALSE(core_->isMeasuring());
+    EXPECT_FALSE(core_->isChargePinHigh()) << "stopped: the capacitor discharges";
+}
+
+TEST_F(SimAvrCoreTest, StartDuringARunDischargesFirst) {
+    SimTime now = 0;
+    say("start\n", now, 5 * ms);
+    runTo(10 * second);
+    std::size_t firstRun = wire_.capacitor().size();
+    double charged = core_->getCapacitorVoltage();
+    ASSERT_GT(charged, 4.0);
+    for (char c : std::string("start\n")) core_->onByte(static_cast<uint8_t>(c), 10 * second);
+    runTo(50 * second);
+
+    ASSERT_EQ(wire_.lines.size(), 1u);
+    EXPECT_EQ(wire_.lines[0], "OK start\n");
+    std::vector<int> uc = wire_.capacitor();
+    ASSERT_GT(uc.size(), firstRun);
+    // The new run begins once the capacitor is empty again: from 0 V (within the noise),
+    // charging.
+    EXPECT_LE(uc[firstRun], 3);
+    EXPECT_EQ(wire_.frames[3 * firstRun].id, 1);
+    EXPECT_GT(uc[firstRun + 50], 600);
+    // Discharging from about 4.4 V to a count or two takes about 6 tau = 29 s; the new run's
+    // 40 s window then holds only about 11 s of samples.
+    std::size_t secondRun = uc.size() - firstRun;
+    EXPECT_GT(secondRun, 90u);
+    EXPECT_LT(secondRun, 130u);
+    EXPECT_EQ(core_->getSampleCount(), static_cast<int64_t>(secondRun));
+}
+
+TEST(SimAvrCoreFlashTest, AnErasedFlashRunsNothingUntilAnImageArrives) {
+    AvrMemory memory;
+    RcCircuit circuit;
+    SimAvrCore core(circuit, memory);
+    Collect out;
+    core.setSink(&out);
+    for (char c : std::string("ver\nstart\n")) core.onByte(static_cast<uint8_t>(c), 0);
+    core.runUntil(2 * second);
+    EXPECT_EQ(out.take(), "");
+    EXPECT_FALSE(core.isRunning());
+    EXPECT_EQ(core.nextDue(), simNever);
+
+    // A burn: the controller stays in reset until the flash has been quiet, then runs it.
+    SimTime now = 3 * second;
+    memory.setFlash(shippedFirmware());
+    core.poll(now);
+    EXPECT_FALSE(core.isRunning());
+    EXPECT_EQ(core.nextDue(), now + SimAvrCore::flashSettle);
+    now += SimAvrCore::flashSettle;
+    core.poll(now);
+    ASSERT_TRUE(core.isRunning());
+    now += 10 * ms;
+    core.runUntil(now);
+    for (char c : std::string("ver\n")) core.onByte(static_cast<uint8_t>(c), now);
+    core.runUntil(now + 20 * ms);
+    EXPECT_EQ(out.take(), BoardFirmware::versionAnswer);
+    EXPECT_EQ(core.getStartCount(), 1);
+
+    // Chip erase while it runs: silent again. A supply cycle restarts from the flash.
+    memory.erase();
+    core.poll(now + second);
+    core.poll(now + 2 * second);
+    EXPECT_FALSE(core.isRunning());
+    memory.setFlash(shippedFirmware());
+    core.reset();
+    core.poll(now + 3 * second);
+    EXPECT_FALSE(core.isRunning()) << "the flash changed: held in reset for a moment";
+    core.poll(now + 4 * second);
+    EXPECT_TRUE(core.isRunning());
+    EXPECT_EQ(core.getStartCount(), 2);
+}
+
+TEST(SimAvrCoreFlashTest, AnImageThatCrashesFallsSilent) {
+    AvrMemory memory;
+    // An endless loop of invalid instructions after a jump to address 0x40.
+    std::vector<uint8_t> image(0x80, 0xFF);
+    image[0] = 0x1F;  // rjmp .+62 -> 0x40
+    image[1] = 0xC0;
+    memory.setFlash(image);
+    RcCircuit circuit;
+    SimAvrCore core(circuit, memory);
+    Collect out;
+    core.setSink(&out);
+    core.runUntil(second);
+    for (char c : std::string("ver\n")) core.onByte(static_cast<uint8_t>(c), second);
+    core.runUntil(2 * second);
+    EXPECT_EQ(out.take(), "");
+    EXPECT_FALSE(core.isRunning());
+}
+
+}  // namespace
