@@ -32,6 +32,8 @@ Fenster::Fenster() : version_("1.3"), projectName_("NUK-optional-e01-Kondensator
 }
 
 Fenster::~Fenster() {
+    // The reader thread stops before the channels it feeds go.
+    board_.disconnectAll();
     destroyWindow();
 }
 
@@ -55,7 +57,8 @@ bool Fenster::onPreCreateWindow() {
     setSize(1000, 730);
     if (!SMultiWindow::onPreCreateWindow()) return false;
     setText("Experiment");
-    // Later: the board sends its events to the project's event manager.
+    // The programmer's progress reaches the main window through the project's event manager.
+    board_.setEventReceiver(&getEventManager());
     return true;
 }
 
@@ -70,6 +73,7 @@ void Fenster::onFirstShow() {
     showPage(startPage_);
     // The stop button stays grey until a measurement runs.
     sendToObject(2002, codeDisable);
+    installShortcuts();
 }
 
 void Fenster::onGetSplitWindowData(SMultiClientWindowEntry* entry) {
@@ -83,22 +87,15 @@ void Fenster::onGetSplitWindowData(SMultiClientWindowEntry* entry) {
 }
 
 int Fenster::onClose() {
-    // Later: the board is released (measurement stopped, programmer back in programming
-    // mode) and the project closed.
-    return 1;
-}
-
-int Fenster::onEvent(SEvent& event) {
-    globalDebug().printf("Fenster::onEvent(..) %d,%d,%s", event.type, event.code, event.text.c_str());
-    if (event.type != eventPageCommand) return 0;
-    if (event.text.startsWith("cmd:burnHex:")) {
-        globalDebug().print(SString("Fenster::onEvent(..) noch ohne Board-Anbindung: ") + event.text);
-    } else if (event.text == "cmd:open-excel") {
-        globalDebug().print(SString("Fenster::onEvent(..) noch ohne CSV-Export: ") + event.text);
-    } else if (event.text == "getVersionString") {
-        event.result = getVersionString();
+    // The board is released: measurement connection closed, the adapter back in programmer
+    // mode with the supply on, the port closed.
+    if (board_.isConnectedData()) board_.disconnectData();
+    if (board_.isConnectedProg()) {
+        board_.modeProg();
+        board_.powerOnOff(true);
     }
-    // Every page command counts as handled, known or not.
+    board_.disconnectAll();
+    setMeasuring(false);
     return 1;
 }
 
@@ -108,11 +105,16 @@ bool Fenster::onExtDataInit() {
     if (!ini.open(path, false, true)) globalDebug().print(SString("onExtDataInit: ") + path + " fehlt");
     ExtDataSetup::Channels channels{};
     for (std::size_t i = 0; i < channels_.size(); ++i) channels[i] = &channels_[i];
-    return ExtDataSetup::setupChannels(ini, channels, dataConnection_, getProjectData().getExtDataManager());
+    return ExtDataSetup::setupChannels(ini, channels, board_.getPort(), getProjectData().getExtDataManager());
 }
 
 bool Fenster::onProjectClose() {
     getProjectData().getExtDataManager().clear();
+    if (board_.isConnectedProg()) {
+        board_.modeProg();
+        board_.powerOnOff(false);
+    }
+    board_.disconnectAll();
     return true;
 }
 

@@ -2,17 +2,24 @@
 // dispatcher of the events that pages, buttons and jobs send.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include <array>
 
 #include "app/HtmlWindowList.h"
+#include "board/SAvrBoard.h"
 #include "foundation/SEvent.h"
+#include "foundation/STimer.h"
 #include "multiwindow/SMultiWindow.h"
 #include "stream/ExtDataSetup.h"
 #include "stream/ExtData_ReceiverBuffered.h"
 #include "stream/SComPortSplitter.h"
 #include "view/KeloProject.h"
+
+class Painter_Oszi;
+class QShortcut;
 
 // The project part (repository, painters, data channels, event manager, diagram windows) is the
 // KeloProject base.
@@ -37,8 +44,10 @@ public:
     UniedViewWindow* getDiagram() const { return getFirstViewWindow(); }
     // Data channel 1 to 6.
     ExtData_ReceiverBuffered& getChannel(int number) { return channels_.at(static_cast<std::size_t>(number - 1)); }
-    // The data connection the channels are connected to.
-    SComPortSplitter& getDataConnection() { return dataConnection_; }
+    // The data connection the channels are connected to: the board's port.
+    SComPortSplitter& getDataConnection() { return board_.getPort(); }
+    // The connection to the experiment board.
+    SAvrBoard& getBoard() { return board_; }
     HtmlWindowList& getHtmlWindows() { return htmlWindows_; }
     // The version the pages show: version, "." and the build number of "resource.ini".
     SString getVersionString();
@@ -58,7 +67,47 @@ public:
     void onGetSplitWindowData(SMultiClientWindowEntry* entry) override;
     // The user closes the window.
     int onClose() override;
+    // The commands of the buttons ("board-start", "board-stop", "save-csv"), of the pages
+    // (type 20000: "cmd:burnHex:[type:]file", "cmd:open-excel", "getVersionString"), the
+    // programmer's progress (type 10000) and the reload of the repository (type 2, 10002).
     int onEvent(SEvent& event) override;
+
+    // The measurement start: the board directly, else behind the Ravlink adapter (pass-through,
+    // supply on); "ver", then "start". A failure shows its message; the buttons show "running"
+    // in any case, so that stop is the way back.
+    void onEvent_start();
+    // Ends the measurement: "stop", data connection closed, adapter back in programmer mode,
+    // supply off, port closed; the buttons show "idle".
+    void stopMeasurement();
+    // Burns the file (from the resources) through the bootloader module ("Duvaro") or the
+    // programmer; progress arrives as type-10000 events.
+    void onEvent_burnHex(const SString& boardType, const SString& file);
+    // Writes a progress report into the page "Vorbereitung" (elements "burnOutput", "burnState").
+    void burnProgress(int code, const SString& text);
+    // The firmware dialogue: command + "\n", the answer line within 200 ms. The splitter is
+    // suspended meanwhile, so the answer never becomes frames; with keepSuspended it stays so.
+    bool sendCommand(const SString& command, SString& answer, bool keepSuspended = false);
+    // Whether the CP210x driver is there and new enough (versions compared as numbers).
+    bool checkDriver(bool showMessages);
+    // Saves the oscilloscopes' samples as CSV; an empty name asks the user. False when nothing
+    // was written.
+    bool saveCsv(const SString& fileName);
+    // The CSV content of the oscilloscopes' samples.
+    static SString buildCsv(const std::vector<Painter_Oszi*>& oscilloscopes);
+    // The oscilloscopes the CSV export takes, in column order; empty when there is none, or
+    // when an element named "oszi" is no oscilloscope.
+    std::vector<Painter_Oszi*> findOscilloscopes();
+    // Writes the CSV to "messung.csv" in the user's temporary folder and opens it with
+    // "openexcel.sh".
+    void openSpreadsheet();
+    // That file; empty when the user's temporary folder cannot be used safely.
+    static SString getSpreadsheetFile();
+    // The measurement runs (start greyed, stop active).
+    bool isMeasuring() const { return measuring_; }
+
+    // Burns a file through the bootloader module: gets the port and the file's path.
+    using DuvaroBurner = std::function<void(const SString& port, const SString& file)>;
+    void setDuvaroBurner(DuvaroBurner burner) { duvaroBurner_ = std::move(burner); }
 
     // The number of the diagram the pane "Durchf\xFChrung" shows.
     static constexpr int32_t diagramNr = 300;
@@ -76,9 +125,34 @@ protected:
     bool onExtDataInit();
 
 private:
+    // Checks every 100 ms during a measurement whether the board is still there.
+    class BoardWatch : public STimerEvent {
+    public:
+        explicit BoardWatch(Fenster& owner) : owner_(owner) {}
+        void onTimer(int id) override;
+
+    private:
+        Fenster& owner_;
+    };
+
+    void setMeasuring(bool running);
+    // The start and stop buttons as the measurement state says.
+    void showButtonStates();
+    // A board pulled out during the measurement: message, port closed, buttons idle.
+    void checkBoard();
+    // Sets (or appends to) the inner HTML of an element of the page "Vorbereitung".
+    void setPageElement(const SString& id, const SString& html, bool append);
+    // F5, F6 and Ctrl+S anywhere in the window.
+    void installShortcuts();
+    void pressButton(int32_t objNr, const char* command);
+    void onStartKey();
+    void onStopKey();
+    void onSaveKey();
+
     SString version_;
-    // Later the board's data connection: the measurement frames reach the channels through it.
-    SComPortSplitter dataConnection_;
+    // The board with its port, which is the data connection: the measurement frames reach the
+    // channels through it. Declared before the channels, which go first.
+    SAvrBoard board_;
     // Data channels 1 to 6 of "extdata.ini".
     std::array<ExtData_ReceiverBuffered, ExtDataSetup::channelCount> channels_;
     SString projectName_;
@@ -86,4 +160,10 @@ private:
     HtmlWindowList htmlWindows_;
     // The window of the pane "Durchf\xFChrung"; owned by its diagram.
     SWindow* diagramPane_ = nullptr;
+    bool measuring_ = false;
+    BoardWatch boardWatch_{*this};
+    int boardWatchTimer_ = 0;
+    DuvaroBurner duvaroBurner_;
+    // Owned by the window's widget.
+    std::vector<QShortcut*> shortcuts_;
 };

@@ -1,0 +1,424 @@
+// The main window's commands: start and stop of the measurement on the board, the firmware
+// dialogue, saving the measurement, burning the firmware with its progress in the page
+// "Vorbereitung", the spreadsheet, the version query and the reload of the repository.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QKeySequence>
+#include <QShortcut>
+
+#include "app/BurnProgress.h"
+#include "app/Fenster.h"
+#include "app/MeasurementCsv.h"
+#include "board/DriverVersion.h"
+#include "foundation/SDebug.h"
+#include "foundation/SError.h"
+#include "foundation/SFileIni.h"
+#include "foundation/SFileSystem.h"
+#include "foundation/SResources.h"
+#include "gui/SFileDialog.h"
+#include "gui/SWaitCursor.h"
+#include "platform/Paths.h"
+#include "view/Painter_Button.h"
+#include "view/Painter_Oszi.h"
+#include "view/UniedViewWindow.h"
+#include "view/ViewDiagrammObject.h"
+
+#define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
+
+namespace {
+
+// Bytes as they are, without the language table.
+SString raw(const char* text) {
+    return SString(std::string(text));
+}
+
+const char* const dataSettings = ",115200,N,8,1";
+// The oldest CP210x driver that runs the board reliably.
+const char* const minimumDriverVersion = "4.38";
+// Where the driver comes from: on Linux the cp210x module is part of the kernel.
+const char* const driverAddress = "https://www.kernel.org";
+const char* const preparationPage = "Vorbereitung";
+const int painterTypeOszi = 3;
+
+}  // namespace
+
+void Fenster::BoardWatch::onTimer(int id) {
+    (void)id;
+    owner_.checkBoard();
+}
+
+int Fenster::onEvent(SEvent& event) {
+    globalDebug().printf("Fenster::onEvent(..) %d,%d,%s", event.type, event.code, event.text.c_str());
+    if (event.type == eventApplication && event.code == codeReload) {
+        reloadProject(SString("ini:") + globalResources().getFile("physik.repo"));
+        // The reloaded buttons show the state of the measurement again.
+        showButtonStates();
+        return 1;
+    }
+    if (event.text == "board-start") {
+        if (!checkDriver(true)) {
+            // Stop stays the way back, as after a start that failed.
+            setMeasuring(true);
+            return 1;
+        }
+        onEvent_start();
+        return 1;
+    }
+    if (event.text == "board-stop") {
+        stopMeasurement();
+        return 1;
+    }
+    if (event.text == "save-csv") {
+        saveCsv(SString());
+        return 1;
+    }
+    if (event.type == eventPageCommand) {
+        if (event.text.startsWith("cmd:burnHex:")) {
+            // Three fields are cut off at ":" ("cmd", "burnHex", board type); the rest is the file,
+            // so a drive letter's colon survives. Without a rest the third field is the file.
+            SString rest = event.text;
+            rest.cutFront(":");
+            rest.cutFront(":");
+            SString boardType = rest.cutFront(":");
+            if (rest.isEmpty()) std::swap(rest, boardType);
+            onEvent_burnHex(boardType, rest);
+        } else if (event.text == "cmd:open-excel") {
+            openSpreadsheet();
+        } else if (event.text == "getVersionString") {
+            event.result = getVersionString();
+        }
+        // Every page command counts as handled, known or not.
+        return 1;
+    }
+    if (event.type == eventProgrammer) {
+        burnProgress(event.code, event.text);
+        return 1;
+    }
+    return 0;
+}
+
+bool Fenster::sendCommand(const SString& command, SString& answer, bool keepSuspended) {
+    SComPortSplitter& port = board_.getPort();
+    // The answer must reach only the read buffer: no byte of it may become a frame.
+    port.setSuspended(1);
+    port.writeText(command + raw("\n"));
+    const bool ok = port.readUntil(answer, 200, raw("\n"));
+    if (!keepSuspended) port.setSuspended(0);
+    return ok;
+}
+
+void Fenster::onEvent_start() {
+    SWaitCursor wait;
+    bool ok = true;
+    SString message;
+    SString answer;
+    const SString port = board_.getUsbPort();
+    globalDebug().print(SString("Fenster::onEvent_start(..) board.getUsbPort() Port=: ") + port);
+    if (port.isEmpty()) {
+        ok = false;
+        message = MSG("noBoard", "Stellen Sie sicher, dass ein 'Pelmo Board USB' oder ein 'Duvaro' angeschlossen ist.");
+    }
+    if (ok) {
+        ok = board_.connectData(port + dataSettings, true);
+        if (!ok)
+            message = SString(MSG("comNotOpened", "Comport konnte nicht ge\xF6" "ffnet werden: ")) + port +
+                      SString(MSG("comInUse", "\nStellen Sie sicher, dass keine andere Anwendung das Ger\xE4t verwendet."));
+        globalDebug().print(SString("Fenster::onEvent_start(..) board.connectData(") + port +
+                            SString::printf(")= %d", ok ? 1 : 0));
+    }
+    if (ok) {
+        board_.getPort().purge();
+        ok = sendCommand("ver", answer);
+        globalDebug().print(SString("Fenster::onEvent_start(..) read firmwareVer 1 =") + answer +
+                            SString::printf(", ok=%d", ok ? 1 : 0));
+    }
+    if (!ok) {
+        // The board may sit behind the programmer adapter: switch it to pass-through and power it.
+        globalDebug().print("Fenster::onEvent_start(..) Test auf Ravlink");
+        ok = true;
+        board_.disconnectAll();
+        const bool found = board_.isConnectedProg() || board_.searchAndConnect(port, SString());
+        if (found) {
+            globalDebug().print(SString("Fenster::onEvent_start(..) Ravlink an ") + port + " gefunden");
+            ok = board_.modeRS232();
+            if (ok) board_.powerOnOff(true);
+            board_.disconnectAll();
+            if (ok) ok = board_.connectData(port + dataSettings, true);
+            if (ok)
+                globalDebug().print(SString("Fenster::onEvent_start(..) Ravlink an ") + port + " initialisiert");
+            else
+                globalDebug().print(SString("Fenster::onEvent_start(..) FEHLER: Ravlink an ") + port +
+                                    " konnte nicht initialisiert werden.");
+        } else {
+            ok = false;
+            // Without any board the request to attach one says more than a port without name.
+            if (!port.isEmpty()) message = SString(MSG("comNotOpened", "Comport konnte nicht ge\xF6" "ffnet werden: ")) + port;
+            globalDebug().print(SString("Fenster::onEvent_start(..) board.connectData(") + port +
+                                SString::printf(")= %d", ok ? 1 : 0));
+        }
+        if (ok) {
+            ok = sendCommand("ver", answer);
+            if (!ok)
+                message = MSG("noFirmware", "Die Firmware ist nicht \xFC" "bertragen oder reagiert nicht.");
+            globalDebug().print(SString("Fenster::onEvent_start(..) read firmwareVer 2 =") + answer +
+                                SString::printf(", ok=%d", ok ? 1 : 0));
+        }
+    }
+    if (ok) {
+        ok = sendCommand("start", answer);
+        if (!ok) message = MSG("noStart", "Die Firmware reagiert nicht auf das Start-Kommando.");
+        globalDebug().print(SString("Fenster::onEvent_start(..) send start=") + answer +
+                            SString::printf(", ok=%d", ok ? 1 : 0));
+    }
+    if (!ok) {
+        globalError().showMessage(message, 0, "Fehler", SError::iconInformation);
+    }
+    // Running, also after a failure: stop is the way back.
+    setMeasuring(true);
+    sendToObject(203, codeClear);
+    sendToObject(204, codeClear);
+}
+
+void Fenster::stopMeasurement() {
+    SString answer;
+    // The splitter stays suspended until the port is closed: the answer to "stop" may end
+    // among the last frames.
+    if (board_.getPort().isOpen()) sendCommand("stop", answer, true);
+    if (board_.isConnectedData()) board_.disconnectData();
+    board_.modeProg();
+    board_.powerOnOff(false);
+    board_.disconnectAll();
+    setMeasuring(false);
+}
+
+void Fenster::setMeasuring(bool running) {
+    measuring_ = running;
+    showButtonStates();
+    if (running && board_.getPort().isOpen()) {
+        if (boardWatchTimer_ == 0) boardWatchTimer_ = boardWatch_.startTimer(100);
+    } else if (boardWatchTimer_ != 0) {
+        boardWatch_.stopTimer(boardWatchTimer_);
+        boardWatchTimer_ = 0;
+    }
+}
+
+void Fenster::showButtonStates() {
+    sendToObject(2001, measuring_ ? codeDisable : codeEnable);
+    sendToObject(2002, measuring_ ? codeEnable : codeDisable);
+}
+
+void Fenster::checkBoard() {
+    if (!measuring_ || !board_.isBoardGone()) return;
+    // The board was pulled out: the measurement ends, the port is closed, the buttons go back
+    // to idle, and a new start finds the board once it is back.
+    const SString portName = board_.getPort().getPortName();
+    globalDebug().print(SString("Fenster::checkBoard(..) ") + portName + " getrennt");
+    board_.disconnectAll();
+    setMeasuring(false);
+    globalError().showMessage(SString(MSG("port", "Der Port ")) + portName + SString(MSG("hungUp", " wurde getrennt.")) +
+                                  SString(MSG("measurementEnded", "\r\nDie Messung wurde beendet.")),
+                              0, "Fehler", SError::iconInformation);
+}
+
+bool Fenster::checkDriver(bool showMessages) {
+    if (!board_.isCpDriverInstalled()) {
+        if (showMessages)
+            globalError().showMessage(
+                SString(MSG("driverMissing", "Der Treiber des USB-Boards ist nicht oder nicht richtig installiert.\r\n")) +
+                    SString(MSG("driverInstall", "Bitte f\xFChren Sie eine Treiber-Installation oder ein Treiber-Update "
+                                                 "durch, diese bekommen Sie unter ")) +
+                    raw(driverAddress) + raw("."),
+                0, "Fehler", SError::iconInformation);
+        return false;
+    }
+    const SString version = board_.getCpDriverVersion();
+    globalDebug().print(SString("Fenster::checkDriver(..) Version=") + version + " Minimum=" + minimumDriverVersion);
+    // Compared as numbers part by part: "10.1" is newer than "4.38".
+    if (compareVersions(version, raw(minimumDriverVersion)) >= 0) return true;
+    if (showMessages)
+        globalError().showMessage(
+            SString(MSG("driverOld", "Der auf dem System vorhandene Ravlink-Treiber (Version ")) + version +
+                SString(MSG("driverOld2", ") ist nicht aktuell.\r\n")) +
+                SString(MSG("driverFreeze", "Dies kann zu Problemen, bis zum kompletten \"einfrieren\" des Rechners f\xFChren.\r\n")) +
+                SString(MSG("driverUpdate", "F\xFChren Sie deshalb bitte zuerst eine Aktualisierung des Treibers durch, "
+                                            "diese bekommen Sie unter ")) +
+                raw(driverAddress) + raw("."),
+            0, "Fehler", SError::iconInformation);
+    return false;
+}
+
+void Fenster::onEvent_burnHex(const SString& boardType, const SString& file) {
+    globalDebug().print(SString("Fenster::onEvent_burnHex(..) boardTyp=") + boardType + ", hexFile=" + file);
+    for (const char* id : {"burnOutput", "burnState"}) setPageElement(raw(id), SString(), false);
+    if (!checkDriver(true)) return;
+    // A measurement uses the same port: it ends before the programmer takes the board.
+    if (measuring_) stopMeasurement();
+    if (boardType == "Duvaro") {
+        const SString port = board_.getUsbPort();
+        if (port.isEmpty()) {
+            globalError().showMessage(MSG("noPort", "Es wurde kein Port mit angeschlossenen Board gefunden."), 0,
+                                      "Fehler", SError::iconInformation);
+            return;
+        }
+        if (!duvaroBurner_) {
+            globalError().showMessage(
+                MSG("noDuvaro", "Das Brennen \xFC" "ber den Bootloader des Duvaro-Moduls ist in diesem Programm nicht "
+                                "verf\xFC" "gbar."),
+                0, "Fehler", SError::iconInformation);
+            return;
+        }
+        duvaroBurner_(port, globalResources().getFile(file));
+        return;
+    }
+    if (!board_.isConnectedProg()) board_.searchAndConnect(SString(), SString());
+    if (!board_.isConnectedProg()) {
+        globalError().showMessage(MSG("noPelmo", "Es konnte keine Verbindung zum Pelmo Board ermittelt werden."), 0,
+                                  "Fehler", SError::iconInformation);
+        return;
+    }
+    board_.burnHex(globalResources().getFile(file));
+    board_.disconnectAll();
+}
+
+void Fenster::burnProgress(int code, const SString& text) {
+    if (code == BurnProgress::codeOutput) {
+        // The debug channel gets the text as it is; the page gets it as text, never as markup.
+        globalDebug().print(text);
+        setPageElement(raw("burnOutput"), BurnProgress::outputHtml(text), true);
+        return;
+    }
+    SString state;
+    if (BurnProgress::stateText(code, text, state)) setPageElement(raw("burnState"), state, false);
+}
+
+void Fenster::setPageElement(const SString& id, const SString& html, bool append) {
+    HtmlWindow* page = htmlWindows_.findById(preparationPage);
+    if (!page) return;
+    SHtmlElement element = page->getDocument().getElementById(id);
+    if (!element.isValid()) return;
+    element.setInnerHtml(append ? element.getInnerHtml() + html : html);
+}
+
+std::vector<Painter_Oszi*> Fenster::findOscilloscopes() {
+    std::vector<Painter_Oszi*> found;
+    for (UniedViewWindow* window : getViewWindows()) {
+        const ViewDiagrammObjectList& objects = window->getDiagramm().getObjects();
+        for (int i = objects.getSize() - 1; i >= 0; --i) {
+            KeloPainter* painter = objects.getAt(i)->getPainter();
+            ViewElementData* element = painter ? painter->getElement() : nullptr;
+            if (!element || (element->getShortName() != "oszi" && element->getName() != "oszi")) continue;
+            if (painter->getPainterType() != painterTypeOszi || !dynamic_cast<Painter_Oszi*>(painter)) {
+                globalDebug().printf("FEHLER: onEvent(save-csv): Nicht-Oszi-Objekt gefunden (painterType=%d) %s",
+                                     painter->getPainterType(), element->getName().c_str());
+                return {};
+            }
+            found.push_back(static_cast<Painter_Oszi*>(painter));
+        }
+    }
+    if (found.empty()) globalDebug().print("FEHLER: onEvent(save-csv): Kein Oszi gefunden");
+    return found;
+}
+
+SString Fenster::buildCsv(const std::vector<Painter_Oszi*>& oscilloscopes) {
+    std::vector<MeasurementCsv::Curve> curves;
+    for (Painter_Oszi* oszi : oscilloscopes) {
+        MeasurementCsv::Curve curve{oszi->getXText(), oszi->getYText(), {}};
+        // An oscilloscope without channel has no samples.
+        if (oszi->getChannels().getSize() > 0) {
+            const SOsziValues& values = oszi->getChannels().getAt(0)->values;
+            curve.values.reserve(static_cast<std::size_t>(values.getSize()));
+            for (int i = 0; i < values.getSize(); ++i) curve.values.emplace_back(values[i].xValue, values[i].yValue);
+        }
+        curves.push_back(std::move(curve));
+    }
+    return MeasurementCsv::build(curves);
+}
+
+bool Fenster::saveCsv(const SString& fileName) {
+    const std::vector<Painter_Oszi*> oscilloscopes = findOscilloscopes();
+    if (oscilloscopes.empty()) return false;
+    const SString content = buildCsv(oscilloscopes);
+    int code = 0;
+    SString error;
+    if (!fileName.isEmpty()) {
+        if (MeasurementCsv::write(fileName, content, &code, &error)) return true;
+        globalDebug().print(error);
+        globalError().showMessage(MSG("errorWriteCsv", "Fehler beim Schreiben der CSV-Datei."), code);
+        return false;
+    }
+    const SString proposed =
+        MeasurementCsv::proposedFileName(SString(platform::documentsDirectory()), std::time(nullptr));
+    const SString chosen = SFileDialog::getSaveFileName(this, MSG("saveTitle", "Datei speichern"),
+                                                        MSG("csvFilter", "CSV-Dateien|*.csv|alle Dateien|*.*"),
+                                                        raw("csv"), proposed);
+    if (chosen.isEmpty()) return false;
+    if (MeasurementCsv::write(chosen, content, &code, &error)) return true;
+    globalError().showMessage(error);
+    return false;
+}
+
+SString Fenster::getSpreadsheetFile() {
+    // A folder of this user's own in the temporary directory: a fixed name directly in a
+    // shared /tmp could be prepared by somebody else (a link to another file, say).
+    const SString folder = SFileSystem::getTempPath() + SString::printf("nuk-%u", static_cast<unsigned>(getuid()));
+    struct stat st {};
+    int errorCode = 0;
+    if (::lstat(folder.c_str(), &st) != 0 && !platform::createPrivateDirectory(folder.str(), &errorCode)) return {};
+    if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() || (st.st_mode & 077) != 0)
+        return {};
+    return SFileSystem::join(folder, raw("messung.csv"));
+}
+
+void Fenster::openSpreadsheet() {
+    const SString csv = getSpreadsheetFile();
+    if (csv.isEmpty()) {
+        globalError().showMessage(SString(MSG("errorTempFolder", "Fehler: Der tempor\xE4re Ordner f\xFCr die CSV-Datei ist "
+                                                                 "nicht sicher nutzbar: ")) +
+                                  SFileSystem::getTempPath());
+        return;
+    }
+    if (!saveCsv(csv)) return;
+    const SString script = globalResources().getFile("openexcel.sh");
+    globalDebug().print(SString("Fenster::onEvent(..) ") + script + " \"" + csv + "\"");
+    SFileSystem::run(script, raw("\"") + csv + raw("\""), SString(), 5);
+}
+
+void Fenster::installShortcuts() {
+    if (!getWidget() || !shortcuts_.empty()) return;
+    // The keys work anywhere in the main window, a browser pane with the focus included.
+    auto add = [this](const QKeySequence& keys, void (Fenster::*action)()) {
+        auto* shortcut = new QShortcut(keys, getWidget());
+        shortcut->setContext(Qt::WindowShortcut);
+        QObject::connect(shortcut, &QShortcut::activated, shortcut, [this, action] { (this->*action)(); });
+        shortcuts_.push_back(shortcut);
+    };
+    add(QKeySequence(Qt::Key_F5), &Fenster::onStartKey);
+    add(QKeySequence(Qt::Key_F6), &Fenster::onStopKey);
+    add(QKeySequence(Qt::CTRL | Qt::Key_S), &Fenster::onSaveKey);
+}
+
+void Fenster::pressButton(int32_t objNr, const char* command) {
+    // The key acts as the button: a greyed button ignores it too.
+    if (auto* button = dynamic_cast<Painter_Button*>(findPainter(objNr))) {
+        if (!button->getButton().isDisabled()) button->onButtonClick();
+        return;
+    }
+    SEvent event;
+    event.text = command;
+    getEventManager().send(event);
+}
+
+void Fenster::onStartKey() {
+    pressButton(2001, "board-start");
+}
+
+void Fenster::onStopKey() {
+    pressButton(2002, "board-stop");
+}
+
+void Fenster::onSaveKey() {
+    SEvent event;
+    event.text = "save-csv";
+    getEventManager().send(event);
+}

@@ -1,0 +1,47 @@
+// The virtual board inside the program, for a user without the hardware.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/VirtualBoard.h"
+
+// "experiment --virtual-board" runs the board on its own thread behind the Ravlink adapter with
+// its programmer, so the whole experiment works: burning the firmware, start, stop. Its
+// pseudo-terminal is registered in the COM port map as a CP210x port while the program runs
+// and removed when it ends (also after a termination signal, which ends the event loop).
+// "--virtual-board=core" lets the simulated controller run what is burnt into its flash.
+class VirtualBoardHost {
+public:
+    enum class Mode { off, protocol, core };
+    struct Choice {
+        bool ok = true;
+        Mode mode = Mode::off;
+        // Why the choice failed.
+        std::string message;
+    };
+
+    // Reads "--virtual-board" or "--virtual-board=core" (or "=protokoll") from the program's
+    // arguments; anything else after "=" is an error that says what is possible.
+    static Choice choose(const std::vector<std::string>& arguments);
+    // The board's options for a mode: behind the adapter, at the line rate, in real time,
+    // registered as a CP210x port in the default port map.
+    static bool options(Mode mode, VirtualBoard::Options& out, std::string& error);
+
+    VirtualBoardHost() = default;
+    ~VirtualBoardHost() { stop(); }
+    VirtualBoardHost(const VirtualBoardHost&) = delete;
+    VirtualBoardHost& operator=(const VirtualBoardHost&) = delete;
+
+    // Starts the board; error says why not.
+    bool start(Mode mode, std::string& error);
+    // Stops it and removes its registration; nothing happens when it does not run.
+    void stop();
+    bool isRunning() const { return board_ && board_->isRunning(); }
+    // Present after a successful start.
+    VirtualBoard* getBoard() const { return board_.get(); }
+
+private:
+    std::unique_ptr<VirtualBoard> board_;
+};
