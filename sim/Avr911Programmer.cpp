@@ -185,8 +185,8 @@ void Avr911Programmer::execute(SimTime t) {
         return;
     case 'C':
         // The word goes into the flash at once (the adapter buffers and writes the page).
-        memory_.programFlash(address_ * 2, lowByte_);
-        memory_.programFlash(address_ * 2 + 1, command_[1]);
+        program(address_ * 2, lowByte_);
+        program(address_ * 2 + 1, command_[1]);
         ++address_;
         lowByte_ = 0xFF;
         answer(t, {cr});
@@ -290,10 +290,15 @@ void Avr911Programmer::execute(SimTime t) {
     }
 }
 
+void Avr911Programmer::program(uint32_t address, uint8_t value) {
+    if (static_cast<int64_t>(address) == options_.brokenFlashAddress) return;
+    memory_.programFlash(address, value);
+}
+
 void Avr911Programmer::blockData(uint8_t byte, SimTime t) {
     if (blockMemory_ == 'F') {
         const uint32_t a = address_ * 2 + pageFill_;
-        memory_.programFlash(a, byte);
+        program(a, byte);
         ++pageFill_;
         // A full page is written while the next one arrives.
         if ((a + 1) % AvrMemory::flashPageSize == 0) {

@@ -41,6 +41,8 @@ public:
         int ignoredEnterCount = 0;
         // Command bytes that get no answer at all (a command the programmer fails on).
         std::string silentCommands;
+        // A flash address whose cell keeps its erased value (a worn part), or -1.
+        int brokenFlashAddress = -1;
     };
 
     Avr911Programmer(AvrMemory& memory, const Options& options);
@@ -74,6 +76,7 @@ private:
     void execute(SimTime t);
     void blockData(uint8_t byte, SimTime t);
     void finishBlock(SimTime t);
+    void program(uint32_t address, uint8_t value);
     void answer(SimTime due, std::initializer_list<uint8_t> bytes);
     void answer(SimTime due, const std::vector<uint8_t>& bytes);
     SimTime cost(SimTime ns) const { return realistic_ ? ns : 0; }
