@@ -5,6 +5,7 @@
 #include "board/AvrMcuXml.h"
 #include "board/SAvrProg911.h"
 #include "board/SAvrProgControl.h"
+#include "board/SAvrProgDude.h"
 #include "board/SGiveio.h"
 #include "foundation/SApplicationBasic.h"
 #include "foundation/SDebug.h"
@@ -118,9 +119,7 @@ std::unique_ptr<SAvrProg> SAvrBoard::createProg(int kind) {
     case progControl:
         return std::make_unique<SAvrProgControl>(&data_);
     default:
-        // The avrdude back-end is not part of this program yet: the board has no back-end
-        // for it, and runJobs says so.
-        return nullptr;
+        return std::make_unique<SAvrProgDude>(&data_);
     }
 }
 

@@ -1,0 +1,220 @@
+#include "board/SAvrProgDude.h"
+
+#include <memory>
+
+#include "board/SGiveio.h"
+#include "foundation/SConsolenAgent.h"
+#include "foundation/SDebug.h"
+#include "foundation/SError.h"
+#include "foundation/SFile.h"
+#include "foundation/SFileSystem.h"
+#include "platform/ComPortMap.h"
+#include "platform/FileOps.h"
+#include "platform/ParallelPort.h"
+#include "platform/Paths.h"
+#include "stream/SComPort.h"
+
+#define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
+
+namespace {
+
+SString raw(const char* text) {
+    return SString(std::string(text));
+}
+
+bool readWholeFile(const SString& name, SMem& block) {
+    std::FILE* f = std::fopen(name.c_str(), "rb");
+    if (f == nullptr) return false;
+    block.clear();
+    uint8_t buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) block.append(buffer, n);
+    bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
+
+bool writeWholeFile(const SString& name, const SMem& block) {
+    return platform::replaceFileContent(
+        name.str(), std::string(reinterpret_cast<const char*>(block.getData()), block.getSize()));
+}
+
+}  // namespace
+
+SAvrProgDude::SAvrProgDude() {
+    globalDebug().print(raw("AvrProgDude erstellt"));
+}
+
+SAvrProgDude::SAvrProgDude(SAvrBoardData* data) : SAvrProg(data) {
+    globalDebug().print(raw("SAvrProgDude::SAvrProgDude(..)"));
+}
+
+SAvrProgDude::~SAvrProgDude() {
+    deinit();
+}
+
+void SAvrProgDude::clearOutput() {
+    globalDebug().print(raw("SAvrProgDude::clearOutput(..)"));
+    error_.clear();
+    deinit();
+}
+
+void SAvrProgDude::deinit() {
+    globalDebug().print(raw("SAvrProgDude::deinit(..)"));
+    for (int i = 0; i < tempFiles_.getSize(); ++i)
+        if (!tempFiles_.getAt(i).isEmpty()) platform::removeFile(tempFiles_.getAt(i).str());
+    tempFiles_.removeAll();
+}
+
+SString SAvrProgDude::devicePort(const SString& portName) {
+    SString name = portName.lowered();
+    if (name.startsWith(raw("com"))) {
+        std::string device = platform::ComPortMap().deviceFor(name.str());
+        if (!device.empty()) return SString(device);
+    }
+    int lpt = SGiveio::portIndex(name);
+    if (lpt >= 0) return SString(platform::ParallelPort::devicePath(lpt));
+    // Device paths keep their letter case.
+    return portName.startsWith(raw("/")) ? portName : name;
+}
+
+SString SAvrProgDude::prepareJob(const SString& key, SMem& block) {
+    globalDebug().print(raw("SAvrProgDude::prepareJob(..)"));
+    SString action, target, source;
+    splitJobKey(key, action, target, source);
+    SString file;
+    const bool fromFile = source == "file";
+    if (fromFile) {
+        file = block.toString();
+        if (action == "write" && (file.isEmpty() || !SFileSystem::exists(file))) {
+            error_ += SString(MSG("errorFile", "Fehler: Die Datei ")) + raw("'") + file + raw("'") +
+                      SString(MSG("forJob", " f\xFCr den job '")) + key + raw("'") +
+                      SString(MSG("notfound", "wurde nicht gefunden.\r\n"));
+            return {};
+        }
+        tempFiles_.add(SString());
+    } else {
+        std::string made = platform::createTempFile(platform::tempDirectory(), "dude");
+        if (made.empty()) {
+            error_ += SString(MSG("errorTempFile", "Fehler: Es konnte keine Tempor\xE4re Datei f\xFCr den job ")) + key +
+                      SString(MSG("notCreated", " angelegt werden.\r\n"));
+            return {};
+        }
+        file = SString(made);
+        tempFiles_.add(file);
+    }
+    SString argument = raw("-U ") + target + raw(":");
+    if (action == "read") {
+        argument += raw("r:\"") + file + raw("\"");
+    } else if (action == "write") {
+        if (!fromFile && !writeWholeFile(file, block)) {
+            error_ += MSG("errorDataNotSaved", "Fehler: Daten konnten nicht gespeichert werden.\r\n");
+            error_ += MSG("newLine", "\r\n");
+            return {};
+        }
+        argument += raw("w:\"") + file + raw("\"");
+    } else {
+        error_ += SString(MSG("errorInvalidCall", "Fehler: ung\xFCltiger Aufruf: ")) + key +
+                  SString(MSG("newLine", "\r\n"));
+        return {};
+    }
+    // Files of flash and EEPROM are Intel HEX; the blocks' own bytes travel raw.
+    argument += fromFile && (target == "flash" || target == "eeprom") ? raw(":i") : raw(":r");
+    globalDebug().print(key + raw(": ") + argument);
+    return argument;
+}
+
+bool SAvrProgDude::analyseJob(const SString& key, SMem& block, int index) {
+    globalDebug().print(raw("SAvrProgDude::analyseJob(..)"));
+    SString action, target, source;
+    splitJobKey(key, action, target, source);
+    if (action != "read" || source == "file") return true;
+    SString file = index < tempFiles_.getSize() ? tempFiles_.getAt(index) : SString();
+    if (file.isEmpty()) {
+        globalError().showMessage(MSG("errorFetchData", "Fehler: beim Abholen der Daten.\r\n"));
+        globalError().showMessage(MSG("mappingTempFiles", "Zuordnung der Temp-Files fehlerhaft.\r\n"));
+        return false;
+    }
+    if (!readWholeFile(file, block)) {
+        error_ += MSG("errorFetchData", "Fehler: beim Abholen der Daten.\r\n");
+        return false;
+    }
+    return true;
+}
+
+bool SAvrProgDude::execute(SMapStringToMem& jobs) {
+    globalDebug().print(raw("SAvrProgDude::execute(..)"));
+    clearOutput();
+    exitCode_ = -1;
+    if (data_ == nullptr) {
+        error_ = SString(MSG("errorInitBef1stCall", "Fehler: Vor dem ersten Aufruf von ")) +
+                 raw("SAvrProgDude::execute(..)") +
+                 SString(MSG("initMustExec", " muss die Initialisierung durchgef\xFChrt werden.\r\n"));
+        return false;
+    }
+    std::unique_ptr<SConsolenAgent> own;
+    SConsolenAgent* console = data_->outputConsole != nullptr ? data_->outputConsole : data_->console;
+    if (console == nullptr) {
+        own = std::make_unique<SConsolenAgent>();
+        console = own.get();
+    }
+
+    SString portText = data_->port;
+    int comma = portText.find(',');
+    SString portName = comma < 0 ? portText : portText.left(comma);
+    program_ = SFileSystem::join(data_->avrdudeDirectory, raw(programName));
+    arguments_ = raw(" -p ") + data_->mcu + raw(" -c ") + data_->programmerType + raw(" -P ") + devicePort(portName);
+
+    bool ok = true;
+    for (int i = 0; ok && i < jobs.getSize(); ++i) {
+        SMem* block = jobs.lookup(jobs.getKeyAt(i));
+        SString argument = prepareJob(jobs.getKeyAt(i), *block);
+        if (argument.isEmpty()) {
+            globalDebug().print(error_);
+            ok = false;
+        } else {
+            arguments_ += raw(" ") + argument;
+        }
+    }
+    if (ok) {
+        arguments_ += raw(" -u");
+        if (portText.lowered().find(raw("usb")) >= 0) arguments_ += raw(" -v");
+
+        // avrdude opens the serial port itself.
+        SComPort* port = data_->comPort;
+        bool reopen = false;
+        if (port != nullptr && port->isOpen() && portText.lowered().find(raw("com")) >= 0) {
+            port->close();
+            reopen = true;
+        }
+        globalDebug().print(raw("SAvrProgDude::execute(..) ") + program_ + raw(" ") + arguments_);
+        bool started = console->runAndWait(program_, arguments_, data_->avrdudeDirectory);
+        exitCode_ = started ? console->getExitCode() : -1;
+        if (!started) error_ += console->getErrorText() + raw("\r\n");
+        if (reopen) port->open();
+
+        if (exitCode_ == 0) {
+            for (int i = 0; ok && i < jobs.getSize(); ++i) {
+                SMem* block = jobs.lookup(jobs.getKeyAt(i));
+                if (!analyseJob(jobs.getKeyAt(i), *block, i)) {
+                    globalDebug().print(error_);
+                    ok = false;
+                }
+            }
+        } else {
+            error_ += MSG("errorExecComList", "Fehler: Abarbeitung der Befehlsliste fehlgeschlagen\r\n");
+            if (own) {
+                SString line;
+                while (own->getLine(line)) globalDebug().print(line + raw("\r\n"));
+            }
+            ok = false;
+        }
+    }
+    own.reset();
+    deinit();
+    if (ok)
+        notify(raw("OK"), kindDone);
+    else
+        report(error_, kindFailed);
+    return ok;
+}
