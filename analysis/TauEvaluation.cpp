@@ -216,7 +216,7 @@ TauResult evaluateHalfCycle(const Curve& curve, std::optional<HalfCycle> kind) {
     const auto [low, high] = std::minmax_element(s.u.begin(), s.u.end());
     const double scale = std::max(std::fabs(*low), std::fabs(*high));
     if (*high - *low <= std::max(2.0 * band, 1e-9 * scale))
-        return refuse("\xB3\xB3" "tauFlat\xB3\xB3" "Spannung konstant (keine Lade- oder Entladekurve)");
+        return refuse("\xB3\xB3" "tauFlat\xB3\xB3" "Spannung konstant");
 
     const double start = s.u.front();
     double end = 0.0;
@@ -226,7 +226,7 @@ TauResult evaluateHalfCycle(const Curve& curve, std::optional<HalfCycle> kind) {
     result.uEnd = end;
     const double step = end - start;
     if (std::fabs(step) <= 2.0 * band)
-        return refuse("\xB3\xB3" "tauFlat\xB3\xB3" "Spannung konstant (keine Lade- oder Entladekurve)");
+        return refuse("\xB3\xB3" "tauFlat\xB3\xB3" "Spannung konstant");
     const HalfCycle found = step > 0 ? HalfCycle::charging : HalfCycle::discharging;
     if (kind && *kind != found)
         return refuse(found == HalfCycle::charging
