@@ -29,6 +29,10 @@ struct SGuiEvent : public SEvent {
         code = message;
     }
 
+    // How far (in pixels, x plus y) the mouse must move with the button held before a press
+    // becomes a drag, as the platform tells a click from a drag.
+    static int dragDistance();
+
     SPoint point;
     uint32_t keyState = 0;
     // A handler may name the cursor to show at this point (an SCursor id; 0: none) ...

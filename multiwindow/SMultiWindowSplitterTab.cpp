@@ -1,43 +1,24 @@
 #include "multiwindow/SMultiWindowSplitterTab.h"
 
-#include <QBitmap>
-#include <QIcon>
-#include <QImage>
-#include <QPixmap>
-#include <QSignalBlocker>
-#include <QTabBar>
-
 #include "foundation/SDebug.h"
-#include "foundation/SFileSystem.h"
 #include "foundation/SXmlTag.h"
-#include "gui/SQtString.h"
 
 SMultiWindowSplitterTab::SMultiWindowSplitterTab() = default;
 
 SMultiWindowSplitterTab::~SMultiWindowSplitterTab() {
     panes_.clear();
     selected_ = -1;
-    if (tabBar_) tabBar_->disconnect();
-}
-
-QWidget* SMultiWindowSplitterTab::onCreateWidget(QWidget* parent) {
-    QWidget* widget = SMultiWindowSplitter::onCreateWidget(parent);
-    tabBar_ = new QTabBar(widget);
-    tabBar_->setDrawBase(true);
-    tabBar_->setExpanding(false);
-    QObject::connect(tabBar_.data(), &QTabBar::currentChanged, tabBar_.data(),
-                     [this](int index) { onCurrentChanged(index); });
-    return widget;
 }
 
 int SMultiWindowSplitterTab::onCreate() {
+    if (!tabBar_.create(*this, [this](int index) { onCurrentChanged(index); })) return -1;
     onPostCreateCtrl();
     return SMultiWindowSplitter::onCreate();
 }
 
 void SMultiWindowSplitterTab::onPostCreateCtrl() {
     globalDebug().print("SMultiWindowSplitterTab::onPostCreateCtrl(..)");
-    if (tabBar_) tabBar_->setIconSize(QSize(imageSize, imageSize));
+    tabBar_.setImageSize(imageSize);
 }
 
 int SMultiWindowSplitterTab::getTabCount() const {
@@ -45,8 +26,7 @@ int SMultiWindowSplitterTab::getTabCount() const {
 }
 
 SString SMultiWindowSplitterTab::getTabTitle(int index) const {
-    if (!tabBar_ || index < 0 || index >= tabBar_->count()) return SString();
-    return toSString(tabBar_->tabText(index));
+    return tabBar_.getTitle(index);
 }
 
 SWindow* SMultiWindowSplitterTab::getTabPane(int index) const {
@@ -55,44 +35,32 @@ SWindow* SMultiWindowSplitterTab::getTabPane(int index) const {
 }
 
 bool SMultiWindowSplitterTab::hasTabImage(int index) const {
-    return tabBar_ && index >= 0 && index < tabBar_->count() && !tabBar_->tabIcon(index).isNull();
+    return tabBar_.hasImage(index);
 }
 
 SRect SMultiWindowSplitterTab::getDisplayArea() const {
     const SRect client = getClientRect();
-    const int bar = tabBar_ ? tabBar_->sizeHint().height() : 0;
+    const int bar = tabBar_.getHeight();
     return SRect(0, bar, client.width, client.height - bar < 0 ? 0 : client.height - bar);
 }
 
 int SMultiWindowSplitterTab::insertTab(SWindow* pane, const SString& title, const SString& imageName) {
-    if (!tabBar_ || !pane) return -1;
+    if (!tabBar_.isCreated() || !pane) return -1;
     SString text = title;
     if (text.isEmpty()) text = pane->getText().left(maxTitleLength);
-
-    QIcon icon;
-    if (!imageName.isEmpty() && SFileSystem::exists(imageName)) {
-        QImage image(toQString(imageName));
-        if (!image.isNull()) {
-            image = image.scaled(imageSize, imageSize).convertToFormat(QImage::Format_ARGB32);
-            QPixmap pixmap = QPixmap::fromImage(image);
-            pixmap.setMask(
-                QBitmap::fromImage(image.createMaskFromColor(image.pixel(0, 0), Qt::MaskOutColor)));
-            icon = QIcon(pixmap);
-        }
-    }
 
     const bool first = panes_.empty();
     panes_.push_back(pane);
     if (!first && pane->isCreated()) pane->hide();
     // Adding the first tab selects it, which shows its pane.
-    const int index = tabBar_->addTab(icon, toQString(text));
+    const int index = tabBar_.addTab(text, imageName);
     if (first && selected_ != index) onCurrentChanged(index);
     return index;
 }
 
 bool SMultiWindowSplitterTab::selectTab(int index) {
-    if (!tabBar_ || index < 0 || index >= tabBar_->count()) return false;
-    tabBar_->setCurrentIndex(index);
+    if (index < 0 || index >= tabBar_.getCount()) return false;
+    tabBar_.setCurrent(index);
     return true;
 }
 
@@ -122,10 +90,7 @@ void SMultiWindowSplitterTab::placeSelectedPane() {
 
 void SMultiWindowSplitterTab::resizeSplitting(int width, int height) {
     SMultiWindowSplitter::resizeSplitting(width, height);
-    if (tabBar_) {
-        tabBar_->setGeometry(0, 0, width, tabBar_->sizeHint().height());
-        tabBar_->raise();
-    }
+    tabBar_.placeAtTop(width);
     placeSelectedPane();
 }
 
@@ -142,13 +107,10 @@ void SMultiWindowSplitterTab::onEntryRemoved(SMultiClientWindowEntry* entry) {
         if (panes_[static_cast<std::size_t>(i)] != pane) continue;
         if (selected_ == i && pane->isCreated()) pane->hide();
         panes_.erase(panes_.begin() + i);
-        if (tabBar_) {
-            const QSignalBlocker block(tabBar_.data());
-            tabBar_->removeTab(i);
-        }
+        tabBar_.removeTab(i);
         if (selected_ == i) {
             // The removed pane was shown: the tab bar's new selection takes its place.
-            selected_ = tabBar_ ? tabBar_->currentIndex() : -1;
+            selected_ = tabBar_.getCurrent();
             onNotifySelf(notifySelectionChanged);
         } else if (selected_ > i) {
             --selected_;

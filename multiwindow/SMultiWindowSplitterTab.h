@@ -3,9 +3,7 @@
 
 #include <vector>
 
-#include <QPointer>
-#include <QTabBar>
-
+#include "gui/STabControl.h"
 #include "multiwindow/SMultiWindowSplitter.h"
 
 // The tab bar lies along the top edge; the selected tab's pane fills the area below it (the
@@ -37,7 +35,6 @@ public:
     bool hasTabImage(int index) const;
     // The area below the tab bar, where the selected pane lies.
     SRect getDisplayArea() const;
-    QTabBar* getTabBar() const { return tabBar_.data(); }
 
     // After the control exists: sets up the images' size.
     void onPostCreateCtrl();
@@ -45,7 +42,7 @@ public:
     // selected one (creating its window when it does not exist yet) in the display area.
     void onNotifySelf(int code);
 
-    QWidget* onCreateWidget(QWidget* parent) override;
+    // Creates the tab bar in the splitter's window.
     int onCreate() override;
     void resizeSplitting(int width, int height) override;
 
@@ -58,7 +55,7 @@ private:
     void onCurrentChanged(int index);
     void placeSelectedPane();
 
-    QPointer<QTabBar> tabBar_;
+    STabControl tabBar_;
     std::vector<SWindow*> panes_;
     int selected_ = -1;
 };

@@ -1,0 +1,5 @@
+#include "gui/SGuiEvent.h"
+
+#include <QApplication>
+
+int SGuiEvent::dragDistance() { return QApplication::startDragDistance(); }
