@@ -1,0 +1,252 @@
+// The board connection against the virtual board over real pseudo-terminals: searches, the
+// connection stack, the adapter, burning, and a board that is unplugged.
+#include "board/SAvrBoard.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "board/AvrMcuXml.h"
+#include "board/DriverVersion.h"
+#include "board/SHexFile.h"
+#include "platform/ComPortMap.h"
+#include "platform/UsbSerialDriver.h"
+#include "sim/VirtualBoard.h"
+#include "support/PseudoTerminal.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+SString raw(const char* t) {
+    return SString(std::string(t));
+}
+
+TEST(DriverVersionTest, ComparesNumbersPartByPart) {
+    struct Case {
+        const char* a;
+        const char* b;
+        int result;
+    } cases[] = {
+        {"10.1", "4.38", 1}, {"4.38", "4.38", 0}, {"4.40", "4.38", 1}, {"4.4", "4.38", -1},
+        {"4.38.0", "4.38", 0}, {"6.1.0-18-amd64", "4.38", 1}, {"", "4.38", -1}, {"4", "4.0.1", -1},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(compareVersions(raw(c.a), raw(c.b)), c.result) << c.a << " vs " << c.b;
+        EXPECT_EQ(compareVersions(raw(c.b), raw(c.a)), -c.result) << c.b << " vs " << c.a;
+    }
+}
+
+class AvrBoardTest : public ::testing::Test {
+protected:
+    AvrBoardTest() : env_("NUK_COMPORTS", dir_.file("comports.ini").c_str()) {}
+    void SetUp() override {
+        globalAvrMcuXml().setCatalogueFile(SString(testsupport::binaryDir() + "/resources/avr.cxf"));
+        options.registerPort = true;
+        options.comPortsFile = SString(dir_.file("comports.ini"));
+        options.comName = raw("com2");
+    }
+    void TearDown() override {
+        avr.disconnectAll();
+        board.stop();
+        platform::setUsbSerialDriverProbe({});
+    }
+    void start() { ASSERT_TRUE(board.start(options)) << board.getError().str(); }
+    SString port() const { return board.getComName().uppered(); }
+    // A firmware command on the data connection, the splitter suspended as the program does.
+    SString ask(const char* command) {
+        SComPortSplitter& p = avr.getPort();
+        p.setSuspended(1);
+        SString answer;
+        p.writeText(raw(command) + raw("\n"));
+        p.readUntil(answer, 300, raw("\n"));
+        p.setSuspended(0);
+        return answer;
+    }
+
+    testsupport::TempDir dir_;
+    testsupport::ScopedEnv env_;
+    testsupport::MessageCapture boxes;
+    VirtualBoard::Options options;
+    VirtualBoard board;
+    SAvrBoard avr;
+};
+
+TEST_F(AvrBoardTest, InitProgStoresTheSettings) {
+    struct Case {
+        const char* port;
+        const char* type;
+        const char* storedPort;
+        const char* storedType;
+        int kind;
+    } cases[] = {
+        {"com4", "AVR911", "COM4,19200", "avr911", SAvrBoard::progAvr911},
+        {"com4,38400", "avr910", "COM4,38400", "avr910", SAvrBoard::progAvr910},
+        {"lpt1", "sp12", "LPT1", "sp12", SAvrBoard::progDude},
+        {"usb", "stk500", "USB", "stk500", SAvrBoard::progDude},
+        {"com3", "Duvaro", "COM3,19200", "duvaro", SAvrBoard::progControl},
+        {"com3", "unknown", "COM3,19200", "unknown", SAvrBoard::progUnknown},
+        // A device path keeps its letter case.
+        {"/dev/pts/Ab", "avr911", "/dev/pts/Ab,19200", "avr911", SAvrBoard::progAvr911},
+    };
+    for (const Case& c : cases) {
+        EXPECT_TRUE(avr.initProg(raw(c.port), raw("ATmega8"), raw(c.type), raw("/opt/avr")));
+        EXPECT_EQ(avr.getBoardData().port, raw(c.storedPort));
+        EXPECT_EQ(avr.getBoardData().programmerType, raw(c.storedType));
+        EXPECT_EQ(avr.getProgKind(), c.kind) << c.port << " " << c.type;
+    }
+    // Missing values are reported; only an unknown MCU fails.
+    EXPECT_TRUE(avr.initProg(SString(), SString(), SString(), raw("/opt/avr")));
+    EXPECT_NE(avr.getError().str().find("Port \xFC""bergeben"), std::string::npos);
+    EXPECT_NE(avr.getError().str().find("Prozessor \xFC""bergeben"), std::string::npos);
+    EXPECT_NE(avr.getError().str().find("Programmer \xFC""bergeben"), std::string::npos);
+    EXPECT_FALSE(avr.initProg(raw("com4"), raw("ATnothing"), raw("avr911"), raw("/opt/avr")));
+    EXPECT_TRUE(boxes.boxes().empty());
+}
+
+TEST_F(AvrBoardTest, SearchBehindTheAdapterBurnsAndPassesThrough) {
+    options.adapter = true;
+    start();
+    ASSERT_TRUE(avr.searchAndConnect()) << avr.getError().str();
+    EXPECT_EQ(avr.getAdapter(), SAvrBoard::adapterRavlink);
+    EXPECT_EQ(avr.getProgKind(), SAvrBoard::progAvr911);
+    EXPECT_EQ(avr.getBoardData().mcu, raw("ATmega8"));
+    EXPECT_EQ(avr.getConnectStack().items(), std::vector<SString>{raw("prog,") + port() + raw(",19200")});
+    SString name;
+    ASSERT_TRUE(avr.getMcuName(name)) << avr.getError().str();
+    EXPECT_EQ(name, raw("ATmega8"));
+    // Changing the settings while connected is refused with a message box.
+    EXPECT_FALSE(avr.initProg(raw("com7"), raw("ATmega8"), raw("avr911"), SString()));
+    EXPECT_EQ(boxes.boxes().size(), 1u);
+
+    SMem image(3000);
+    for (std::size_t i = 0; i < image.getSize(); ++i) image.setByte(i, static_cast<uint8_t>(i ^ (i >> 8)));
+    SHexFile hex;
+    ASSERT_TRUE(hex.saveFile(SString(dir_.file("fw.hex")), image));
+    ASSERT_TRUE(avr.burnHex(SString(dir_.file("fw.hex")))) << avr.getError().str();
+    std::vector<uint8_t> flash = board.getMemory().getFlash();
+    EXPECT_TRUE(std::equal(image.getData(), image.getData() + image.getSize(), flash.begin()));
+    EXPECT_TRUE(board.isSupplyOn()) << "the job run powers the board";
+
+    // Pass-through: the firmware answers on the data connection at its own rate, and the
+    // programmer's settings come back when the data connection ends.
+    ASSERT_TRUE(avr.modeRS232());
+    EXPECT_TRUE(board.isPassThrough());
+    ASSERT_TRUE(avr.connectData(port() + raw(",115200,N,8,1"), false)) << avr.getError().str();
+    EXPECT_TRUE(avr.isConnectedData());
+    EXPECT_EQ(ask("ver"), raw(BoardFirmware::versionAnswer));
+    EXPECT_TRUE(avr.disconnectData());
+    EXPECT_EQ(avr.getPort().getSettings().baud, 19200);
+    EXPECT_TRUE(avr.modeProg());
+    EXPECT_TRUE(avr.powerOnOff(false));
+    EXPECT_FALSE(board.isPassThrough());
+    EXPECT_FALSE(board.isSupplyOn());
+    EXPECT_TRUE(avr.disconnectProg());
+    EXPECT_FALSE(avr.getPort().isOpen());
+    EXPECT_EQ(avr.getProg(), nullptr);
+}
+
+// A board plugged in directly: the data connection alone, as the experiment opens it.
+TEST_F(AvrBoardTest, TheConnectionStackOfADirectBoard) {
+    start();
+    EXPECT_EQ(avr.getUsbPort(), port());
+    ASSERT_TRUE(avr.connectData(avr.getUsbPort() + raw(",115200,n,8,1"), true));
+    EXPECT_TRUE(avr.isConnectedProg()) << "any entry counts";
+    EXPECT_FALSE(avr.isConnectedData()) << "a data entry alone is no data connection on top";
+    EXPECT_EQ(ask("ver"), raw(BoardFirmware::versionAnswer));
+    // The adapter operations send nothing when there is no Ravlink adapter.
+    const int64_t before = board.getBytesReceived();
+    EXPECT_TRUE(avr.modeRS232());
+    EXPECT_TRUE(avr.powerOnOff(true));
+    EXPECT_EQ(board.getBytesReceived(), before);
+    avr.disconnectAll();
+    EXPECT_TRUE(avr.getConnectStack().isEmpty());
+    EXPECT_FALSE(avr.getPort().isOpen());
+
+    // A data connection on the programmer's port changes its settings instead of reopening;
+    // removing it gives the programmer's settings back.
+    ASSERT_TRUE(avr.initProg(port(), raw("ATmega8"), raw("unknown"), SString()));
+    ASSERT_TRUE(avr.connectProg());
+    EXPECT_EQ(avr.getConnectStack().items(), std::vector<SString>{raw("prog,unknown")});
+    avr.disconnectAll();
+    ASSERT_TRUE(avr.initProg(port(), raw("ATmega8"), raw("avr911"), SString()));
+    ASSERT_TRUE(avr.connectProg()) << avr.getError().str();
+    ASSERT_TRUE(avr.connectData(port() + raw(",115200,N,8,1"), false));
+    EXPECT_EQ(avr.getPort().getSettings().baud, 115200);
+    ASSERT_TRUE(avr.disconnectData());
+    EXPECT_EQ(avr.getPort().getSettings().baud, 19200);
+    EXPECT_TRUE(avr.getPort().isOpen());
+    // Disconnecting data above a programmer entry is refused and shows the stack.
+    EXPECT_FALSE(avr.disconnectData());
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_NE(boxes.boxes()[0].text.find("connectStack:\r\nprog," + port().str()), std::string::npos);
+    EXPECT_EQ(avr.getConnectStack().getSize(), 1);
+}
+
+TEST_F(AvrBoardTest, WithoutAnyBoard) {
+    // No board, no programmer connection: the adapter operations do nothing and succeed.
+    EXPECT_TRUE(avr.powerOnOff(true));
+    EXPECT_TRUE(avr.modeRS232());
+    EXPECT_EQ(avr.getUsbPort(), SString());
+    EXPECT_FALSE(avr.searchAndConnect(SString(), raw("ravlink")));
+    EXPECT_TRUE(avr.getConnectStack().isEmpty());
+    EXPECT_FALSE(avr.getPort().isOpen());
+    SString name;
+    EXPECT_FALSE(avr.getMcuName(name));
+    EXPECT_FALSE(avr.burnHex(raw("x.hex")));
+    ASSERT_EQ(boxes.boxes().size(), 2u);
+    EXPECT_NE(boxes.boxes()[1].text.find("SAvrBoard::burnHex(..) Programmer ist nicht verbunden"), std::string::npos);
+    EXPECT_FALSE(avr.connectData(raw("COM9,115200,N,8,1"), false));
+    EXPECT_NE(avr.getError().str().find("Vor dem Herstellen einer Datenverbindung"), std::string::npos);
+}
+
+// The serial-port search tries the ports in order and stops at the first programmer.
+TEST_F(AvrBoardTest, SerialSearchStopsAtTheSecondPort) {
+    platform::setUsbSerialDriverProbe([](const std::string&) { return platform::UsbSerialDriverState{}; });
+    testsupport::PseudoTerminal first, third;
+    ASSERT_TRUE(first.ok() && third.ok());
+    platform::ComPortMap map(dir_.file("comports.ini"));
+    ASSERT_EQ(map.registerDevice(first.path(), false, "com1"), "com1");
+    options.adapter = true;
+    start();
+    ASSERT_EQ(map.registerDevice(third.path(), false, "com3"), "com3");
+
+    ASSERT_TRUE(avr.searchAndConnect(SString(), raw("avr910"))) << avr.getError().str();
+    EXPECT_EQ(avr.getBoardData().port, port() + raw(",19200"));
+    EXPECT_EQ(first.receive(1, 50), "S");
+    EXPECT_EQ(third.receive(1, 50), "") << "the third port is not tried";
+}
+
+// A board pulled out: the burn fails at once with the port's message, the adapter operations
+// do not hang, and once it is back the next search and burn work.
+TEST_F(AvrBoardTest, TheBoardPulledOutAndPluggedInAgain) {
+    options.adapter = true;
+    options.realisticTiming = true;
+    start();
+    ASSERT_TRUE(avr.searchAndConnect()) << avr.getError().str();
+    SMem image(8192);
+    for (std::size_t i = 0; i < image.getSize(); ++i) image.setByte(i, static_cast<uint8_t>(i * 5));
+    SHexFile hex;
+    ASSERT_TRUE(hex.saveFile(SString(dir_.file("fw.hex")), image));
+    std::thread unplug([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        board.stop();
+    });
+    const auto begin = std::chrono::steady_clock::now();
+    EXPECT_FALSE(avr.burnHex(SString(dir_.file("fw.hex"))));
+    unplug.join();
+    EXPECT_NE(avr.getError().str().find("wurde getrennt"), std::string::npos) << avr.getError().str();
+    EXPECT_TRUE(avr.isBoardGone());
+    EXPECT_FALSE(avr.modeProg());
+    EXPECT_FALSE(avr.powerOnOff(false));
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::milliseconds(2500));
+    avr.disconnectAll();
+
+    options.realisticTiming = false;
+    start();
+    ASSERT_TRUE(avr.searchAndConnect()) << avr.getError().str();
+    ASSERT_TRUE(avr.burnHex(SString(dir_.file("fw.hex")))) << avr.getError().str();
+    EXPECT_EQ(board.getMemory().getFlash(), std::vector<uint8_t>(image.getData(), image.getData() + 8192));
+}
+
+}  // namespace
