@@ -129,7 +129,17 @@ bool VirtualBoard::start(const Options& options) {
 
     wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     circuit_ = std::make_unique<RcCircuit>(options.circuit, seed_);
-    firmware_ = std::make_unique<BoardFirmware>(*circuit_, options.timeScale);
+    if (options.core) {
+        auto core = std::make_unique<SimAvrCore>(*circuit_, memory_, options.timeScale);
+        protocolFirmware_ = nullptr;
+        core_ = core.get();
+        firmware_ = std::move(core);
+    } else {
+        auto firmware = std::make_unique<BoardFirmware>(*circuit_, options.timeScale);
+        protocolFirmware_ = firmware.get();
+        core_ = nullptr;
+        firmware_ = std::move(firmware);
+    }
     adapter_ = std::make_unique<RavlinkAdapter>(options.adapter, options.supplyOn);
     line_ = std::make_unique<SerialLine>();
     line_->setRealistic(options.realisticTiming);
@@ -188,10 +198,12 @@ void VirtualBoard::wake() {
 }
 
 int64_t VirtualBoard::getSampleCount() const {
-    return firmware_ ? firmware_->getSampleCount() : 0;
+    if (core_ != nullptr) return core_->getSampleCount();
+    return protocolFirmware_ != nullptr ? protocolFirmware_->getSampleCount() : 0;
 }
 bool VirtualBoard::isMeasuring() const {
-    return firmware_ && firmware_->isMeasuring();
+    if (core_ != nullptr) return core_->isMeasuring();
+    return protocolFirmware_ != nullptr && protocolFirmware_->isMeasuring();
 }
 bool VirtualBoard::isSupplyOn() const {
     return adapter_ && adapter_->isSupplyOn();

@@ -18,6 +18,7 @@
 #include "sim/RavlinkAdapter.h"
 #include "sim/RcCircuit.h"
 #include "sim/SerialLine.h"
+#include "sim/SimAvrCore.h"
 #include "sim/SimBootloader.h"
 
 // Owns the pseudo-terminal and a thread that runs the board: the Ravlink adapter (when the
@@ -63,6 +64,10 @@ public:
         // The controller module's serial bootloader ("myBurn" or "myBoot"): with one, the
         // controller starts in it and writes what it receives into getMemory()'s flash.
         BootloaderOptions bootloader;
+        // The controller runs the image of getMemory()'s flash on a simulated ATmega8 (with the
+        // circuit on its pins) instead of the built-in protocol-level firmware. An erased flash
+        // runs nothing, so the firmware dialogue gets no answer until an image is loaded or burnt.
+        bool core = false;
     };
 
     VirtualBoard();
@@ -135,7 +140,10 @@ private:
     uint64_t seed_ = 0;
     PseudoTerminal pty_;
     std::unique_ptr<RcCircuit> circuit_;
-    std::unique_ptr<BoardFirmware> firmware_;
+    // The application the controller runs: the protocol-level firmware, or the simulated core.
+    std::unique_ptr<SimPeer> firmware_;
+    BoardFirmware* protocolFirmware_ = nullptr;
+    SimAvrCore* core_ = nullptr;
     std::unique_ptr<RavlinkAdapter> adapter_;
     std::unique_ptr<Avr911Programmer> programmer_;
     std::unique_ptr<SerialLine> line_;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "foundation/SDebug.h"
+#include "board/SHexFile.h"
 #include "foundation/SError.h"
 #include "sim/VirtualBoard.h"
 
@@ -35,6 +36,13 @@ void printHelp(std::FILE* out) {
                  "  --realistic-timing    bytes travel at the program's baud rate; the firmware\n"
                  "                        understands only 115200,N,8\n"
                  "  --time-scale F        run the circuit F times faster than real time (default 1)\n"
+                 "  --core [FILE.hex]     the controller is a simulated ATmega8 at 16 MHz that runs the\n"
+                 "                        image in its flash, with the circuit on PB1, ADC0 and ADC1\n"
+                 "                        (--rate and --half-cycle are then the firmware's business).\n"
+                 "                        The flash is loaded from FILE.hex, without FILE from the\n"
+                 "                        firmware.hex the program ships (" NUK_FIRMWARE_HEX ")\n"
+                 "  --erased-flash        with --core: the flash starts erased, as on a new board; the\n"
+                 "                        firmware dialogue gets no answer until an image is burnt\n"
                  "  --quiet               do not print the commands the board receives\n"
                  "  --help                this text\n\n"
                  "The COM port map is the file NUK_COMPORTS names, else comports.ini in the user's\n"
@@ -113,6 +121,8 @@ int main(int argc, char** argv) {
     VirtualBoard::Options o;
     o.registerPort = true;
     bool quiet = false;
+    std::string coreHex;
+    bool erasedFlash = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         std::string value;
@@ -178,6 +188,15 @@ int main(int argc, char** argv) {
             } else if (ok) {
                 o.seed = static_cast<uint64_t>(n);
             }
+        } else if (arg == "--core") {
+            o.core = true;
+            if (hasValue)
+                coreHex = value;
+            else if (i + 1 < argc && !std::string(argv[i + 1]).starts_with("--"))
+                coreHex = argv[++i];
+            ok = !(hasValue && value.empty());
+        } else if (arg == "--erased-flash") {
+            erasedFlash = true;
         } else if (arg == "--realistic-timing") {
             o.realisticTiming = true;
         } else if (arg == "--quiet") {
@@ -213,6 +232,25 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     VirtualBoard board;
+    if (erasedFlash && !coreHex.empty()) return usageError("--erased-flash and a firmware file exclude each other");
+    if (o.core && !erasedFlash) {
+        // The image goes into the board's flash, where a later burn replaces it.
+        if (coreHex.empty()) coreHex = NUK_FIRMWARE_HEX;
+        SHexFile hex;
+        SMem image;
+        bool read = hex.loadFile(SString(coreHex), image);
+        if (!read || image.getSize() == 0) {
+            std::fprintf(stderr, "boardsim: %s cannot be read or is no firmware (Intel HEX) file%s%s\n", coreHex.c_str(),
+                         hex.getError().isEmpty() ? "" : ": ", toTerminal(hex.getError()).c_str());
+            return 1;
+        }
+        if (image.getSize() > static_cast<std::size_t>(AvrMemory::flashSize)) {
+            std::fprintf(stderr, "boardsim: %s holds %zu bytes, more than the ATmega8's %d bytes of flash\n",
+                         coreHex.c_str(), image.getSize(), AvrMemory::flashSize);
+            return 1;
+        }
+        board.getMemory().setFlash(std::vector<uint8_t>(image.getData(), image.getData() + image.getSize()));
+    }
     if (!board.start(o)) {
         std::fprintf(stderr, "boardsim: %s\n", toTerminal(board.getError()).c_str());
         return 1;
@@ -229,6 +267,9 @@ int main(int argc, char** argv) {
                     o.adapter ? "behind the Ravlink adapter" : "plugged in directly",
                     o.realisticTiming ? ", realistic timing" : "", o.timeScale, c.noise,
                     static_cast<unsigned long long>(board.getSeed()));
+        if (o.core)
+            std::printf("Core:     simulated ATmega8 at 16 MHz running %s\n",
+                        erasedFlash ? "nothing (erased flash)" : coreHex.c_str());
         std::fflush(stdout);
     }
 
