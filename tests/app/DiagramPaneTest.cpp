@@ -1,0 +1,113 @@
+// The pane "Durchführung": diagram 300 of physik.repo in its window, the stop button grey from
+// the start, cursors over the buttons, the zoom keys and the poll.
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include <gtest/gtest.h>
+
+#include "AppTest.h"
+#include "app/DiagramWindow.h"
+#include "app/Fenster.h"
+#include "app/Globals.h"
+#include "repo/ViewElementData.h"
+#include "view/Painter_Button.h"
+#include "view/Painter_7Segment.h"
+#include "view/Painter_Oszi.h"
+
+using apptest::waitFor;
+
+namespace {
+
+class DiagramPaneTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(fenster.isCreated());
+        diagram = fenster.getDiagram();
+        ASSERT_NE(diagram, nullptr);
+        window = dynamic_cast<DiagramWindow*>(diagram->getHost());
+        ASSERT_NE(window, nullptr);
+        fenster.showPage("Durchf\xFChrung");
+    }
+    void TearDown() override {
+        key(Qt::Key_Asterisk, Qt::ControlModifier | Qt::KeypadModifier);
+        fenster.showPage("Einleitung");
+    }
+    // The centre of an element in window pixels.
+    QPoint centreOf(int32_t objNr) {
+        ViewDiagrammObject* object = diagram->getDiagramm().findObject(objNr);
+        EXPECT_NE(object, nullptr) << objNr;
+        return object ? window->toPixels(object->getElement()->getClientRect()).center() : QPoint();
+    }
+    Qt::CursorShape moveTo(QPoint at) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(at), QPointF(window->getWidget()->mapToGlobal(at)), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(window->getWidget(), &move);
+        return window->getWidget()->cursor().shape();
+    }
+    void key(int code, Qt::KeyboardModifiers modifiers) {
+        QKeyEvent press(QEvent::KeyPress, code, modifiers);
+        QApplication::sendEvent(window->getWidget(), &press);
+    }
+
+    Fenster& fenster = globalFenster();
+    UniedViewWindow* diagram = nullptr;
+    DiagramWindow* window = nullptr;
+};
+
+}  // namespace
+
+TEST_F(DiagramPaneTest, ThePaneShowsDiagram300WithTheStopButtonGrey) {
+    EXPECT_EQ(fenster.getSplitWindow("Durchf\xFChrung"), window);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->getWidget()->width(), 870);
+    EXPECT_EQ(window->getWidget()->height(), 630);
+    for (int32_t objNr : {2001, 2002, 203, 204}) EXPECT_NE(fenster.findPainter(objNr), nullptr) << objNr;
+    auto* start = dynamic_cast<Painter_Button*>(fenster.findPainter(2001));
+    auto* stop = dynamic_cast<Painter_Button*>(fenster.findPainter(2002));
+    ASSERT_TRUE(start && stop);
+    EXPECT_FALSE(start->getButton().isDisabled());
+    EXPECT_TRUE(stop->getButton().isDisabled());
+    EXPECT_EQ(start->getButton().clickEvent.text.str(), "board-start");
+    // The oscilloscopes are bound to the channels the main window set up.
+    auto* charging = dynamic_cast<Painter_Oszi*>(fenster.findPainter(203));
+    ASSERT_NE(charging, nullptr);
+    ASSERT_EQ(charging->getExtDataList().getSize(), 1);
+    EXPECT_EQ(charging->getExtDataList().getAt(0), &fenster.getChannel(1));
+}
+
+TEST_F(DiagramPaneTest, TheCursorShowsWhatAClickWouldDo) {
+    EXPECT_EQ(moveTo(centreOf(2001)), Qt::PointingHandCursor);
+    EXPECT_EQ(moveTo(centreOf(2002)), Qt::ForbiddenCursor) << "the stop button is disabled";
+    EXPECT_EQ(moveTo(centreOf(203)), Qt::ArrowCursor);
+}
+
+TEST_F(DiagramPaneTest, CtrlWithTheNumericPadZoomsAndResets) {
+    key(Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier);
+    key(Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier);
+    EXPECT_NEAR(diagram->getZoom(), 1.21, 1e-9);
+    EXPECT_NEAR(window->getZoom(), 1.21, 1e-9);
+    key(Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_EQ(window->getOriginY(), -100.0);
+    // A point of the diagram moves with the zoom: the start button's centre is further out.
+    const QPoint zoomed = centreOf(2001);
+    key(Qt::Key_Asterisk, Qt::ControlModifier | Qt::KeypadModifier);
+    EXPECT_EQ(diagram->getZoom(), 1.0);
+    EXPECT_EQ(window->getOriginY(), 0.0);
+    EXPECT_GT(zoomed.x(), centreOf(2001).x());
+    // Without Ctrl, or with Shift too, nothing.
+    key(Qt::Key_Plus, Qt::KeypadModifier);
+    key(Qt::Key_Plus, Qt::ControlModifier | Qt::ShiftModifier | Qt::KeypadModifier);
+    EXPECT_EQ(diagram->getZoom(), 1.0);
+}
+
+TEST_F(DiagramPaneTest, ThePollRepaintsWhatTheChannelsBring) {
+    // The main window's channel "U_C" gets a frame as from the board; the next polls show it.
+    auto* display = dynamic_cast<Painter_7Segment*>(fenster.findPainter(205));
+    ASSERT_NE(display, nullptr);
+    SMem frame(2);
+    frame.setByte(0, 0x34);
+    frame.setByte(1, 0x02);
+    fenster.getChannel(3).receive(frame, 2, 3, 0);
+    EXPECT_TRUE(waitFor([&] { return display->getLastValue() == 0x234; }, 3000));
+}
