@@ -247,7 +247,7 @@ bool SAvrBoard::connectProgCom() {
                     ok = false;
                 } else {
                     SMem id;
-                    if (port_.readBytes(id, 500, 7) && id.toString() == raw("AVR ISP")) {
+                    if (port_.readBytes(id, 500, 7) && SAvrProg911::isProgrammerId(id.toString())) {
                         progKind_ = progAvr910;
                         port_.purge();
                         SMem block;
@@ -435,7 +435,7 @@ bool SAvrBoard::searchCom(const SString& onlyPort, const SString& avrdudeDir) {
         if (port_.open()) {
             port_.purge();
             SMem id;
-            ok = port_.writeByte('S') && port_.readBytes(id, 500, 7) && id.toString() == raw("AVR ISP");
+            ok = port_.writeByte('S') && port_.readBytes(id, 500, 7) && SAvrProg911::isProgrammerId(id.toString());
         }
         port_.close();
         if (ok) ok = initProg(settings, mcu, raw("avr910"), avrdudeDir) && connectProg();

@@ -44,6 +44,10 @@ SAvrProg911::~SAvrProg911() {
     globalDebug().print(SString(std::string("AvrProg911 zerst\xF6rt")));
 }
 
+bool SAvrProg911::isProgrammerId(const SString& id) {
+    return id == raw("AVR ISP") || id == raw("AVRBOOT");
+}
+
 bool SAvrProg911::hasChecksum() const {
     return blockMode_ && (swMajor_ >= 3 || (swMajor_ == 2 && swMinor_ >= 3));
 }
@@ -189,7 +193,7 @@ bool SAvrProg911::leaveProgMode() {
 bool SAvrProg911::identify() {
     port_->purge();
     SMem answer;
-    if (!send('S') || !receive(answer, 7, timeoutDefault) || answer.toString() != raw("AVR ISP")) {
+    if (!send('S') || !receive(answer, 7, timeoutDefault) || !isProgrammerId(answer.toString())) {
         error_ += MSG("errorTimeOutNo9xx", "Fehler: Timeout oder kein avr9xx Programmer.\r\n");
         return false;
     }

@@ -35,6 +35,11 @@ public:
     // Block mode and a software version above 2.2: the programmer answers flash checksums.
     bool hasChecksum() const;
 
+    // The answers to 'S' of the programmers this back-end speaks to: "AVR ISP" (AVR910
+    // programmers, the Ravlink adapter) and "AVRBOOT" (AVR109 self-programming bootloaders,
+    // which speak the same command set).
+    static bool isProgrammerId(const SString& id);
+
     // The sum of all bytes as the checksum extension forms it.
     static uint32_t byteSum(const uint8_t* bytes, std::size_t count);
 
