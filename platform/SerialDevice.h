@@ -83,6 +83,8 @@ public:
 
     // The termios speed code of a baud rate; false for a rate the system has no code for.
     static bool speedCode(int baud, unsigned& code);
+    // The baud rate of a termios speed code; 0 for a code the table does not know.
+    static int baudOfCode(unsigned code);
     // Changes a configuration record as apply() does; false (EINVAL) for settings the system
     // cannot express. Pseudo-terminals keep only part of it (they force CS8 and clear PARENB).
     static bool configure(const SerialSettings& settings, termios& tio);

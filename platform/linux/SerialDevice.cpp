@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -11,6 +10,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "platform/Clock.h"
 #include "platform/SysError.h"
 
 namespace platform {
@@ -36,12 +36,6 @@ constexpr SpeedEntry speeds[] = {
     {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000}, {4000000, B4000000},
 };
 
-int64_t nowMs() {
-    timespec ts{};
-    ::clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
 }  // namespace
 
 SerialDevice::SerialDevice() : saved_(std::make_unique<Saved>()) {}
@@ -66,6 +60,12 @@ bool SerialDevice::speedCode(int baud, unsigned& code) {
             return true;
         }
     return false;
+}
+
+int SerialDevice::baudOfCode(unsigned code) {
+    for (const SpeedEntry& e : speeds)
+        if (e.code == code) return e.baud;
+    return 0;
 }
 
 bool SerialDevice::open(const std::string& path) {
@@ -197,10 +197,10 @@ SerialDevice::ReadStatus SerialDevice::read(uint8_t* buffer, std::size_t size, i
         error_ = EBADF;
         return ReadStatus::error;
     }
-    const int64_t deadline = nowMs() + (timeoutMs > 0 ? timeoutMs : 0);
+    const int64_t deadline = monotonicMs() + (timeoutMs > 0 ? timeoutMs : 0);
     while (true) {
         pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-        int left = static_cast<int>(std::max<int64_t>(0, deadline - nowMs()));
+        int left = static_cast<int>(std::max<int64_t>(0, deadline - monotonicMs()));
         int n = ::poll(fds, 2, left);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -255,7 +255,7 @@ bool SerialDevice::writeAll(const uint8_t* data, std::size_t size, int timeoutMs
         error_ = EBADF;
         return false;
     }
-    const int64_t deadline = nowMs() + (timeoutMs > 0 ? timeoutMs : 0);
+    const int64_t deadline = monotonicMs() + (timeoutMs > 0 ? timeoutMs : 0);
     while (size > 0) {
         ssize_t n = ::write(fd_, data, size);
         if (n > 0) {
@@ -266,7 +266,7 @@ bool SerialDevice::writeAll(const uint8_t* data, std::size_t size, int timeoutMs
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno != EAGAIN) return fail();
         // The output queue is full: wait until it takes more or the time is up.
-        int left = static_cast<int>(deadline - nowMs());
+        int left = static_cast<int>(deadline - monotonicMs());
         if (left <= 0) {
             error_ = ETIMEDOUT;
             return false;

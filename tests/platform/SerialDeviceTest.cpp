@@ -64,6 +64,16 @@ TEST(SerialDeviceTest, ConfigurationRecords) {
     }
 }
 
+// The virtual board reads the program's rate back from the speed code: both directions agree.
+TEST(SerialDeviceTest, SpeedCodesAndBaudRatesAgree) {
+    for (int baud : {50, 1200, 9600, 19200, 38400, 57600, 115200, 230400, 1000000, 4000000}) {
+        unsigned code = 0;
+        ASSERT_TRUE(SerialDevice::speedCode(baud, code)) << baud;
+        EXPECT_EQ(SerialDevice::baudOfCode(code), baud);
+    }
+    EXPECT_EQ(SerialDevice::baudOfCode(0xFFFFu), 0);
+}
+
 TEST(SerialDeviceTest, OpensExclusivelyAndRestoresAtClose) {
     PseudoTerminal pty;
     ASSERT_TRUE(pty.ok());
