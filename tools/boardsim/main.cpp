@@ -8,6 +8,7 @@
 #include <ctime>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "foundation/SDebug.h"
 #include "board/SHexFile.h"
@@ -43,6 +44,12 @@ void printHelp(std::FILE* out) {
                  "                        firmware.hex the program ships (" NUK_FIRMWARE_HEX ")\n"
                  "  --erased-flash        with --core: the flash starts erased, as on a new board; the\n"
                  "                        firmware dialogue gets no answer until an image is burnt\n"
+                 "  --bootloader KIND     the controller module carries a serial bootloader, myburn or\n"
+                 "                        myboot: the board starts in it (19200 baud) and writes what\n"
+                 "                        it receives into the flash; Enter on the terminal presses\n"
+                 "                        the module's reset button\n"
+                 "  --bootloader-baud N   myburn: the rate the bootloader switches to after its reply\n"
+                 "                        (default 57600; 0 keeps 19200)\n"
                  "  --quiet               do not print the commands the board receives\n"
                  "  --help                this text\n\n"
                  "The COM port map is the file NUK_COMPORTS names, else comports.ini in the user's\n"
@@ -195,6 +202,14 @@ int main(int argc, char** argv) {
             else if (i + 1 < argc && !std::string(argv[i + 1]).starts_with("--"))
                 coreHex = argv[++i];
             ok = !(hasValue && value.empty());
+        } else if (arg == "--bootloader") {
+            std::string v;
+            ok = next(v) && BootloaderOptions::parseKind(SString(v), o.bootloader.kind);
+        } else if (arg == "--bootloader-baud") {
+            std::string v;
+            long long n = 0;
+            ok = next(v) && parseInt(v, n) && n >= 0 && n <= 1000000;
+            o.bootloader.newBaud = static_cast<int>(n);
         } else if (arg == "--erased-flash") {
             erasedFlash = true;
         } else if (arg == "--realistic-timing") {
@@ -270,6 +285,18 @@ int main(int argc, char** argv) {
         if (o.core)
             std::printf("Core:     simulated ATmega8 at 16 MHz running %s\n",
                         erasedFlash ? "nothing (erased flash)" : coreHex.c_str());
+        std::fflush(stdout);
+    }
+
+    if (o.bootloader.kind != BootloaderOptions::none) {
+        // Enter is the module's reset button; the reader ends with the process.
+        std::thread([&board] {
+            int c;
+            while ((c = std::getchar()) != EOF)
+                if (c == '\n') board.pressReset();
+        }).detach();
+        std::printf("Bootloader: %s; Enter presses the reset button\n",
+                    o.bootloader.kind == BootloaderOptions::myBurn ? "myBurn" : "myBoot");
         std::fflush(stdout);
     }
 

@@ -7,6 +7,9 @@
 #include "FileIo.h"
 #include "board/AvrMcuXml.h"
 #include "board/SAvrBoard.h"
+#include "board/SDuvaroBurner.h"
+#include "board/SHexFile.h"
+#include "foundation/SConsolenAgent.h"
 #include "foundation/SEvent.h"
 #include "foundation/SFileSystem.h"
 #include "platform/Paths.h"
@@ -15,10 +18,12 @@ namespace nuktool {
 namespace {
 
 const char* const burnUsage =
-    "  nuktool burn [--port comN|DEVICE] [--programmer avr910|avr911] FILE.hex\n"
+    "  nuktool burn [--port comN|DEVICE] [--programmer avr910|avr911|duvaro|myboot|avrdude] FILE.hex\n"
     "                                            burn the firmware into the board's flash and verify\n"
     "                                            it (without --port: search the board as the\n"
-    "                                            experiment does)";
+    "                                            experiment does; duvaro and myboot: the bootloader\n"
+    "                                            module's protocols on the CP210x port; avrdude: the\n"
+    "                                            avrdude program with the AVR109 protocol)";
 const char* const signatureUsage =
     "  nuktool signature [--port comN|DEVICE] [--programmer avr910|avr911]\n"
     "                                            read the signature of the board's processor and name\n"
@@ -43,6 +48,12 @@ struct Programmer {
 const Programmer programmers[] = {
     {"avr911", "avr911"},
     {"avr910", "avr910"},
+    // The bootloader module: "myBurn" as the burn window speaks it, "myBoot" through the
+    // board connection's bootloader back-end.
+    {"duvaro", "duvaro"},
+    {"myboot", "duvaro"},
+    // avrdude with its name for the same programmer protocol as avr911.
+    {"avrdude", "avr109"},
 };
 
 const Programmer* findProgrammer(const SString& name) {
@@ -147,6 +158,8 @@ bool connect(SAvrBoard& board, const Request& request, ProgressPrinter& printer)
         const Programmer* p = findProgrammer(request.programmer.isEmpty() ? raw("avr911") : request.programmer);
         if (!board.initProg(request.port, raw("ATmega8"), raw(p->programmerType), SString()) || !board.connectProg())
             return false;
+        // A bootloader cannot read the signature: the processor is the module's ATmega8.
+        if (board.getProgKind() == SAvrBoard::progControl) return true;
         SString name;
         if (!board.getMcuName(name)) return false;
         if (name.compareNoCase(raw("ATmega8")) != 0) {
@@ -166,19 +179,70 @@ int fail(SAvrBoard& board, const char* what) {
     return failure(std::string(what) + (error.isEmpty() ? std::string() : ": " + oneLine(error)));
 }
 
+// The burn window's protocol without the window: status lines and the bar on the terminal.
+class BurnerPrinter : public SDuvaroBurner::Display {
+public:
+    explicit BurnerPrinter(ProgressPrinter& printer) : printer_(printer) {}
+    void showStatus(const SString& text, int) override {
+        if (!text.isEmpty()) printer_.line(text);
+    }
+    void showPicture(const SString& file) override {
+        if (file == "reset_ausloesen.bmp") printer_.line(raw("Bitte den Reset-Taster des Boards dr\xFC" "cken."));
+    }
+    void showProgress(int position, int maximum) override {
+        SEvent event;
+        event.type = SAvrProg::eventType;
+        event.code = SAvrProg::kindProgress;
+        event.text = SString::printf("flash|write|%d|%d", position, maximum);
+        printer_.onEvent(event);
+    }
+
+private:
+    ProgressPrinter& printer_;
+};
+
+// The CP210x port of the COM port map (where the bootloader module sits).
+SString bridgePort() {
+    SAvrBoard board;
+    return board.getUsbPort();
+}
+
+int runMyBurn(const Request& request) {
+    ProgressPrinter printer(::isatty(STDOUT_FILENO) != 0);
+    SMem image;
+    SHexFile hex;
+    if (!hex.loadFile(SFileSystem::getFullPath(request.file), image) || image.getSize() == 0)
+        return failure("burn: " + request.file.str() + " holds no data" +
+                       (hex.getError().isEmpty() ? std::string() : ": " + oneLine(hex.getError())));
+    SString port = request.port.isEmpty() ? bridgePort() : request.port;
+    if (port.isEmpty()) return failure("burn: no CP210x port in the COM port map; give --port");
+    SDuvaroBurner burner;
+    BurnerPrinter display(printer);
+    burner.setDisplay(&display);
+    burner.setPort(port);
+    if (!burner.burn(&image, nullptr)) return failure("burn: burning failed: " + oneLine(burner.getError()));
+    return 0;
+}
+
 int runBurn(const Args& args) {
     Request request;
     if (int code = parse("burn", args, request, true)) return code;
     std::string problem;
     if (!checkInputFile(request.file.str(), problem)) return failure("burn: " + problem);
+    if (request.programmer.compareNoCase(raw("duvaro")) == 0) return runMyBurn(request);
+    if (request.programmer.compareNoCase(raw("myboot")) == 0 && request.port.isEmpty()) request.port = bridgePort();
     useCatalogue();
     ProgressPrinter printer(::isatty(STDOUT_FILENO) != 0);
     SEventManager events;
     events.addHandler(&printer);
     SAvrBoard board;
     board.setEventReceiver(&events);
+    // avrdude's own output goes to the board's console; the terminal shows it afterwards.
+    SConsolenAgent console;
+    if (request.programmer.compareNoCase(raw("avrdude")) == 0) board.getBoardData().console = &console;
     if (!connect(board, request, printer)) return fail(board, "burn: no connection to the board's programmer");
     const bool ok = board.burnHex(SFileSystem::getFullPath(request.file));
+    for (SString line; console.getLine(line);) printer.line(line);
     if (!ok) return fail(board, "burn: burning failed");
     board.disconnectAll();
     return 0;
