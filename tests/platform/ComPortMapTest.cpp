@@ -22,19 +22,6 @@ namespace {
 // enumeration reports whatever the test says is plugged in.
 class ComPortMapTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const char* old = std::getenv("NUK_COMPORTS");
-        hadEnv_ = old != nullptr;
-        if (hadEnv_) oldEnv_ = old;
-        setenv("NUK_COMPORTS", dir.file("comports.ini").c_str(), 1);
-    }
-    void TearDown() override {
-        if (hadEnv_)
-            setenv("NUK_COMPORTS", oldEnv_.c_str(), 1);
-        else
-            unsetenv("NUK_COMPORTS");
-    }
-
     std::string device(const std::string& name) {
         std::string path = dir.file(name);
         if (!platform::pathExists(path)) dir.write(name, "");
@@ -55,8 +42,7 @@ protected:
     std::vector<SerialDeviceInfo> plugged;
 
 private:
-    bool hadEnv_ = false;
-    std::string oldEnv_;
+    testsupport::ScopedEnv mapFile_{"NUK_COMPORTS", dir.file("comports.ini").c_str()};
 };
 
 TEST_F(ComPortMapTest, DefaultFileFollowsTheEnvironment) {

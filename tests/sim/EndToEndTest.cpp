@@ -23,9 +23,6 @@ SString raw(const char* text) {
 class EndToEndTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // The port names resolve through a map of the test's own.
-        comPorts_ = dir_.file("comports.ini");
-        setenv("NUK_COMPORTS", comPorts_.c_str(), 1);
         options_.seed = 5;
         options_.registerPort = true;
         options_.comName = "com7";
@@ -40,7 +37,6 @@ protected:
     void TearDown() override {
         port_.close();
         board_.stop();
-        unsetenv("NUK_COMPORTS");
     }
     void openPort() {
         ASSERT_TRUE(board_.start(options_)) << board_.getError().str();
@@ -69,7 +65,9 @@ protected:
     }
 
     testsupport::TempDir dir_;
-    std::string comPorts_;
+    // The port names resolve through a map of the test's own.
+    std::string comPorts_ = dir_.file("comports.ini");
+    testsupport::ScopedEnv comPortsEnv_{"NUK_COMPORTS", comPorts_.c_str()};
     VirtualBoard::Options options_;
     VirtualBoard board_;
     SComPortSplitter port_;

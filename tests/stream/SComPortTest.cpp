@@ -30,24 +30,11 @@ SString raw(const std::string& s) {
 // Points the port map at a private file for the test's lifetime.
 class PortMapFile {
 public:
-    PortMapFile() {
-        const char* old = std::getenv("NUK_COMPORTS");
-        had_ = old != nullptr;
-        if (had_) old_ = old;
-        setenv("NUK_COMPORTS", dir_.file("comports.ini").c_str(), 1);
-    }
-    ~PortMapFile() {
-        if (had_)
-            setenv("NUK_COMPORTS", old_.c_str(), 1);
-        else
-            unsetenv("NUK_COMPORTS");
-    }
     std::string path() const { return dir_.file("comports.ini"); }
 
 private:
     testsupport::TempDir dir_;
-    bool had_ = false;
-    std::string old_;
+    testsupport::ScopedEnv env_{"NUK_COMPORTS", path().c_str()};
 };
 
 // A port whose onByte keeps every byte it saw.
