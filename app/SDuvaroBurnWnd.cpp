@@ -1,0 +1,209 @@
+#include "app/SDuvaroBurnWnd.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "board/SHexFile.h"
+#include "foundation/SApplicationBasic.h"
+#include "foundation/SDebug.h"
+#include "foundation/SError.h"
+#include "foundation/SFileSystem.h"
+#include "foundation/SResources.h"
+#include "gui/SQtString.h"
+
+namespace {
+
+SString raw(const char* text) {
+    return SString(std::string(text));
+}
+
+// Hands what the burn shows to the window's thread. Calls whose window has gone are dropped.
+class QueuedDisplay : public SDuvaroBurner::Display {
+public:
+    QueuedDisplay(SDuvaroBurnDialog* dialog, std::function<void(bool)> finished)
+        : dialog_(dialog), finished_(std::move(finished)) {}
+    void showStatus(const SString& text, int style) override {
+        post([text, style](SDuvaroBurnDialog* d) { d->setStatus(text, style); });
+    }
+    void showPicture(const SString& file) override {
+        post([file](SDuvaroBurnDialog* d) { d->setPicture(file); });
+    }
+    void showProgress(int position, int maximum) override {
+        post([position, maximum](SDuvaroBurnDialog* d) { d->setProgress(position, maximum); });
+    }
+    void finished(bool success) override {
+        auto done = finished_;
+        post([done, success](SDuvaroBurnDialog*) { done(success); });
+    }
+
+private:
+    void post(std::function<void(SDuvaroBurnDialog*)> call) {
+        SDuvaroBurnDialog* d = dialog_;
+        QMetaObject::invokeMethod(d, [d, call] { call(d); }, Qt::QueuedConnection);
+    }
+    SDuvaroBurnDialog* dialog_;
+    std::function<void(bool)> finished_;
+};
+
+}  // namespace
+
+SDuvaroBurnDialog::SDuvaroBurnDialog(QWidget* parent, std::function<bool()> onCancel)
+    : QDialog(parent), onCancel_(std::move(onCancel)) {
+    setObjectName("burn");
+    setWindowTitle(toQString("\xB3\xB3" "burnDataToDuvaro\xB3\xB3" "Daten auf Duvaro brennen"));
+    setFixedSize(SDuvaroBurnWnd::width, SDuvaroBurnWnd::height);
+    setAutoFillBackground(true);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    setPalette(palette);
+    const int w = SDuvaroBurnWnd::width, h = SDuvaroBurnWnd::height;
+    picture_ = new QLabel(this);
+    picture_->setGeometry(0, 0, 350, 210);
+    picture_->setAlignment(Qt::AlignCenter);
+    status_ = new QLabel(this);
+    status_->setGeometry(5, h - 30, 245, 30);
+    status_->setWordWrap(true);
+    progress_ = new QProgressBar(this);
+    progress_->setGeometry(5, h - 55, 245, 20);
+    progress_->hide();
+    button_ = new QPushButton(toQString("\xB3\xB3" "cancel\xB3\xB3" "Abbrechen"), this);
+    button_->setGeometry(w - 100, h - 45, 90, 30);
+    QObject::connect(button_, &QPushButton::clicked, this, [this] { reject(); });
+    setStatus(SString(), SDuvaroBurner::styleInfo);
+}
+
+void SDuvaroBurnDialog::setStatus(const SString& text, int style) {
+    statusText_ = text;
+    statusStyle_ = style;
+    const char* colour = style == SDuvaroBurner::styleError     ? "rgb(255,0,0)"
+                         : style == SDuvaroBurner::styleSuccess ? "rgb(50,200,50)"
+                                                                : "rgb(0,0,255)";
+    status_->setStyleSheet(QString("color: %1; font-weight: %2;")
+                               .arg(colour)
+                               .arg(style == SDuvaroBurner::styleInfo ? "normal" : "bold"));
+    status_->setText(toQString(text));
+}
+
+void SDuvaroBurnDialog::setPicture(const SString& file) {
+    pictureFile_ = file;
+    SString path = globalResources().getFile(file);
+    QPixmap pixmap;
+    if (!path.isEmpty() && pixmap.load(toQString(path)))
+        picture_->setPixmap(pixmap.scaled(picture_->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    else
+        picture_->setText(toQString(file));
+}
+
+void SDuvaroBurnDialog::setProgress(int position, int maximum) {
+    progress_->setRange(0, maximum > 0 ? maximum : 1);
+    progress_->setValue(maximum > 0 ? position : 1);
+    progress_->show();
+    progressShown_ = true;
+    position_ = position;
+    maximum_ = maximum;
+}
+
+void SDuvaroBurnDialog::setButtonText(const SString& text) {
+    button_->setText(toQString(text));
+}
+
+void SDuvaroBurnDialog::reject() {
+    if (!onCancel_ || onCancel_()) QDialog::reject();
+}
+
+void SDuvaroBurnDialog::closeEvent(QCloseEvent* event) {
+    if (!onCancel_ || onCancel_())
+        event->accept();
+    else
+        event->ignore();
+}
+
+SDuvaroBurnWnd::SDuvaroBurnWnd() = default;
+
+SDuvaroBurnWnd::~SDuvaroBurnWnd() {
+    if (running_.load()) {
+        burner_.abort();
+        int steps = 0;
+        // The message loop keeps running while the worker ends.
+        while (running_.load()) {
+            SApplicationBasic::wait(100);
+            ++steps;
+        }
+        globalDebug().printf("onClose %d", steps);
+    }
+    if (worker_.joinable()) worker_.join();
+}
+
+void SDuvaroBurnWnd::startWorker() {
+    running_ = true;
+    worker_ = std::thread([this] {
+        succeeded_ = burner_.burn(&flash_, nullptr);
+        globalDebug().print(raw("thread fertig"));
+        running_ = false;
+    });
+}
+
+bool SDuvaroBurnWnd::burnHexFile(const SString& file) {
+    globalDebug().print(raw("SDuvaroBurnWnd::burnHexFile(..) file= ") + file);
+    error_.clear();
+    if (file.isEmpty() || !SFileSystem::exists(file)) {
+        error_ = SString("\xB3\xB3" "errorFile\xB3\xB3" "Fehler: Die Datei ") + file +
+                 SString("\xB3\xB3notFound\xB3\xB3 wurde nicht gefunden.\r\n");
+        return false;
+    }
+    SHexFile hex;
+    flash_.clear();
+    if (!hex.loadFile(file, flash_) || flash_.getSize() == 0) {
+        error_ = SString("\xB3\xB3" "errorFileData\xB3\xB3" "Fehler: Die Daten der Datei ") + file +
+                 SString("\xB3\xB3notLoaded\xB3\xB3 konnten nicht geladen werden.\r\n");
+        return false;
+    }
+    QWidget* parent = parent_ != nullptr ? parent_ : QApplication::activeWindow();
+    SDuvaroBurnDialog dialog(parent, [this] {
+        if (!running_.load()) return true;
+        // The worker ends at its next check; the window closes when the user asks again.
+        burner_.abort();
+        return false;
+    });
+    dialog_ = &dialog;
+    QueuedDisplay display(&dialog, [this, &dialog](bool success) {
+        statusText_ = dialog.getStatusText();
+        dialog.setButtonText("\xB3\xB3" "close\xB3\xB3schlie\xDF" "en");
+        if (success && closeAfterBurn_) {
+            globalDebug().print(raw("SDuvaroBurnWnd::burn(..) closeAfter"));
+            dialog.accept();
+        }
+    });
+    burner_.setDisplay(&display);
+    dialog.setPicture(raw("reset_ausloesen.bmp"));
+    startWorker();
+    int code = dialog.exec();
+    globalDebug().printf("modalExitCode=%d", code);
+    // A close while the worker ran has asked it to stop; the window is gone once it has.
+    while (running_.load()) SApplicationBasic::wait(20);
+    if (worker_.joinable()) worker_.join();
+    // What the worker queued last still belongs to this window.
+    QCoreApplication::sendPostedEvents(&dialog);
+    statusText_ = dialog.getStatusText();
+    statusStyle_ = dialog.getStatusStyle();
+    position_ = dialog.getProgress();
+    maximum_ = dialog.getProgressMaximum();
+    burner_.setDisplay(nullptr);
+    dialog_ = nullptr;
+    return true;
+}
+
+bool runDuvaroBurnWindow(const SString& port, const SString& file, QWidget* parent) {
+    SDuvaroBurnWnd window;
+    window.setPort(port);
+    window.setParent(parent);
+    if (!window.burnHexFile(file)) {
+        globalError().showMessage(window.getError());
+        return false;
+    }
+    return window.burnSucceeded();
+}

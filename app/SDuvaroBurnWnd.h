@@ -1,0 +1,114 @@
+// The modal window that burns a firmware file through the Duvaro module's bootloader.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include <QDialog>
+
+#include "board/SDuvaroBurner.h"
+#include "foundation/SMem.h"
+#include "foundation/SString.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+// The window itself: picture, status line, progress bar and button; everything it shows is set
+// on the GUI thread. A close request asks onCancel first, which keeps the window open while the
+// burn still runs.
+class SDuvaroBurnDialog : public QDialog {
+public:
+    SDuvaroBurnDialog(QWidget* parent, std::function<bool()> onCancel);
+
+    void setStatus(const SString& text, int style);
+    void setPicture(const SString& file);
+    void setProgress(int position, int maximum);
+    void setButtonText(const SString& text);
+
+    const SString& getStatusText() const { return statusText_; }
+    int getStatusStyle() const { return statusStyle_; }
+    int getProgress() const { return position_; }
+    int getProgressMaximum() const { return maximum_; }
+    bool isProgressShown() const { return progressShown_; }
+    const SString& getPictureFile() const { return pictureFile_; }
+
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    std::function<bool()> onCancel_;
+    QLabel* picture_;
+    QLabel* status_;
+    QProgressBar* progress_;
+    QPushButton* button_;
+    SString statusText_;
+    SString pictureFile_;
+    int statusStyle_ = 0;
+    int position_ = 0;
+    int maximum_ = 0;
+    bool progressShown_ = false;
+};
+
+// Shows a picture asking the user to reset the board, a status line, a progress bar and a
+// cancel button, while a worker thread runs the "myBurn" protocol (SDuvaroBurner). The worker
+// never touches a widget: what it shows reaches the window as queued calls. Cancel (the button
+// or closing the window) asks the worker to stop; the window closes once it has.
+class SDuvaroBurnWnd : public SObject {
+public:
+    S_CLASSNAME(SDuvaroBurnWnd)
+
+    static constexpr int width = 360;
+    static constexpr int height = 300;
+
+    SDuvaroBurnWnd();
+    ~SDuvaroBurnWnd() override;
+
+    // Replaces the port name of the settings string ("COM3,19200,N,8,1").
+    void setPort(const SString& portName) { burner_.setPort(portName); }
+    // The window closes itself after a successful burn.
+    void setCloseAfterBurn(bool close) { closeAfterBurn_ = close; }
+    // The window's parent (default: the main window when there is one).
+    void setParent(QWidget* parent) { parent_ = parent; }
+
+    // Loads the HEX file and runs the window until it is closed. False (with getError) when the
+    // file is missing or holds no data; otherwise true: the outcome of the burn is shown in the
+    // window, and burnSucceeded tells it afterwards.
+    bool burnHexFile(const SString& file);
+
+    const SString getError() const { return error_.isEmpty() ? burner_.getError() : error_; }
+    bool burnSucceeded() const { return succeeded_.load(); }
+    SDuvaroBurner& getBurner() { return burner_; }
+    // The window while it runs (tests).
+    SDuvaroBurnDialog* getDialog() const { return dialog_; }
+    // What the window showed last (kept after it closed).
+    const SString& getStatusText() const { return statusText_; }
+    int getStatusStyle() const { return statusStyle_; }
+    int getProgress() const { return position_; }
+    int getProgressMaximum() const { return maximum_; }
+
+private:
+    void startWorker();
+    void endWorker();
+
+    SDuvaroBurner burner_;
+    SMem flash_;
+    SString error_;
+    bool closeAfterBurn_ = false;
+    QWidget* parent_ = nullptr;
+    SDuvaroBurnDialog* dialog_ = nullptr;
+    std::thread worker_;
+    std::atomic<bool> running_{false};
+    std::atomic<bool> succeeded_{false};
+    SString statusText_;
+    int statusStyle_ = 0;
+    int position_ = 0;
+    int maximum_ = 0;
+};
+
+// Runs the burn window for a file on a port; true when the file could be loaded and burnt.
+bool runDuvaroBurnWindow(const SString& port, const SString& file, QWidget* parent = nullptr);
