@@ -60,8 +60,10 @@ public:
     int64_t getFramesSent() const { return frames_.load(); }
     // Controller seconds since it last started.
     double getCoreSeconds() const;
-    // The circuit's state.
+    // The circuit's state. The capacitor may be charged before the controller runs (a board
+    // plugged in with a charged capacitor, or one that cannot discharge).
     double getCapacitorVoltage() const;
+    void setCapacitorVoltage(double volts) { capacitor_ = volts; }
     bool isChargePinHigh() const;
     // Board time given up because the machine could not keep up.
     int64_t getLostNs() const { return lostNs_.load(); }

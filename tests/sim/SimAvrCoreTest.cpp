@@ -10,7 +10,14 @@
 #include <vector>
 
 #include "board/SHexFile.h"
+#include "foundation/SApplicationBasic.h"
+#include "foundation/SFileIni.h"
 #include "sim/BoardFirmware.h"
+#include "sim/VirtualBoard.h"
+#include "stream/ExtDataManager.h"
+#include "stream/ExtDataSetup.h"
+#include "stream/ExtData_ReceiverBuffered.h"
+#include "stream/SComPortSplitter.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -255,6 +262,35 @@ TEST_F(SimAvrCoreTest, StartDuringARunDischargesFirst) {
     EXPECT_EQ(core_->getSampleCount(), static_cast<int64_t>(secondRun));
 }
 
+TEST(SimAvrCoreStartTest, ACapacitorThatDoesNotDischargeDelaysTheRunOnlyBriefly) {
+    // A huge capacitor holding 2.5 V: it cannot be emptied, so the firmware starts the run once
+    // the voltage stops falling instead of waiting for 0 V for ever.
+    RcParameters p;
+    p.capacitance = 1000.0;
+    RcCircuit circuit(p, 4);
+    AvrMemory memory;
+    memory.setFlash(shippedFirmware());
+    SimAvrCore core(circuit, memory);
+    core.setCapacitorVoltage(2.5);
+    Collect out;
+    core.setSink(&out);
+    core.poll(0);  // power on
+    core.runUntil(10 * ms);
+    for (char c : std::string("start\n")) core.onByte(static_cast<uint8_t>(c), 10 * ms);
+    Wire wire;
+    core.runUntil(4 * second);
+    wire.add(out.take());
+    EXPECT_EQ(wire.lines, std::vector<std::string>{"OK start\n"});
+    EXPECT_TRUE(wire.frames.empty());
+    core.runUntil(6 * second);
+    wire.add(out.take());
+    std::vector<int> uc = wire.capacitor();
+    ASSERT_GE(uc.size(), 10u);
+    ASSERT_LE(uc.size(), 20u);
+    EXPECT_NEAR(uc.front(), 512, 2);
+    EXPECT_EQ(wire.frames.front().id, 1);
+}
+
 TEST(SimAvrCoreFlashTest, AnErasedFlashRunsNothingUntilAnImageArrives) {
     AvrMemory memory;
     RcCircuit circuit;
@@ -313,6 +349,93 @@ TEST(SimAvrCoreFlashTest, AnImageThatCrashesFallsSilent) {
     core.runUntil(2 * second);
     EXPECT_EQ(out.take(), "");
     EXPECT_FALSE(core.isRunning());
+}
+
+// The virtual board in core mode, seen from the program's side: serial port, splitter and the
+// experiment's channels, with the controller 20 times faster than real time.
+class CoreBoardTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        options_.core = true;
+        options_.seed = 9;
+        options_.timeScale = 20.0;
+        SFileIni ini;
+        ASSERT_TRUE(ini.open(SString(testsupport::sourceDir() + "/resources/extdata.ini"), false, true));
+        ExtDataSetup::Channels pointers{};
+        for (std::size_t i = 0; i < channels_.size(); ++i) pointers[i] = &channels_[i];
+        ExtDataSetup::setupChannels(ini, pointers, port_, manager_);
+    }
+    void TearDown() override {
+        port_.close();
+        board_.stop();
+    }
+    void openPort() {
+        ASSERT_TRUE(board_.start(options_)) << board_.getError().str();
+        port_.getSettings().fromString(board_.getDevicePath() + SString(std::string(",115200,N,8,1")));
+        ASSERT_TRUE(port_.open()) << port_.getError().str();
+        port_.purge();
+    }
+    // A command as the experiment sends it, with the splitter suspended for the answer.
+    bool command(const char* text, SString& answer, int timeoutMs = 500, const char* until = "\n") {
+        port_.setSuspended(1);
+        bool ok = port_.writeText(SString(std::string(text) + "\n")) &&
+                  port_.readUntil(answer, timeoutMs, SString(std::string(until)));
+        port_.setSuspended(0);
+        return ok;
+    }
+    std::vector<int> values(const char* name) {
+        auto* c = dynamic_cast<ExtData_ReceiverBuffered*>(manager_.get(SString(std::string(name))));
+        std::vector<int> out;
+        uint8_t pair[2];
+        while (c != nullptr && c->getRing().get(pair, 2)) out.push_back(pair[0] | pair[1] << 8);
+        return out;
+    }
+
+    VirtualBoard::Options options_;
+    VirtualBoard board_;
+    SComPortSplitter port_;
+    std::array<ExtData_ReceiverBuffered, ExtDataSetup::channelCount> channels_;
+    ExtDataManager manager_;
+};
+
+TEST_F(CoreBoardTest, TheShippedFirmwareFillsTheExperimentsChannels) {
+    board_.getMemory().setFlash(shippedFirmware());
+    openPort();
+    SString answer;
+    ASSERT_TRUE(command("ver", answer));
+    EXPECT_EQ(answer.str(), BoardFirmware::versionAnswer);
+    ASSERT_TRUE(command("start", answer));
+    EXPECT_EQ(answer.str(), "OK start\n");
+    auto* uc = dynamic_cast<ExtData_ReceiverBuffered*>(manager_.get(SString(std::string("U_C"))));
+    ASSERT_NE(uc, nullptr);
+    for (int i = 0; i < 1000 && uc->getUpdateCount() < 350; ++i) SApplicationBasic::wait(10);
+    ASSERT_TRUE(command("stop", answer, 1000, "OK stop\n"));
+    EXPECT_FALSE(board_.isMeasuring());
+
+    std::vector<int> charging = values("Aufladen");
+    std::vector<int> discharging = values("Entladen");
+    std::vector<int> current = values("I");
+    // The first samples may come while the splitter is still suspended for the start answer
+    // (10 ms after it at this time scale); from then on every one arrives.
+    ASSERT_LE(charging.size(), 300u);
+    ASSERT_GE(charging.size(), 290u);
+    ASSERT_GE(discharging.size(), 50u);
+    const double tau = board_.getCircuit().getTau();
+    double first = 0.1 * static_cast<double>(300 - charging.size());
+    EXPECT_NEAR(charging.front(), 1023.0 * (1.0 - std::exp(-first / tau)), 2.0);
+    EXPECT_NEAR(fitTau(charging, 1023.0, 1023.0), tau, 0.03 * tau);
+    EXPECT_NEAR(fitTau(discharging, 0.0, discharging.front()), tau, 0.03 * tau);
+    for (std::size_t k = 0; k < charging.size(); ++k) ASSERT_NEAR(current[k], 1023 - charging[k], 2) << k;
+    EXPECT_GE(board_.getFramesSent(), 3 * 350);
+    EXPECT_EQ(port_.getSplitterError().str(), "");
+}
+
+TEST_F(CoreBoardTest, AnErasedFlashLeavesTheDialogueUnanswered) {
+    openPort();
+    SString answer;
+    EXPECT_FALSE(command("ver", answer, 300));
+    EXPECT_FALSE(command("start", answer, 300));
+    EXPECT_EQ(board_.getBytesSent(), 0);
 }
 
 }  // namespace
