@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/DiagramWindow.h"
+#include "app/MainWindowLayout.h"
 #include "foundation/SApplicationBasic.h"
 #include "foundation/SDebug.h"
 #include "foundation/SFileIni.h"
@@ -10,15 +11,7 @@
 #include "foundation/SResources.h"
 #include "multiwindow/SMultiClientWindowEntry.h"
 
-const char* const Fenster::layoutXml =
-    "<MultiWindow>\t<Splitter direction='v'>\t\t<Window name='Titel' size='100' />"
-    "\t\t<Splitter name='unten' size='*' direction='h'>\t\t\t<Window name='Projektverlauf' size='130' />"
-    "\t\t\t<Splitter name='inhalt' size='*' direction='c'>\t\t\t\t<Window name='Einleitung' size='*' />"
-    "\t\t\t\t<Window name='Bauformen' size='*' />\t\t\t\t<Window name='Anwendungen' size='*' />"
-    "\t\t\t\t<Window name='Vorbetrachtungen' size='*' />\t\t\t\t<Window name='Schaltung' size='*' />"
-    "\t\t\t\t<Window name='Aufgaben' size='*' />\t\t\t\t<Window name='Vorbereitung' size='*' />"
-    "\t\t\t\t<Window name='Durchf\xFChrung' size='*' />\t\t\t\t<Window name='Auswertung' size='*' />"
-    "\t\t\t</Splitter>\t\t</Splitter>\t</Splitter></MultiWindow>";
+const char* const Fenster::layoutXml = mainWindowLayout;
 
 namespace {
 

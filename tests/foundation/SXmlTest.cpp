@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/MainWindowLayout.h"
 #include "foundation/SDebug.h"
 #include "foundation/SKompress.h"
 #include "foundation/SRegExp.h"
@@ -441,19 +442,7 @@ TEST(SXmlHostile, StartTagWithoutNameDoesNotRecurse) {
 // ---- the main window's layout ----
 
 TEST(SXmlLayout, MainWindowLayoutHasNineCards) {
-    const std::string layout =
-        "<MultiWindow>\t<Splitter direction='v'>\t\t<Window name='Titel' size='100' />\t\t<Splitter "
-        "name='unten' "
-        "size='*' direction='h'>\t\t\t<Window name='Projektverlauf' size='130' />\t\t\t<Splitter "
-        "name='inhalt' "
-        "size='*' direction='c'>\t\t\t\t<Window name='Einleitung' size='*' />\t\t\t\t<Window "
-        "name='Bauformen' "
-        "size='*' />\t\t\t\t<Window name='Anwendungen' size='*' />\t\t\t\t<Window name='Vorbetrachtungen' "
-        "size='*' "
-        "/>\t\t\t\t<Window name='Schaltung' size='*' />\t\t\t\t<Window name='Aufgaben' size='*' "
-        "/>\t\t\t\t<Window "
-        "name='Vorbereitung' size='*' />\t\t\t\t<Window name='Durchf\xFChrung' size='*' />\t\t\t\t<Window "
-        "name='Auswertung' size='*' />\t\t\t</Splitter>\t\t</Splitter>\t</Splitter></MultiWindow>";
+    const std::string layout = mainWindowLayout;
     SXmlData doc;
     EXPECT_EQ(doc.parse(raw(layout)), static_cast<int>(layout.size()));
     SXmlTag* top = doc.getTag(raw("MultiWindow"))->getChild(raw("Splitter"));

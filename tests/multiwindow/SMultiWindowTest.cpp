@@ -8,23 +8,15 @@
 
 #include <gtest/gtest.h>
 
+#include "app/MainWindowLayout.h"
 #include "foundation/SError.h"
 #include "gui/SApplication.h"
 #include "multiwindow/SMultiWindowSplitterTab.h"
 
 namespace {
 
-// The layout of the experiment's main window, tabs included.
-const char* mainLayout =
-    "<MultiWindow>\t<Splitter direction='v'>\t\t<Window name='Titel' size='100' />\t\t<Splitter name='unten' "
-    "size='*' direction='h'>\t\t\t<Window name='Projektverlauf' size='130' />\t\t\t<Splitter name='inhalt' "
-    "size='*' direction='c'>\t\t\t\t<Window name='Einleitung' size='*' />\t\t\t\t<Window name='Bauformen' "
-    "size='*' />\t\t\t\t<Window name='Anwendungen' size='*' />\t\t\t\t<Window name='Vorbetrachtungen' "
-    "size='*' "
-    "/>\t\t\t\t<Window name='Schaltung' size='*' />\t\t\t\t<Window name='Aufgaben' size='*' "
-    "/>\t\t\t\t<Window "
-    "name='Vorbereitung' size='*' />\t\t\t\t<Window name='Durchf\xFChrung' size='*' />\t\t\t\t<Window "
-    "name='Auswertung' size='*' />\t\t\t</Splitter>\t\t</Splitter>\t</Splitter></MultiWindow>";
+// The layout of the experiment's main window.
+const char* const mainLayout = mainWindowLayout;
 
 const char* cardNames[] = {"Einleitung", "Bauformen",    "Anwendungen",     "Vorbetrachtungen", "Schaltung",
                            "Aufgaben",   "Vorbereitung", "Durchf\xFChrung", "Auswertung"};
