@@ -19,10 +19,14 @@ VirtualBoardHost::Choice VirtualBoardHost::choose(const std::vector<std::string>
                 choice.mode = Mode::core;
             } else if (value == "protokoll" || value == "protocol") {
                 choice.mode = Mode::protocol;
+            } else if (value == "myburn") {
+                choice.mode = Mode::myBurn;
+            } else if (value == "myboot") {
+                choice.mode = Mode::myBoot;
             } else {
                 choice.ok = false;
                 choice.message = "experiment: unbekannte Art des virtuellen Boards '" + value +
-                                 "'; mögliche Angaben: --virtual-board oder --virtual-board=core";
+                                 "'; mögliche Angaben: --virtual-board oder --virtual-board=core|myburn|myboot";
                 return choice;
             }
         }
@@ -38,6 +42,11 @@ bool VirtualBoardHost::options(Mode mode, VirtualBoard::Options& out, std::strin
     out.realisticTiming = true;
     out.timeScale = 1.0;
     out.registerPort = true;
+    if (mode == Mode::myBurn || mode == Mode::myBoot) {
+        // The Duvaro module on the board, without the adapter.
+        out.adapter = false;
+        out.bootloader.kind = mode == Mode::myBurn ? BootloaderOptions::myBurn : BootloaderOptions::myBoot;
+    }
     if (mode == Mode::core) {
         error = "experiment: Der simulierte Controller (--virtual-board=core) ist in diesem Programm nicht "
                 "verfügbar; --virtual-board startet das Board ohne ihn.";

@@ -12,9 +12,12 @@
 // pseudo-terminal is registered in the COM port map as a CP210x port while the program runs
 // and removed when it ends (also after a termination signal, which ends the event loop).
 // "--virtual-board=core" lets the simulated controller run what is burnt into its flash.
+// "--virtual-board=myburn" (or "=myboot") is the board with the Duvaro module instead, plugged in
+// directly: its controller starts in the module's bootloader, which the burn command
+// "cmd:burnHex:Duvaro:..." talks to.
 class VirtualBoardHost {
 public:
-    enum class Mode { off, protocol, core };
+    enum class Mode { off, protocol, core, myBurn, myBoot };
     struct Choice {
         bool ok = true;
         Mode mode = Mode::off;
