@@ -172,6 +172,8 @@ struct SimAvrCore::Core {
     static void onOutput(avr_irq_t*, uint32_t value, void* param) {
         auto* self = static_cast<Core*>(param);
         self->owner.output_.push_back(static_cast<uint8_t>(value));
+        if (self->owner.outputTap_)
+            self->owner.outputTap_(self->avr->cycle - self->owner.originCycle_, static_cast<uint8_t>(value));
     }
     // A conversion starts: both inputs get the circuit's voltages of this moment.
     static void onConversion(avr_irq_t*, uint32_t, void* param) {

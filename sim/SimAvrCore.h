@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -69,6 +70,9 @@ public:
     int64_t getLostNs() const { return lostNs_.load(); }
     // How often the controller started (power-on, reset, new image).
     int getStartCount() const { return starts_.load(); }
+    // Called with every byte the controller's UART sends and the controller cycle (16 MHz,
+    // since its start) at which it sent it; for timing measurements.
+    void setOutputTap(std::function<void(uint64_t cycle, uint8_t byte)> tap) { outputTap_ = std::move(tap); }
 
 private:
     struct Core;
@@ -89,6 +93,7 @@ private:
     std::unique_ptr<WireWatch> watch_;
     std::deque<uint8_t> input_;
     std::vector<uint8_t> output_;
+    std::function<void(uint64_t cycle, uint8_t byte)> outputTap_;
 
     SimTime origin_ = 0;        // board time at which the controller started
     uint64_t originCycle_ = 0;  // its cycle then
