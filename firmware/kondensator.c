@@ -333,10 +333,13 @@ int main(void) {
     PORTB &= (uint8_t)~_BV(PB1);
     DDRB |= _BV(PB1);
 
-    UBRRH = (uint8_t)(UBRR_VALUE >> 8);
-    UBRRL = (uint8_t)UBRR_VALUE;
+    /* The rate takes effect with the write of UBRRL, so it comes last, after the doubled rate.
+     * UBRRH and UCSRC share their address (URSEL selects UCSRC): the format goes first, so that
+     * a simulator that keeps one byte for both ends up with UBRRH there. */
     UCSRA = _BV(U2X);
     UCSRC = _BV(URSEL) | _BV(UCSZ1) | _BV(UCSZ0); /* 8N1 */
+    UBRRH = (uint8_t)(UBRR_VALUE >> 8);
+    UBRRL = (uint8_t)UBRR_VALUE;
     UCSRB = _BV(RXEN) | _BV(TXEN) | _BV(RXCIE);
 
     ADMUX = ADMUX_ADC0;

@@ -214,12 +214,13 @@ TEST_F(SimAvrCoreTest, ChargesAndDischargesWithTheCircuitsTimeConstant) {
 TEST_F(SimAvrCoreTest, AnswersWhileStreamingAndStopsAtOnce) {
     SimTime now = 0;
     say("start\n", now, 5 * ms);
-    runTo(3 * second);
+    // The commands come between samples (those are due 0.2 s + k * 0.1 s after the start).
+    runTo(3050 * ms);
     std::size_t before = wire_.frames.size();
     ASSERT_GT(before, 0u);
-    for (char c : std::string("ver\n")) core_->onByte(static_cast<uint8_t>(c), 3 * second);
-    runTo(6 * second);
-    for (char c : std::string("bla\nstop\n")) core_->onByte(static_cast<uint8_t>(c), 6 * second);
+    for (char c : std::string("ver\n")) core_->onByte(static_cast<uint8_t>(c), 3050 * ms);
+    runTo(6050 * ms);
+    for (char c : std::string("bla\nstop\n")) core_->onByte(static_cast<uint8_t>(c), 6050 * ms);
     runTo(9 * second);
 
     ASSERT_EQ(wire_.lines.size(), 3u);
