@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -13,6 +14,7 @@
 #include "platform/ComPortMap.h"
 #include "platform/UsbSerialDriver.h"
 #include "sim/VirtualBoard.h"
+#include "stream/Receiver.h"
 #include "support/PseudoTerminal.h"
 #include "support/TestSupport.h"
 
@@ -181,6 +183,41 @@ TEST_F(AvrBoardTest, TheConnectionStackOfADirectBoard) {
     ASSERT_EQ(boxes.boxes().size(), 1u);
     EXPECT_NE(boxes.boxes()[0].text.find("connectStack:\r\nprog," + port().str()), std::string::npos);
     EXPECT_EQ(avr.getConnectStack().getSize(), 1);
+}
+
+// Counts the frames of one id.
+class FrameCounter : public Receiver {
+public:
+    FrameCounter(uint32_t id, int32_t length) { setup(id, length); }
+    bool receive(const SMem&, int32_t, uint32_t, uint32_t) override {
+        ++frames;
+        return true;
+    }
+    std::atomic<int> frames{0};
+};
+
+// Had the splitter seen the adapter's answers, even in raw mode, its id stage would have taken the
+// first answer's first byte ('R' of "Ravlink") as the id of a frame, and the first measurement
+// frame would have become that frame's payload.
+TEST_F(AvrBoardTest, AdapterAnswersNeverReachTheChannels) {
+    options.adapter = true;
+    options.timeScale = 10.0;
+    start();
+    // Every channel of the firmware, so that the splitter keeps in step with its frames.
+    FrameCounter stray('R', 2), charging(1, 2), discharging(2, 2), uc(3, 2), current(4, 2);
+    for (FrameCounter* c : {&stray, &charging, &discharging, &uc, &current}) avr.connectReceiver(c, 0);
+    ASSERT_TRUE(avr.searchAndConnect()) << avr.getError().str();
+    ASSERT_TRUE(avr.modeRS232());
+    ASSERT_TRUE(avr.powerOnOff(true));
+    ASSERT_TRUE(avr.connectData(port() + raw(",115200,N,8,1"), true));
+    EXPECT_EQ(ask("start"), raw("OK start\n"));
+    for (int i = 0; i < 100 && uc.frames < 5; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_GE(uc.frames, 5);
+    EXPECT_EQ(stray.frames, 0);
+    avr.getPort().setSuspended(1);
+    avr.getPort().writeText(raw("stop\n"));
+    avr.disconnectAll();
+    EXPECT_EQ(avr.getPort().getSuspended(), 0) << "a closed port starts afresh";
 }
 
 TEST_F(AvrBoardTest, WithoutAnyBoard) {
