@@ -17,10 +17,6 @@
 
 namespace {
 
-SString raw(const char* text) {
-    return SString(std::string(text));
-}
-
 // Hands what the burn shows to the window's thread. Calls whose window has gone are dropped.
 class QueuedDisplay : public SDuvaroBurner::Display {
 public:
@@ -142,13 +138,13 @@ void SDuvaroBurnWnd::startWorker() {
     running_ = true;
     worker_ = std::thread([this] {
         succeeded_ = burner_.burn(&flash_, nullptr);
-        globalDebug().print(raw("thread fertig"));
+        globalDebug().print(SString::raw("thread fertig"));
         running_ = false;
     });
 }
 
 bool SDuvaroBurnWnd::burnHexFile(const SString& file) {
-    globalDebug().print(raw("SDuvaroBurnWnd::burnHexFile(..) file= ") + file);
+    globalDebug().print(SString::raw("SDuvaroBurnWnd::burnHexFile(..) file= ") + file);
     error_.clear();
     if (file.isEmpty() || !SFileSystem::exists(file)) {
         error_ = SString("\xB3\xB3" "errorFile\xB3\xB3" "Fehler: Die Datei ") + file +
@@ -174,12 +170,12 @@ bool SDuvaroBurnWnd::burnHexFile(const SString& file) {
         statusText_ = dialog.getStatusText();
         dialog.setButtonText("\xB3\xB3" "close\xB3\xB3schlie\xDF" "en");
         if (success && closeAfterBurn_) {
-            globalDebug().print(raw("SDuvaroBurnWnd::burn(..) closeAfter"));
+            globalDebug().print(SString::raw("SDuvaroBurnWnd::burn(..) closeAfter"));
             dialog.accept();
         }
     });
     burner_.setDisplay(&display);
-    dialog.setPicture(raw("reset_ausloesen.bmp"));
+    dialog.setPicture(SString::raw("reset_ausloesen.bmp"));
     startWorker();
     int code = dialog.exec();
     globalDebug().printf("modalExitCode=%d", code);

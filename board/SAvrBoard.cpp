@@ -21,10 +21,6 @@
 
 namespace {
 
-SString raw(const char* text) {
-    return SString(std::string(text));
-}
-
 // The name of the avrdude program on this platform.
 const char* const avrdudeProgram = "avrdude";
 
@@ -77,15 +73,16 @@ bool usesPort(const SString& settings, const SString& port) {
 }
 
 bool startsWithNoCase(const SString& text, const char* prefix) {
-    return text.left(static_cast<int>(std::string_view(prefix).size())).compareNoCase(raw(prefix)) == 0;
+    return text.left(static_cast<int>(std::string_view(prefix).size())).compareNoCase(SString::raw(prefix)) ==
+           0;
 }
 
 // The directory of avrdude on PATH; empty when it is not there.
 SString avrdudeOnPath() {
     const char* path = std::getenv("PATH");
     if (path == nullptr) return {};
-    for (const SString& d : SStringList::split(SString(std::string(path)), raw(":")))
-        if (!d.isEmpty() && SFileSystem::exists(SFileSystem::join(d, raw(avrdudeProgram)))) return d;
+    for (const SString& d : SStringList::split(SString(std::string(path)), SString::raw(":")))
+        if (!d.isEmpty() && SFileSystem::exists(SFileSystem::join(d, SString::raw(avrdudeProgram)))) return d;
     return {};
 }
 
@@ -104,10 +101,10 @@ SAvrBoard::~SAvrBoard() {
 
 int SAvrBoard::kindForType(const SString& programmerType) {
     const SString t = programmerType.lowered();
-    if (t.isEmpty() || t == raw("unknown")) return progUnknown;
-    if (t == raw("avr910")) return progAvr910;
-    if (t == raw("avr911")) return progAvr911;
-    if (t == raw("duvaro")) return progControl;
+    if (t.isEmpty() || t == SString::raw("unknown")) return progUnknown;
+    if (t == SString::raw("avr910")) return progAvr910;
+    if (t == SString::raw("avr911")) return progAvr911;
+    if (t == SString::raw("duvaro")) return progControl;
     return progDude;
 }
 
@@ -130,7 +127,7 @@ void SAvrBoard::closePort() {
 }
 
 void SAvrBoard::addPortError(const char* prefix) {
-    error_ += raw(prefix) + port_.getError() + raw("\r\n");
+    error_ += SString::raw(prefix) + port_.getError() + SString::raw("\r\n");
 }
 
 bool SAvrBoard::initProg(const SString& port, const SString& mcu, const SString& programmerType,
@@ -148,8 +145,9 @@ bool SAvrBoard::initProg(const SString& port, const SString& mcu, const SString&
     bool ok = true;
     if (!port.isEmpty()) {
         SString p = port;
-        if ((p.find(raw("com"), 0, true) >= 0 || SComPortSettings::isDevicePath(p)) && p.find(',') < 0)
-            p += raw(",19200");
+        if ((p.find(SString::raw("com"), 0, true) >= 0 || SComPortSettings::isDevicePath(p)) &&
+            p.find(',') < 0)
+            p += SString::raw(",19200");
         data_.port = upperSettings(p);
     } else {
         error_ += MSG("errorPassPort", "Fehler: Sie m\xFCssen einen Port \xFC"
@@ -176,11 +174,12 @@ bool SAvrBoard::initProg(const SString& port, const SString& mcu, const SString&
         // Where the resources have avrdude; without resources (tools) where PATH has it.
         SString dir;
         if (globalResources().isInitialised())
-            SFileSystem::splitPath(globalResources().getFile(raw(avrdudeProgram)), nullptr, &dir, nullptr, nullptr);
+            SFileSystem::splitPath(globalResources().getFile(SString::raw(avrdudeProgram)), nullptr, &dir,
+                                   nullptr, nullptr);
         if (dir.isEmpty()) dir = avrdudeOnPath();
         data_.avrdudeDirectory = dir;
     }
-    if (!ok) globalDebug().print(raw("######## FEHLER SAvrBoard::initProg(..) ") + error_);
+    if (!ok) globalDebug().print(SString::raw("######## FEHLER SAvrBoard::initProg(..) ") + error_);
     return ok;
 }
 
@@ -198,16 +197,17 @@ bool SAvrBoard::connectProg() {
         ok = connectProgUsb();
     } else {
         error_ += SString(MSG("errorUnknownProgPort", "Fehler: Unbekannter Programmer-Port: ")) + data_.port +
-                  raw("\r\n");
+                  SString::raw("\r\n");
         ok = false;
     }
     if (ok) {
-        connectStack_.add(progKind_ == progUnknown ? raw("prog,unknown") : raw("prog,") + data_.port);
+        connectStack_.add(progKind_ == progUnknown ? SString::raw("prog,unknown")
+                                                   : SString::raw("prog,") + data_.port);
     } else {
         error_ += MSG("errorNoConnec",
                       "Fehler: Es konnte keine Verbindung mit den aktuellen Einstellungen hergestellt werden.\r\n");
-        error_ += raw("\tProcessor: ") + data_.mcu + raw("; Port: ") + data_.port + raw("; Programmer: ") +
-                  data_.programmerType + raw("\r\n");
+        error_ += SString::raw("\tProcessor: ") + data_.mcu + SString::raw("; Port: ") + data_.port +
+                  SString::raw("; Programmer: ") + data_.programmerType + SString::raw("\r\n");
         globalDebug().print(error_);
     }
     return ok;
@@ -215,7 +215,7 @@ bool SAvrBoard::connectProg() {
 
 bool SAvrBoard::connectProgCom() {
     if (!connectStack_.isEmpty()) {
-        globalDebug().print(raw("SAvrBoard::connectProgCom(..) Verbindung \xE4ndern"));
+        globalDebug().print(SString::raw("SAvrBoard::connectProgCom(..) Verbindung \xE4ndern"));
         port_.purge();
         return port_.setSettings(data_.port);
     }
@@ -231,10 +231,10 @@ bool SAvrBoard::connectProgCom() {
     if (ok) {
         QuietSplitter quiet(port_);
         const SString& type = data_.programmerType;
-        if (type == raw("avr910") || type == raw("avr911")) {
+        if (type == SString::raw("avr910") || type == SString::raw("avr911")) {
             port_.purge();
             SString answer;
-            if (adapterCommand('v', "\r\n", 500, answer) && answer.find(raw("Ravlink")) >= 0) {
+            if (adapterCommand('v', "\r\n", 500, answer) && answer.find(SString::raw("Ravlink")) >= 0) {
                 adapter_ = adapterRavlink;
                 progKind_ = progAvr911;
                 globalDebug().print("Ravlink gefunden");
@@ -258,7 +258,7 @@ bool SAvrBoard::connectProgCom() {
                     }
                 }
             }
-        } else if (type == raw("duvaro")) {
+        } else if (type == SString::raw("duvaro")) {
             progKind_ = progControl;
             adapter_ = adapterModule;
         }
@@ -282,11 +282,11 @@ bool SAvrBoard::connectProgLpt() {
                          "fe giveio");
     SGiveio giveio;
     int code = 0;
-    if (!giveio.isInstalled() && !giveio.install(globalResources().getFile(raw("giveio.sys")))) {
+    if (!giveio.isInstalled() && !giveio.install(globalResources().getFile(SString::raw("giveio.sys")))) {
         platform::driverServices().isInstalled(SGiveio::serviceName, &code);
         error_ += MSG("errorGiveIoNotInstalled",
                       "FEHLER: Der ben\xF6tigte Treiber giveio.sys konnte nicht installiert werden.\r\n");
-        error_ += raw("\t") + SError::systemErrorText(code) + raw("\r\n");
+        error_ += SString::raw("\t") + SError::systemErrorText(code) + SString::raw("\r\n");
         error_ += MSG("giveIoAdmin", "\tStellen Sie sicher, dass Sie Administratorrechte besitzen, um den  Treiber "
                                      "einmal zu installieren.\r\n");
         return false;
@@ -297,25 +297,27 @@ bool SAvrBoard::connectProgLpt() {
             platform::driverServices().isRunning(SGiveio::serviceName, &code);
             error_ += MSG("errorGiveIoNotStarted",
                           "FEHLER: Der ben\xF6tigte Treiber giveio.sys konnte nicht gestartet werden.\r\n");
-            error_ += raw("\t") + SError::systemErrorText(code) + raw("\r\n");
+            error_ += SString::raw("\t") + SError::systemErrorText(code) + SString::raw("\r\n");
             return false;
         }
     } else {
-        globalDebug().print(raw("giveio ok"));
+        globalDebug().print(SString::raw("giveio ok"));
     }
 
     SString signature, name;
     if (readSignature(signature)) {
-        globalDebug().print(raw("Signatur: ") + signature + raw("'"));
+        globalDebug().print(SString::raw("Signatur: ") + signature + SString::raw("'"));
         signatureToName(signature, name);
-        globalDebug().print(raw("MCU: '") + name + raw("'"));
+        globalDebug().print(SString::raw("MCU: '") + name + SString::raw("'"));
     }
     info_ += SString(MSG("foundProcessor", "Es wurde ein angeschlossener Prozessor mit der Signatur 0x")) + signature +
              SString(MSG("newLine", "gefunden.\r\n"));
     if (!name.isEmpty() && name != data_.mcu)
-        info_ += SString(MSG("setProcessor", "Der angegebene Prozessor ")) + raw("'") + data_.mcu + raw("'") +
-                 SString(MSG("doesNotMatch", "stimmt nicht mit dem gefundenen ")) + name +
-                 SString(MSG("newLine", "\xFC" "berein.\r\n"));
+        info_ += SString(MSG("setProcessor", "Der angegebene Prozessor ")) + SString::raw("'") + data_.mcu +
+                 SString::raw("'") + SString(MSG("doesNotMatch", "stimmt nicht mit dem gefundenen ")) + name +
+                 SString(MSG("newLine",
+                             "\xFC"
+                             "berein.\r\n"));
     globalDebug().print(info_);
     return true;
 }
@@ -331,44 +333,47 @@ bool SAvrBoard::connectProgUsb() {
 bool SAvrBoard::findAvrdude(SString& dir) {
     SString setting;
     if (SFileIni* ini = globalApplicationBasic().getUserConfigFile())
-        setting = ini->getValue(raw("setup"), raw("winavrPath"));
+        setting = ini->getValue(SString::raw("setup"), SString::raw("winavrPath"));
     const SString third = avrdudeOnPath();
     const SString appDir = globalApplicationBasic().getProgramDirectory();
     const SString dirs[] = {
-        setting.isEmpty() ? SString() : SFileSystem::join(setting, raw("bin")),
-        SFileSystem::join(SFileSystem::join(appDir, raw("winavr")), raw("bin")),
+        setting.isEmpty() ? SString() : SFileSystem::join(setting, SString::raw("bin")),
+        SFileSystem::join(SFileSystem::join(appDir, SString::raw("winavr")), SString::raw("bin")),
         third,
     };
     for (int i = 0; i < 3; ++i) {
-        const SString file = dirs[i].isEmpty() ? SString() : SFileSystem::join(dirs[i], raw(avrdudeProgram));
+        const SString file =
+            dirs[i].isEmpty() ? SString() : SFileSystem::join(dirs[i], SString::raw(avrdudeProgram));
         globalDebug().print(SString::printf("dude search %d: ", i + 1) + file);
         if (!file.isEmpty() && SFileSystem::exists(file)) {
             dir = dirs[i];
-            globalDebug().print(raw("dudePath=") + dir);
+            globalDebug().print(SString::raw("dudePath=") + dir);
             return true;
         }
     }
     error_ += MSG("errorAvrDudeNotFound", "Fehler: avrdude nicht gefunden.\r\n");
     dir = setting;
-    globalDebug().print(raw("dudePath=") + dir);
+    globalDebug().print(SString::raw("dudePath=") + dir);
     return false;
 }
 
 bool SAvrBoard::searchAndConnect(const SString& onlyPort, const SString& onlyProgrammer) {
     clearMessages();
-    const SString mode = onlyProgrammer.isEmpty()                             ? raw("auto")
-                         : onlyProgrammer.compareNoCase(raw("ravlink")) == 0 ? raw("ravlink")
-                                                                              : raw("dude");
-    globalDebug().print(raw("###################################### SAvrBoard::searchAndConnect(..) onlyPort=") +
-                        onlyPort + raw(" onlyProgrammer=") + onlyProgrammer + raw(" progTyp=") + mode);
+    const SString mode = onlyProgrammer.isEmpty() ? SString::raw("auto")
+                         : onlyProgrammer.compareNoCase(SString::raw("ravlink")) == 0
+                             ? SString::raw("ravlink")
+                             : SString::raw("dude");
+    globalDebug().print(
+        SString::raw("###################################### SAvrBoard::searchAndConnect(..) onlyPort=") +
+        onlyPort + SString::raw(" onlyProgrammer=") + onlyProgrammer + SString::raw(" progTyp=") + mode);
     if (isConnectedProg()) return true;
     QuietSplitter quiet(port_);
     bool found = false;
     SString dudeDir;
-    if (mode != raw("ravlink")) findAvrdude(dudeDir);
-    if (mode != raw("dude")) found = searchUsb(onlyPort, dudeDir);
-    if (!found && mode != raw("ravlink") && !dudeDir.isEmpty()) found = searchLpt(onlyPort, dudeDir);
-    if (!found && mode != raw("ravlink")) found = searchCom(onlyPort, dudeDir);
+    if (mode != SString::raw("ravlink")) findAvrdude(dudeDir);
+    if (mode != SString::raw("dude")) found = searchUsb(onlyPort, dudeDir);
+    if (!found && mode != SString::raw("ravlink") && !dudeDir.isEmpty()) found = searchLpt(onlyPort, dudeDir);
+    if (!found && mode != SString::raw("ravlink")) found = searchCom(onlyPort, dudeDir);
     if (!found) {
         globalDebug().print("SAvrBoard::searchAndConnect(..) nichts gefunden");
         progKind_ = progUnknown;
@@ -382,16 +387,19 @@ bool SAvrBoard::searchUsb(const SString& onlyPort, const SString& avrdudeDir) {
     if (!isCpDriverActive()) return false;
     globalDebug().print("SAvrBoard::searchAndConnect(..) USB");
     const SString port = onlyPort.isEmpty() ? getUsbPort() : onlyPort;
-    globalDebug().print(raw("SAvrBoard::searchAndConnect(..) Port: ") + port);
+    globalDebug().print(SString::raw("SAvrBoard::searchAndConnect(..) Port: ") + port);
     if (port.isEmpty()) return false;
-    bool ok = initProg(port + raw(",19200"), raw("ATmega8"), raw("avr911"), avrdudeDir) && connectProg();
+    bool ok = initProg(port + SString::raw(",19200"), SString::raw("ATmega8"), SString::raw("avr911"),
+                       avrdudeDir) &&
+              connectProg();
     if (ok) {
         SString name;
         ok = getMcuName(name);
         globalDebug().print(SString::printf("SAvrBoard::searchAndConnect(..) ok=%d, MCU-Name=", ok ? 1 : 0) + name);
-        if (ok && name.compareNoCase(raw("ATmega8")) != 0) {
+        if (ok && name.compareNoCase(SString::raw("ATmega8")) != 0) {
             disconnectAll();
-            ok = initProg(port + raw(",19200"), name, raw("avr911"), avrdudeDir) && connectProg();
+            ok = initProg(port + SString::raw(",19200"), name, SString::raw("avr911"), avrdudeDir) &&
+                 connectProg();
         }
     }
     if (!ok) {
@@ -400,8 +408,8 @@ bool SAvrBoard::searchUsb(const SString& onlyPort, const SString& avrdudeDir) {
         disconnectAll();
         error_ = error;
     }
-    globalDebug().print(SString::printf("USB fertig %d ", ok ? 1 : 0) + port + raw(" ") + data_.mcu + raw(" ") +
-                        data_.programmerType + SString::printf(" hw=%d", adapter_));
+    globalDebug().print(SString::printf("USB fertig %d ", ok ? 1 : 0) + port + SString::raw(" ") + data_.mcu +
+                        SString::raw(" ") + data_.programmerType + SString::printf(" hw=%d", adapter_));
     return ok;
 }
 
@@ -410,11 +418,12 @@ bool SAvrBoard::searchLpt(const SString& onlyPort, const SString& avrdudeDir) {
     if (!onlyPort.isEmpty())
         ports.add(onlyPort.lowered());
     else
-        for (const char* p : {"lpt1", "lpt2", "lpt3"}) ports.add(raw(p));
+        for (const char* p : {"lpt1", "lpt2", "lpt3"}) ports.add(SString::raw(p));
     bool ok = false;
     for (const SString& port : ports) {
-        ok = initProg(port, raw("ATmega8"), raw("sp12"), avrdudeDir) && connectProg();
-        globalDebug().print(SString::printf("LPT fertig %d ", ok ? 1 : 0) + port + raw(" ATmega8 sp12"));
+        ok = initProg(port, SString::raw("ATmega8"), SString::raw("sp12"), avrdudeDir) && connectProg();
+        globalDebug().print(SString::printf("LPT fertig %d ", ok ? 1 : 0) + port +
+                            SString::raw(" ATmega8 sp12"));
         if (ok) break;
     }
     return ok;
@@ -426,9 +435,9 @@ bool SAvrBoard::searchCom(const SString& onlyPort, const SString& avrdudeDir) {
         ports.add(onlyPort);
     else
         listSerialPorts(ports);
-    const SString mcu = raw("ATmega8");
+    const SString mcu = SString::raw("ATmega8");
     for (const SString& port : ports) {
-        const SString settings = port + raw(",19200");
+        const SString settings = port + SString::raw(",19200");
         port_.close();
         port_.getSettings().fromString(settings);
         bool ok = false;
@@ -438,13 +447,13 @@ bool SAvrBoard::searchCom(const SString& onlyPort, const SString& avrdudeDir) {
             ok = port_.writeByte('S') && port_.readBytes(id, 500, 7) && SAvrProg911::isProgrammerId(id.toString());
         }
         port_.close();
-        if (ok) ok = initProg(settings, mcu, raw("avr910"), avrdudeDir) && connectProg();
+        if (ok) ok = initProg(settings, mcu, SString::raw("avr910"), avrdudeDir) && connectProg();
         if (ok) {
             SString name;
             ok = getMcuName(name);
             if (ok && name.compareNoCase(mcu) != 0) {
                 disconnectAll();
-                ok = initProg(settings, name, raw("avr910"), avrdudeDir) && connectProg();
+                ok = initProg(settings, name, SString::raw("avr910"), avrdudeDir) && connectProg();
             }
         }
         if (!ok) {
@@ -452,7 +461,8 @@ bool SAvrBoard::searchCom(const SString& onlyPort, const SString& avrdudeDir) {
             disconnectAll();
             error_ = error;
         }
-        globalDebug().print(SString::printf("COM fertig %d ", ok ? 1 : 0) + port + raw(" ") + mcu + raw(" avr910"));
+        globalDebug().print(SString::printf("COM fertig %d ", ok ? 1 : 0) + port + SString::raw(" ") + mcu +
+                            SString::raw(" avr910"));
         if (ok) return true;
     }
     return false;
@@ -495,8 +505,8 @@ SString SAvrBoard::getCpDriverVersion() {
 
 bool SAvrBoard::connectData(const SString& settings, bool skipCheck) {
     const SString s = upperSettings(settings);
-    globalDebug().print(raw("SAvrBoard::connectData(..)  ") + s + raw("\r\n Zu: ") +
-                        connectStack_.join(raw("\r\n")));
+    globalDebug().print(SString::raw("SAvrBoard::connectData(..)  ") + s + SString::raw("\r\n Zu: ") +
+                        connectStack_.join(SString::raw("\r\n")));
     clearMessages();
     if (!skipCheck && !isConnectedProg()) {
         error_ = SString(MSG("errorDataConnection", "Fehler: Vor dem Herstellen einer Datenverbindung muss die "
@@ -510,7 +520,7 @@ bool SAvrBoard::connectData(const SString& settings, bool skipCheck) {
     bool inUse = false;
     for (int i = connectStack_.getSize() - 1; i >= 0 && !inUse; --i) {
         const SString rest = settingsOf(connectStack_.getAt(i));
-        globalDebug().print(raw("suche ") + portName + raw(" in ") + rest);
+        globalDebug().print(SString::raw("suche ") + portName + SString::raw(" in ") + rest);
         inUse = usesPort(rest, portName);
     }
     bool ok;
@@ -522,7 +532,7 @@ bool SAvrBoard::connectData(const SString& settings, bool skipCheck) {
         ok = port_.open();
     }
     if (ok)
-        connectStack_.add(raw("data,") + s);
+        connectStack_.add(SString::raw("data,") + s);
     else
         addPortError("Fehler: ");
     return ok;
@@ -536,7 +546,8 @@ bool SAvrBoard::isConnectedProg() {
 }
 
 bool SAvrBoard::isConnectedData() const {
-    return connectStack_.getSize() > 1 && connectStack_.getAt(connectStack_.getSize() - 1).startsWith(raw("data,"));
+    return connectStack_.getSize() > 1 &&
+           connectStack_.getAt(connectStack_.getSize() - 1).startsWith(SString::raw("data,"));
 }
 
 bool SAvrBoard::restoreSettingsAfterPop(const SString& popped) {
@@ -547,8 +558,8 @@ bool SAvrBoard::restoreSettingsAfterPop(const SString& popped) {
         if (!port_.isOpen()) return false;
         port_.purge();
         if (port_.setSettings(rest)) return true;
-        error_ += SString(MSG("errorSetComState", "Fehler: beim Setzen des COM-States ")) + rest + raw("\r\n") +
-                  port_.getError() + raw("\r\n");
+        error_ += SString(MSG("errorSetComState", "Fehler: beim Setzen des COM-States ")) + rest +
+                  SString::raw("\r\n") + port_.getError() + SString::raw("\r\n");
         return false;
     }
     closePort();
@@ -559,11 +570,12 @@ bool SAvrBoard::disconnectData() {
     clearMessages();
     if (connectStack_.isEmpty()) return false;
     const SString newest = connectStack_.getAt(connectStack_.getSize() - 1);
-    if (!newest.startsWith(raw("data"))) {
+    if (!newest.startsWith(SString::raw("data"))) {
         globalError().showMessage(
-            SString(MSG("errorDisconnectData", "Fehler: SAvrBoard::disconnectData(..) disconnectData(..) aufgerufen "
-                                               "ohne zugeh\xF6riges connectData(..).\r\nconnectStack:\r\n")) +
-                connectStack_.join(raw("\r\n    ")),
+            SString(MSG("errorDisconnectData",
+                        "Fehler: SAvrBoard::disconnectData(..) disconnectData(..) aufgerufen "
+                        "ohne zugeh\xF6riges connectData(..).\r\nconnectStack:\r\n")) +
+                connectStack_.join(SString::raw("\r\n    ")),
             0, "Fehler !", SError::iconError);
         return false;
     }
@@ -579,10 +591,11 @@ bool SAvrBoard::disconnectProg() {
         return false;
     }
     const SString newest = connectStack_.getAt(connectStack_.getSize() - 1);
-    if (!newest.startsWith(raw("prog"))) {
-        error_ += SString(MSG("errorDisconnectProg", "Fehler: SAvrBoard::disconnectProg(..) disconnectProg(..) "
-                                                     "aufgerufen ohne zugeh\xF6riges connectProg(..).\r\nconnectStack:\r\n")) +
-                  connectStack_.join(raw("\r\n    "));
+    if (!newest.startsWith(SString::raw("prog"))) {
+        error_ += SString(MSG("errorDisconnectProg",
+                              "Fehler: SAvrBoard::disconnectProg(..) disconnectProg(..) "
+                              "aufgerufen ohne zugeh\xF6riges connectProg(..).\r\nconnectStack:\r\n")) +
+                  connectStack_.join(SString::raw("\r\n    "));
         return false;
     }
     connectStack_.removeAt(connectStack_.getSize() - 1);
@@ -591,7 +604,7 @@ bool SAvrBoard::disconnectProg() {
         prog_.reset();
         return true;
     }
-    if (progKind_ != progUnknown && newest.find(raw("COM"), 0, true) >= 0) {
+    if (progKind_ != progUnknown && newest.find(SString::raw("COM"), 0, true) >= 0) {
         const bool ok = restoreSettingsAfterPop(newest);
         if (!port_.isOpen()) prog_.reset();
         return ok;
@@ -614,7 +627,7 @@ bool SAvrBoard::adapterCommand(char command, const char* terminator, int timeout
     message.append(SComPort::smartCmdPrefix, sizeof SComPort::smartCmdPrefix);
     message.appendByte(static_cast<uint8_t>(command));
     answer.clear();
-    bool ok = port_.writeBlock(message) && port_.readUntil(answer, timeoutMs, raw(terminator));
+    bool ok = port_.writeBlock(message) && port_.readUntil(answer, timeoutMs, SString::raw(terminator));
     if (!ok && port_.isHungUp()) addPortError("Fehler: ");
     return ok;
 }
@@ -626,15 +639,17 @@ bool SAvrBoard::powerOnOff(bool on) {
         port_.purge();
         SString answer;
         const bool ok = adapterCommand(on ? '+' : '-', "\n", 1000, answer);
-        globalDebug().print(raw("SAvrBoard::powerOnOff(..) out:") + answer);
+        globalDebug().print(SString::raw("SAvrBoard::powerOnOff(..) out:") + answer);
         return ok;
     }
-    if (startsWithNoCase(data_.port, "LPT") && data_.programmerType == raw("sp12")) {
+    if (startsWithNoCase(data_.port, "LPT") && data_.programmerType == SString::raw("sp12")) {
         // The board's supply hangs on the data lines of the parallel port.
         SGiveio giveio;
         if (giveio.writePort(data_.port, on ? 0x7F : 0x00)) return true;
-        error_ += raw("Fehler: Die Versorgung \xFC" "ber den Parallelport ") + data_.port +
-                  raw(" konnte nicht geschaltet werden.\r\n");
+        error_ += SString::raw(
+                      "Fehler: Die Versorgung \xFC"
+                      "ber den Parallelport ") +
+                  data_.port + SString::raw(" konnte nicht geschaltet werden.\r\n");
         return false;
     }
     return true;
@@ -646,7 +661,7 @@ bool SAvrBoard::modeRS232() {
     if (adapter_ != adapterRavlink) return true;
     SString answer;
     const bool ok = adapterCommand('d', "\n", 200, answer);
-    globalDebug().print(raw("SAvrBoard::modeRS232(..) out:") + answer);
+    globalDebug().print(SString::raw("SAvrBoard::modeRS232(..) out:") + answer);
     return ok;
 }
 
@@ -676,11 +691,11 @@ bool SAvrBoard::readSignature(SString& signature) {
     QuietSplitter quiet(port_);
     signature.clear();
     SMapStringToMem jobs;
-    jobs.set(raw("read-signature"), SMem());
+    jobs.set(SString::raw("read-signature"), SMem());
     if (!runJobs(jobs)) return false;
-    const SMem& block = jobs.get(raw("read-signature"));
+    const SMem& block = jobs.get(SString::raw("read-signature"));
     signature = SString::printf("%02X%02X%02X", block.getByte(0), block.getByte(1), block.getByte(2));
-    if (signature == raw("000000") || signature == raw("FFFFFF")) signature.clear();
+    if (signature == SString::raw("000000") || signature == SString::raw("FFFFFF")) signature.clear();
     return true;
 }
 
@@ -689,7 +704,8 @@ bool SAvrBoard::signatureToName(const SString& signature, SString& name) {
     name = signature.isEmpty() ? SString() : catalogue.getPartName(signature);
     name.trim();
     if (!name.isEmpty()) return true;
-    error_ += raw("Der Signatur '0x") + signature + raw("' konnte kein Prozessor zugeordnet werden.\r\n");
+    error_ += SString::raw("Der Signatur '0x") + signature +
+              SString::raw("' konnte kein Prozessor zugeordnet werden.\r\n");
     globalDebug().print(error_);
     return false;
 }
@@ -706,7 +722,7 @@ bool SAvrBoard::getMcuName(SString& name) {
     }
     SString signature;
     if (!readSignature(signature)) return false;
-    globalDebug().print(raw("Signatur: ") + signature);
+    globalDebug().print(SString::raw("Signatur: ") + signature);
     return signatureToName(signature, name);
 }
 
@@ -723,7 +739,7 @@ bool SAvrBoard::burnHex(const SString& file) {
     SMapStringToMem jobs;
     SMem block;
     block.fromString(file);
-    jobs.set(raw("write-flash-file"), block);
+    jobs.set(SString::raw("write-flash-file"), block);
     return runJobs(jobs);
 }
 

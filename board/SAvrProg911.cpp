@@ -15,10 +15,6 @@
 
 namespace {
 
-SString raw(const char* text) {
-    return SString(std::string(text));
-}
-
 SString hexDump(const SMem& bytes, std::size_t count) {
     SString out;
     for (std::size_t i = 0; i < count && i < bytes.getSize(); ++i) out.appendFormat("%02X ", bytes.getByte(i));
@@ -45,7 +41,7 @@ SAvrProg911::~SAvrProg911() {
 }
 
 bool SAvrProg911::isProgrammerId(const SString& id) {
-    return id == raw("AVR ISP") || id == raw("AVRBOOT");
+    return id == SString::raw("AVR ISP") || id == SString::raw("AVRBOOT");
 }
 
 bool SAvrProg911::hasChecksum() const {
@@ -98,12 +94,11 @@ void SAvrProg911::addPortFailure() {
     if (portFailureAdded_ || port_ == nullptr) return;
     if (port_->isHungUp()) {
         portFailureAdded_ = true;
-        error_ += raw("Fehler: ") +
-                  SString(MSG("port", "Der Port ")) + port_->getPortName() + SString(MSG("hungUp", " wurde getrennt.")) +
-                  raw("\r\n");
+        error_ += SString::raw("Fehler: ") + SString(MSG("port", "Der Port ")) + port_->getPortName() +
+                  SString(MSG("hungUp", " wurde getrennt.")) + SString::raw("\r\n");
     } else if (!port_->getError().isEmpty()) {
         portFailureAdded_ = true;
-        error_ += raw("Fehler: ") + port_->getError() + raw("\r\n");
+        error_ += SString::raw("Fehler: ") + port_->getError() + SString::raw("\r\n");
     }
 }
 
@@ -117,7 +112,7 @@ bool SAvrProg911::execute(SMapStringToMem& jobs) {
 
     if (data_ == nullptr) {
         error_ = SString(MSG("errorBefore1stCall", "Fehler: Vor dem ersten Aufruf von ")) +
-                 raw("SAvrProg911::execute(..)") +
+                 SString::raw("SAvrProg911::execute(..)") +
                  SString(MSG("initMustBeExec", " muss die Initialisierung durchgef\xFChrt werden.\r\n"));
         ok = false;
     }
@@ -136,14 +131,14 @@ bool SAvrProg911::execute(SMapStringToMem& jobs) {
     if (ok) {
         // The programmer talks at 19200,N,8,1 only.
         SString portName = data_->port;
-        portName = portName.cutFront(raw(","));
+        portName = portName.cutFront(SString::raw(","));
         SComPortSettings wanted;
-        wanted.fromString(portName + raw(",19200,N,8,1"));
+        wanted.fromString(portName + SString::raw(",19200,N,8,1"));
         if (port_->getSettings().toString() != wanted.toString()) {
             savedSettings = port_->getSettings().toString();
             settingsChanged = true;
             if (!port_->setSettings(wanted.toString())) {
-                error_ += raw("Fehler: ") + port_->getError() + raw("\r\n");
+                error_ += SString::raw("Fehler: ") + port_->getError() + SString::raw("\r\n");
                 ok = false;
             }
         }
@@ -155,16 +150,18 @@ bool SAvrProg911::execute(SMapStringToMem& jobs) {
         SMem* block = jobs.lookup(key);
         ok = runJob(key, *block);
         if (ok)
-            globalDebug().print(raw("SAvrProg911::execute(..) Job '") + key + raw("'\t\tok.\r\n"));
+            globalDebug().print(SString::raw("SAvrProg911::execute(..) Job '") + key +
+                                SString::raw("'\t\tok.\r\n"));
         else
-            globalDebug().print(raw("SAvrProg911::execute(..) ABBRUCH bei ") + key + raw("\r\n") + error_);
+            globalDebug().print(SString::raw("SAvrProg911::execute(..) ABBRUCH bei ") + key +
+                                SString::raw("\r\n") + error_);
     }
     if (ok) ok = leaveProgMode();
     if (settingsChanged && port_->isOpen() && !port_->isHungUp()) port_->setSettings(savedSettings);
 
     if (ok) {
         report(MSG("ready", "Fertig"), kindProgress);
-        report(raw("OK"), kindDone);
+        report(SString::raw("OK"), kindDone);
     } else {
         report(error_, kindFailed);
     }
@@ -174,9 +171,9 @@ bool SAvrProg911::execute(SMapStringToMem& jobs) {
 bool SAvrProg911::enterProgMode() {
     port_->purge();
     SString answer;
-    if (send('P') && port_->readUntil(answer, 500, raw("\r"))) return true;
+    if (send('P') && port_->readUntil(answer, 500, SString::raw("\r"))) return true;
     globalDebug().print("2. Versuch");
-    if (send('P') && port_->readUntil(answer, 5000, raw("\r"))) return true;
+    if (send('P') && port_->readUntil(answer, 5000, SString::raw("\r"))) return true;
     addPortFailure();
     error_ += MSG("errorStartProgMode", "Fehler: beim Starten des Programmierungs Modus.\r\n");
     return false;
@@ -186,7 +183,8 @@ bool SAvrProg911::leaveProgMode() {
     SMem answer;
     if (send('L') && receive(answer, 1, timeoutDefault) && answer.getByte(0) == 0x0D) return true;
     error_ += MSG("errorLeaveProgMode", "Fehler: beim Verlassen des Programmierungs Modus.\r\n");
-    globalDebug().print(raw("Fehler: beim Verlassen des Programmierungs Modus.\r\n") + hexDump(answer, answer.getSize()));
+    globalDebug().print(SString::raw("Fehler: beim Verlassen des Programmierungs Modus.\r\n") +
+                        hexDump(answer, answer.getSize()));
     return false;
 }
 
@@ -231,31 +229,34 @@ bool SAvrProg911::identify() {
 bool SAvrProg911::runJob(const SString& key, SMem& block) {
     SString action, target, source;
     splitJobKey(key, action, target, source);
-    if (action == raw("write")) {
-        if (target == raw("flash")) return writeFlash(block, source);
-        if (target == raw("eeprom")) return writeEeprom(block, source);
-        if (target == raw("fuse") || target == raw("lfuse") || target == raw("hfuse") || target == raw("efuse") ||
-            target == raw("lock"))
+    if (action == SString::raw("write")) {
+        if (target == SString::raw("flash")) return writeFlash(block, source);
+        if (target == SString::raw("eeprom")) return writeEeprom(block, source);
+        if (target == SString::raw("fuse") || target == SString::raw("lfuse") ||
+            target == SString::raw("hfuse") || target == SString::raw("efuse") ||
+            target == SString::raw("lock"))
             return writeFuse(target, block.getByte(0));
-    } else if (action == raw("read")) {
-        if (target == raw("flash")) return readMemoryJob(true, block, source);
-        if (target == raw("eeprom")) return readMemoryJob(false, block, source);
-        if (target == raw("fuse") || target == raw("lfuse") || target == raw("hfuse") || target == raw("efuse") ||
-            target == raw("lock"))
+    } else if (action == SString::raw("read")) {
+        if (target == SString::raw("flash")) return readMemoryJob(true, block, source);
+        if (target == SString::raw("eeprom")) return readMemoryJob(false, block, source);
+        if (target == SString::raw("fuse") || target == SString::raw("lfuse") ||
+            target == SString::raw("hfuse") || target == SString::raw("efuse") ||
+            target == SString::raw("lock"))
             return readFuse(target, block);
-        if (target == raw("signature")) {
+        if (target == SString::raw("signature")) {
             block.setSize(3);
             for (int i = 0; i < 3; ++i) block.setByte(static_cast<std::size_t>(i), signature_[i]);
             return true;
         }
-        if (target == raw("swVersion")) {
+        if (target == SString::raw("swVersion")) {
             block.fromString(SString::printf("%d.%d", swMajor_, swMinor_));
             return true;
         }
-        if (target == raw("calibration")) return readCalibration(block);
+        if (target == SString::raw("calibration")) return readCalibration(block);
     } else {
-        error_ += SString(MSG("error", "Fehler: ")) + raw("SAvrProg911::execute(..)") +
-                  SString(MSG("invalidCall", " ung\xFCltiger Aufruf ")) + raw("'") + key + raw("'\r\n");
+        error_ += SString(MSG("error", "Fehler: ")) + SString::raw("SAvrProg911::execute(..)") +
+                  SString(MSG("invalidCall", " ung\xFCltiger Aufruf ")) + SString::raw("'") + key +
+                  SString::raw("'\r\n");
         return false;
     }
     globalError().showMessage(SString(MSG("errorUnknownCall", "Fehler: unbekannter Aufruf: ")) + key, 0, "Fehler !",
@@ -285,43 +286,44 @@ bool SAvrProg911::setAddress(bool flash, std::size_t byteCount, bool variantText
 }
 
 bool SAvrProg911::loadData(const SMem& block, const SString& source, SMem& image) {
-    if (source != raw("file")) {
+    if (source != SString::raw("file")) {
         image.copy(block);
         return true;
     }
     const SString name = block.toString();
     if (name.isEmpty() || !SFileSystem::exists(name) || SFileSystem::isDirectory(name)) {
-        error_ += SString(MSG("errorFile", "Fehler: Die Datei ")) + raw("'") + name + raw("'") +
-                  SString(" wurde nicht gefunden.\r\n");
+        error_ += SString(MSG("errorFile", "Fehler: Die Datei ")) + SString::raw("'") + name +
+                  SString::raw("'") + SString(" wurde nicht gefunden.\r\n");
         return false;
     }
     SString ext;
     SFileSystem::splitPath(name, nullptr, nullptr, nullptr, &ext);
     ext.toUpper();
-    if (ext.startsWith(raw("."))) ext = ext.mid(1);
+    if (ext.startsWith(SString::raw("."))) ext = ext.mid(1);
     image.clear();
-    if (ext == raw("HEX") || ext == raw("EEP") || ext == raw("TMP")) {
+    if (ext == SString::raw("HEX") || ext == SString::raw("EEP") || ext == SString::raw("TMP")) {
         SHexFile hex;
         SString text = SFile::readFile(name);
         if (hex.getBinCodeFromString(text, image)) return true;
-        if (ext == raw("HEX")) {
+        if (ext == SString::raw("HEX")) {
             // A damaged HEX file must not be burnt in part.
-            error_ += SString(MSG("errorHexFile", "Fehler: Die Datei ")) + raw("'") + name + raw("'") +
+            error_ += SString(MSG("errorHexFile", "Fehler: Die Datei ")) + SString::raw("'") + name +
+                      SString::raw("'") +
                       SString::printf(" ist keine g\xFCltige HEX-Datei (Zeile %d).\r\n", hex.getErrorLine());
             return false;
         }
         image.clear();
     }
     if (!SFile::readFile(name, image)) {
-        error_ += SString(MSG("errorFile", "Fehler: Die Datei ")) + raw("'") + name + raw("'") +
-                  SString(" wurde nicht gefunden.\r\n");
+        error_ += SString(MSG("errorFile", "Fehler: Die Datei ")) + SString::raw("'") + name +
+                  SString::raw("'") + SString(" wurde nicht gefunden.\r\n");
         return false;
     }
     return true;
 }
 
 bool SAvrProg911::saveData(const SMem& image, const SMem& block, const SString& source, SMem& target) {
-    if (source != raw("file")) {
+    if (source != SString::raw("file")) {
         target.copy(image);
         return true;
     }
@@ -333,8 +335,8 @@ bool SAvrProg911::saveData(const SMem& image, const SMem& block, const SString& 
     const SString name = block.toString();
     SHexFile hex;
     if (hex.saveFile(name, trimmed)) return true;
-    error_ += SString(MSG("errorFileWrite", "Fehler: Die Datei ")) + raw("'") + name + raw("'") +
-              SString(" konnte nicht geschrieben werden.\r\n");
+    error_ += SString(MSG("errorFileWrite", "Fehler: Die Datei ")) + SString::raw("'") + name +
+              SString::raw("'") + SString(" konnte nicht geschrieben werden.\r\n");
     return false;
 }
 
@@ -461,7 +463,7 @@ bool SAvrProg911::readCheckSum(std::size_t byteCount, uint32_t& sum) {
                               static_cast<uint32_t>(answer.getByte(2)) << 8 | answer.getByte(3);
         sum += part;
         rest -= n;
-        globalDebug().print(raw("SAvrProg911::readCheckSum(..) gelesen: ") + hexDump(answer, 4));
+        globalDebug().print(SString::raw("SAvrProg911::readCheckSum(..) gelesen: ") + hexDump(answer, 4));
         globalDebug().printf("SAvrProg911::readCheckSum(..) ok=%d, teilsum=%d, restsize=%d", 1, static_cast<int>(part),
                              static_cast<int>(rest));
     }
@@ -634,7 +636,7 @@ bool SAvrProg911::writeFuse(const SString& target, uint8_t value) {
          MSG("writtenLBits", "Lock-Bits geschrieben")},
     };
     for (const Fuse& f : fuses) {
-        if (target != raw(f.target)) continue;
+        if (target != SString::raw(f.target)) continue;
         if (f.command == 'f') globalDebug().printf("write LowFuse: %d %X", value, value);
         const uint8_t command[] = {f.command, value};
         SMem answer;
@@ -643,7 +645,7 @@ bool SAvrProg911::writeFuse(const SString& target, uint8_t value) {
         const bool ok = got && answer.getByte(0) == 0x0D;
         if (f.command == 'f')
             globalDebug().printf("write LowFuse return: %d %d ok=%d", got ? 1 : 0, answer.getByte(0), ok ? 1 : 0);
-        notify(raw(f.line) + raw(ok ? "|ok" : "|error"), kindProgress);
+        notify(SString::raw(f.line) + SString::raw(ok ? "|ok" : "|error"), kindProgress);
         if (!ok) {
             error_ += f.error;
             return false;
@@ -668,7 +670,7 @@ bool SAvrProg911::readFuse(const SString& target, SMem& block) {
         {"lock", 'r', MSG("errorReadLock", "Fehler: beim Lesen der Lockbits.\r\n")},
     };
     for (const Fuse& f : fuses) {
-        if (target != raw(f.target)) continue;
+        if (target != SString::raw(f.target)) continue;
         SMem answer;
         if (!send(f.command) || !receive(answer, 1, timeoutDefault)) {
             error_ += f.error;
@@ -702,7 +704,7 @@ bool SAvrProg911::readCalibration(SMem& block) {
         const uint8_t command[] = {0x38, 0x00, static_cast<uint8_t>(i)};
         SMem dump;
         dump.append(command, 3);
-        globalDebug().print(raw("SAvrProg911::readCalibration(..) senden:") + hexDump(dump, 3));
+        globalDebug().print(SString::raw("SAvrProg911::readCalibration(..) senden:") + hexDump(dump, 3));
         uint8_t value = 0;
         if (!universalCommand(command, 3, value, false)) {
             error_ += MSG("errorReadCalibration", "Fehler: beim Lesen des/der Calibration-Bytes.\r\n");

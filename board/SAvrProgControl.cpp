@@ -10,20 +10,12 @@
 
 #define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
 
-namespace {
-
-SString raw(const char* text) {
-    return SString(std::string(text));
-}
-
-}  // namespace
-
 SAvrProgControl::SAvrProgControl() {
-    globalDebug().print(raw("SAvrProgControl::SAvrProgControl(..)"));
+    globalDebug().print(SString::raw("SAvrProgControl::SAvrProgControl(..)"));
 }
 
 SAvrProgControl::SAvrProgControl(SAvrBoardData* data) : SAvrProg(data) {
-    globalDebug().print(raw("SAvrProgControl::SAvrProgControl(..)"));
+    globalDebug().print(SString::raw("SAvrProgControl::SAvrProgControl(..)"));
 }
 
 uint8_t SAvrProgControl::checksum(const SMem& maskedImage) {
@@ -33,7 +25,7 @@ uint8_t SAvrProgControl::checksum(const SMem& maskedImage) {
 }
 
 bool SAvrProgControl::execute(SMapStringToMem& jobs) {
-    globalDebug().print(raw("SAvrProgControl::execute(..)"));
+    globalDebug().print(SString::raw("SAvrProgControl::execute(..)"));
     error_.clear();
     bool ok = true;
     for (int i = 0; ok && i < jobs.getSize(); ++i) {
@@ -49,19 +41,20 @@ bool SAvrProgControl::execute(SMapStringToMem& jobs) {
                 image.copy(block);
             if (ok) ok = writeData(image);
         } else {
-            error_ += SString(MSG("errorOpNotSupported", "Fehler: Diese Operation wird nicht unterst\xFCtzt")) +
-                      raw("(") + key + raw(")") + raw(".\r\n");
+            error_ +=
+                SString(MSG("errorOpNotSupported", "Fehler: Diese Operation wird nicht unterst\xFCtzt")) +
+                SString::raw("(") + key + SString::raw(")") + SString::raw(".\r\n");
         }
     }
     return ok;
 }
 
 bool SAvrProgControl::readHexFileToMem(const SMem& fileName, SMem& image) {
-    globalDebug().print(raw("SAvrProgControl::readHexFileToMem(..)"));
+    globalDebug().print(SString::raw("SAvrProgControl::readHexFileToMem(..)"));
     SString name = fileName.toString();
     if (name.isEmpty() || !SFileSystem::exists(name)) {
-        error_ += SString(MSG("errorFile", "Fehler: Die Datei ")) + raw("'") + name + raw("'") +
-                  raw("wurde nicht gefunden.\r\n");
+        error_ += SString(MSG("errorFile", "Fehler: Die Datei ")) + SString::raw("'") + name +
+                  SString::raw("'") + SString::raw("wurde nicht gefunden.\r\n");
         return false;
     }
     SHexFile hex;
@@ -73,7 +66,7 @@ bool SAvrProgControl::readHexFileToMem(const SMem& fileName, SMem& image) {
 }
 
 bool SAvrProgControl::writeData(const SMem& original) {
-    globalDebug().print(raw("SAvrProgControl::writeData(..)"));
+    globalDebug().print(SString::raw("SAvrProgControl::writeData(..)"));
     SComPort* port = data_ != nullptr ? data_->comPort : nullptr;
     if (port == nullptr) {
         error_ += MSG("errorComPortNotPassed", "Fehler: Es wurde kein Comport \xFC" "bergeben.\r\n");
@@ -90,10 +83,10 @@ bool SAvrProgControl::writeData(const SMem& original) {
     int comma = settings.find(',');
     SString portName = comma < 0 ? settings : settings.left(comma);
     port->purge();
-    port->getSettings().fromString(portName + raw(",19200"));
+    port->getSettings().fromString(portName + SString::raw(",19200"));
     if (!port->open()) {
         globalDebug().print(port->getError());
-        error_ += raw("Fehler: ") + port->getError() + raw("\r\n");
+        error_ += SString::raw("Fehler: ") + port->getError() + SString::raw("\r\n");
         return false;
     }
     globalDebug().print(SString("reset dr\xFC" "cken"));
@@ -104,15 +97,16 @@ bool SAvrProgControl::writeData(const SMem& original) {
     for (std::size_t i = 0; i < image.getSize(); ++i) image.setByte(i, image.getByte(i) ^ imageMask);
 
     SString text;
-    if (!port->readUntil(text, 5000, raw("\r")) || text.find(raw("Duvaro")) < 0) {
+    if (!port->readUntil(text, 5000, SString::raw("\r")) || text.find(SString::raw("Duvaro")) < 0) {
         error_ += MSG("errorNoReactDuvaro", "Fehler: Duvaro reagiert nicht.\r\n");
         return false;
     }
-    port->writeText(raw("myBurn"));
+    port->writeText(SString::raw("myBurn"));
     bool read = port->readText(text, 5000, 10);
-    if (text.find(raw("myBoot")) < 0) {
-        error_ += SString(MSG("errorNoRespBoard", "Fehler: keine Antwort von Board auf Brennmodus.")) + raw("(") +
-                  raw(read ? "1" : "0") + raw(",") + text + raw(").\r\n");
+    if (text.find(SString::raw("myBoot")) < 0) {
+        error_ += SString(MSG("errorNoRespBoard", "Fehler: keine Antwort von Board auf Brennmodus.")) +
+                  SString::raw("(") + SString::raw(read ? "1" : "0") + SString::raw(",") + text +
+                  SString::raw(").\r\n");
         return false;
     }
 
@@ -129,8 +123,9 @@ bool SAvrProgControl::writeData(const SMem& original) {
         port->write(cmd, sizeof cmd);
         port->readText(text, 5000, 11);
         if (text != expected) {
-            error_ += SString(MSG("errorSetAdr", "Fehler: setzen der Adresse fehlgeschlagen ")) + raw("(") +
-                      raw(expected) + raw(" != ") + text + raw(").\r\n");
+            error_ += SString(MSG("errorSetAdr", "Fehler: setzen der Adresse fehlgeschlagen ")) +
+                      SString::raw("(") + SString::raw(expected) + SString::raw(" != ") + text +
+                      SString::raw(").\r\n");
             return false;
         }
         port->purge();
@@ -140,10 +135,12 @@ bool SAvrProgControl::writeData(const SMem& original) {
                           image.getByte(static_cast<std::size_t>(address + j)) ^ static_cast<uint8_t>((n - j) & 0xFF));
         port->writeBlock(block);
         bool confirmed = port->readText(text, 10000, 2) && text == "E1";
-        globalDebug().print(raw("Best\xE4tigung: ") + text + raw(" ok=") + raw(confirmed ? "1" : "0"));
+        globalDebug().print(SString::raw("Best\xE4tigung: ") + text + SString::raw(" ok=") +
+                            SString::raw(confirmed ? "1" : "0"));
         if (!confirmed) {
-            error_ += SString(MSG("errorWriteBlockOnAdr", "Fehler: beim Schreiben des Blockes auf Adresse ")) +
-                      SString::printf("%d", address) + raw("(") + text + raw(") \r\n");
+            error_ +=
+                SString(MSG("errorWriteBlockOnAdr", "Fehler: beim Schreiben des Blockes auf Adresse ")) +
+                SString::printf("%d", address) + SString::raw("(") + text + SString::raw(") \r\n");
             return false;
         }
     }
@@ -154,7 +151,8 @@ bool SAvrProgControl::writeData(const SMem& original) {
     const uint8_t cmd[] = {'C', 0, 0, static_cast<uint8_t>((total >> 8) & 0xFF), static_cast<uint8_t>(total & 0xFF)};
     port->write(cmd, sizeof cmd);
     bool answered = port->readText(text, 5000, 2);
-    globalDebug().print(SString::printf("Vergleich checksum intern=0x%02X", own) + raw(" extern=") + text);
+    globalDebug().print(SString::printf("Vergleich checksum intern=0x%02X", own) + SString::raw(" extern=") +
+                        text);
     char* end = nullptr;
     long theirs = std::strtol(text.c_str(), &end, 16);
     if (!answered || end != text.c_str() + 2 || theirs != own) {
@@ -163,6 +161,6 @@ bool SAvrProgControl::writeData(const SMem& original) {
     }
     port->writeByte('X');
     port->readText(text, 5000, 1);
-    globalDebug().print(raw("SAvrProgControl::writeData(..) fertig OK"));
+    globalDebug().print(SString::raw("SAvrProgControl::writeData(..) fertig OK"));
     return true;
 }

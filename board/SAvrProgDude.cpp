@@ -18,10 +18,6 @@
 
 namespace {
 
-SString raw(const char* text) {
-    return SString(std::string(text));
-}
-
 bool readWholeFile(const SString& name, SMem& block) {
     std::FILE* f = std::fopen(name.c_str(), "rb");
     if (f == nullptr) return false;
@@ -42,11 +38,11 @@ bool writeWholeFile(const SString& name, const SMem& block) {
 }  // namespace
 
 SAvrProgDude::SAvrProgDude() {
-    globalDebug().print(raw("AvrProgDude erstellt"));
+    globalDebug().print(SString::raw("AvrProgDude erstellt"));
 }
 
 SAvrProgDude::SAvrProgDude(SAvrBoardData* data) : SAvrProg(data) {
-    globalDebug().print(raw("SAvrProgDude::SAvrProgDude(..)"));
+    globalDebug().print(SString::raw("SAvrProgDude::SAvrProgDude(..)"));
 }
 
 SAvrProgDude::~SAvrProgDude() {
@@ -54,13 +50,13 @@ SAvrProgDude::~SAvrProgDude() {
 }
 
 void SAvrProgDude::clearOutput() {
-    globalDebug().print(raw("SAvrProgDude::clearOutput(..)"));
+    globalDebug().print(SString::raw("SAvrProgDude::clearOutput(..)"));
     error_.clear();
     deinit();
 }
 
 void SAvrProgDude::deinit() {
-    globalDebug().print(raw("SAvrProgDude::deinit(..)"));
+    globalDebug().print(SString::raw("SAvrProgDude::deinit(..)"));
     for (int i = 0; i < tempFiles_.getSize(); ++i)
         if (!tempFiles_.getAt(i).isEmpty()) platform::removeFile(tempFiles_.getAt(i).str());
     tempFiles_.removeAll();
@@ -68,18 +64,18 @@ void SAvrProgDude::deinit() {
 
 SString SAvrProgDude::devicePort(const SString& portName) {
     SString name = portName.lowered();
-    if (name.startsWith(raw("com"))) {
+    if (name.startsWith(SString::raw("com"))) {
         std::string device = platform::ComPortMap().deviceFor(name.str());
         if (!device.empty()) return SString(device);
     }
     int lpt = SGiveio::portIndex(name);
     if (lpt >= 0) return SString(platform::ParallelPort::devicePath(lpt));
     // Device paths keep their letter case.
-    return portName.startsWith(raw("/")) ? portName : name;
+    return portName.startsWith(SString::raw("/")) ? portName : name;
 }
 
 SString SAvrProgDude::prepareJob(const SString& key, SMem& block) {
-    globalDebug().print(raw("SAvrProgDude::prepareJob(..)"));
+    globalDebug().print(SString::raw("SAvrProgDude::prepareJob(..)"));
     SString action, target, source;
     splitJobKey(key, action, target, source);
     SString file;
@@ -87,9 +83,9 @@ SString SAvrProgDude::prepareJob(const SString& key, SMem& block) {
     if (fromFile) {
         file = block.toString();
         if (action == "write" && (file.isEmpty() || !SFileSystem::exists(file))) {
-            error_ += SString(MSG("errorFile", "Fehler: Die Datei ")) + raw("'") + file + raw("'") +
-                      SString(MSG("forJob", " f\xFCr den job '")) + key + raw("'") +
-                      SString(MSG("notfound", "wurde nicht gefunden.\r\n"));
+            error_ += SString(MSG("errorFile", "Fehler: Die Datei ")) + SString::raw("'") + file +
+                      SString::raw("'") + SString(MSG("forJob", " f\xFCr den job '")) + key +
+                      SString::raw("'") + SString(MSG("notfound", "wurde nicht gefunden.\r\n"));
             return {};
         }
         tempFiles_.add(SString());
@@ -103,29 +99,30 @@ SString SAvrProgDude::prepareJob(const SString& key, SMem& block) {
         file = SString(made);
         tempFiles_.add(file);
     }
-    SString argument = raw("-U ") + target + raw(":");
+    SString argument = SString::raw("-U ") + target + SString::raw(":");
     if (action == "read") {
-        argument += raw("r:\"") + file + raw("\"");
+        argument += SString::raw("r:\"") + file + SString::raw("\"");
     } else if (action == "write") {
         if (!fromFile && !writeWholeFile(file, block)) {
             error_ += MSG("errorDataNotSaved", "Fehler: Daten konnten nicht gespeichert werden.\r\n");
             error_ += MSG("newLine", "\r\n");
             return {};
         }
-        argument += raw("w:\"") + file + raw("\"");
+        argument += SString::raw("w:\"") + file + SString::raw("\"");
     } else {
         error_ += SString(MSG("errorInvalidCall", "Fehler: ung\xFCltiger Aufruf: ")) + key +
                   SString(MSG("newLine", "\r\n"));
         return {};
     }
     // Files of flash and EEPROM are Intel HEX; the blocks' own bytes travel raw.
-    argument += fromFile && (target == "flash" || target == "eeprom") ? raw(":i") : raw(":r");
-    globalDebug().print(key + raw(": ") + argument);
+    argument +=
+        fromFile && (target == "flash" || target == "eeprom") ? SString::raw(":i") : SString::raw(":r");
+    globalDebug().print(key + SString::raw(": ") + argument);
     return argument;
 }
 
 bool SAvrProgDude::analyseJob(const SString& key, SMem& block, int index) {
-    globalDebug().print(raw("SAvrProgDude::analyseJob(..)"));
+    globalDebug().print(SString::raw("SAvrProgDude::analyseJob(..)"));
     SString action, target, source;
     splitJobKey(key, action, target, source);
     if (action != "read" || source == "file") return true;
@@ -143,12 +140,12 @@ bool SAvrProgDude::analyseJob(const SString& key, SMem& block, int index) {
 }
 
 bool SAvrProgDude::execute(SMapStringToMem& jobs) {
-    globalDebug().print(raw("SAvrProgDude::execute(..)"));
+    globalDebug().print(SString::raw("SAvrProgDude::execute(..)"));
     clearOutput();
     exitCode_ = -1;
     if (data_ == nullptr) {
         error_ = SString(MSG("errorInitBef1stCall", "Fehler: Vor dem ersten Aufruf von ")) +
-                 raw("SAvrProgDude::execute(..)") +
+                 SString::raw("SAvrProgDude::execute(..)") +
                  SString(MSG("initMustExec", " muss die Initialisierung durchgef\xFChrt werden.\r\n"));
         return false;
     }
@@ -162,8 +159,9 @@ bool SAvrProgDude::execute(SMapStringToMem& jobs) {
     SString portText = data_->port;
     int comma = portText.find(',');
     SString portName = comma < 0 ? portText : portText.left(comma);
-    program_ = SFileSystem::join(data_->avrdudeDirectory, raw(programName));
-    arguments_ = raw(" -p ") + data_->mcu + raw(" -c ") + data_->programmerType + raw(" -P ") + devicePort(portName);
+    program_ = SFileSystem::join(data_->avrdudeDirectory, SString::raw(programName));
+    arguments_ = SString::raw(" -p ") + data_->mcu + SString::raw(" -c ") + data_->programmerType +
+                 SString::raw(" -P ") + devicePort(portName);
 
     bool ok = true;
     for (int i = 0; ok && i < jobs.getSize(); ++i) {
@@ -173,24 +171,25 @@ bool SAvrProgDude::execute(SMapStringToMem& jobs) {
             globalDebug().print(error_);
             ok = false;
         } else {
-            arguments_ += raw(" ") + argument;
+            arguments_ += SString::raw(" ") + argument;
         }
     }
     if (ok) {
-        arguments_ += raw(" -u");
-        if (portText.lowered().find(raw("usb")) >= 0) arguments_ += raw(" -v");
+        arguments_ += SString::raw(" -u");
+        if (portText.lowered().find(SString::raw("usb")) >= 0) arguments_ += SString::raw(" -v");
 
         // avrdude opens the serial port itself.
         SComPort* port = data_->comPort;
         bool reopen = false;
-        if (port != nullptr && port->isOpen() && portText.lowered().find(raw("com")) >= 0) {
+        if (port != nullptr && port->isOpen() && portText.lowered().find(SString::raw("com")) >= 0) {
             port->close();
             reopen = true;
         }
-        globalDebug().print(raw("SAvrProgDude::execute(..) ") + program_ + raw(" ") + arguments_);
+        globalDebug().print(SString::raw("SAvrProgDude::execute(..) ") + program_ + SString::raw(" ") +
+                            arguments_);
         bool started = console->runAndWait(program_, arguments_, data_->avrdudeDirectory);
         exitCode_ = started ? console->getExitCode() : -1;
-        if (!started) error_ += console->getErrorText() + raw("\r\n");
+        if (!started) error_ += console->getErrorText() + SString::raw("\r\n");
         if (reopen) port->open();
 
         if (exitCode_ == 0) {
@@ -205,7 +204,7 @@ bool SAvrProgDude::execute(SMapStringToMem& jobs) {
             error_ += MSG("errorExecComList", "Fehler: Abarbeitung der Befehlsliste fehlgeschlagen\r\n");
             if (own) {
                 SString line;
-                while (own->getLine(line)) globalDebug().print(line + raw("\r\n"));
+                while (own->getLine(line)) globalDebug().print(line + SString::raw("\r\n"));
             }
             ok = false;
         }
@@ -213,7 +212,7 @@ bool SAvrProgDude::execute(SMapStringToMem& jobs) {
     own.reset();
     deinit();
     if (ok)
-        notify(raw("OK"), kindDone);
+        notify(SString::raw("OK"), kindDone);
     else
         report(error_, kindFailed);
     return ok;

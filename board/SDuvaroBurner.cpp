@@ -9,10 +9,6 @@
 
 namespace {
 
-SString raw(const char* text) {
-    return SString(std::string(text));
-}
-
 bool isNumber(const SString& text) {
     if (text.isEmpty()) return false;
     for (char c : text.str())
@@ -28,7 +24,7 @@ SString field(const SStringList& fields, int index) {
 
 }  // namespace
 
-SDuvaroBurner::SDuvaroBurner() : settings_(raw("COM3,19200,N,8,1")) {}
+SDuvaroBurner::SDuvaroBurner() : settings_(SString::raw("COM3,19200,N,8,1")) {}
 
 SDuvaroBurner::~SDuvaroBurner() {
     port_.close();
@@ -42,8 +38,8 @@ void SDuvaroBurner::setPort(const SString& portName) {
 int SDuvaroBurner::modeForVersion(const SString& versionField) {
     SString v = versionField;
     v.trim();
-    v.replaceAll(raw("V"), SString());
-    v.replaceAll(raw("."), SString());
+    v.replaceAll(SString::raw("V"), SString());
+    v.replaceAll(SString::raw("."), SString());
     return v.toInt() > 109 ? 2 : 1;
 }
 
@@ -71,7 +67,7 @@ void SDuvaroBurner::status(const SString& text, int style) {
 }
 
 void SDuvaroBurner::picture(const char* file) {
-    if (display_) display_->showPicture(raw(file));
+    if (display_) display_->showPicture(SString::raw(file));
 }
 
 void SDuvaroBurner::progress(int position, int maximum) {
@@ -106,27 +102,29 @@ bool SDuvaroBurner::handshake(SString& answer) {
         if (!writeBytes(hello)) break;
         bool complete = readLine(answer, handshakeTimeoutMs);
         // Bytes from before the reset (the application's output) may precede the reply.
-        int start = answer.find(raw("myBurn"));
+        int start = answer.find(SString::raw("myBurn"));
         if (start > 0) answer = answer.mid(start);
-        globalDebug().print(raw("### Antwort von Duvaro=") + answer);
+        globalDebug().print(SString::raw("### Antwort von Duvaro=") + answer);
         // A whole line without the identification is what the application said to the
         // handshake before the user pressed reset; the next attempt reaches the bootloader.
         if (complete && start >= 0) return true;
-        SStringList fields = SStringList::split(answer, raw("\r"));
+        SStringList fields = SStringList::split(answer, SString::raw("\r"));
         if (fields.getSize() > 8 && field(fields, 0) == "myBurn") return true;
     }
     return false;
 }
 
 bool SDuvaroBurner::checkAnswer(const SString& answer, const SMem& flash, const SMem& eeprom) {
-    SStringList fields = SStringList::split(answer, raw("\r"));
+    SStringList fields = SStringList::split(answer, SString::raw("\r"));
     if (fields.getSize() <= 8) {
         setError("\xB3\xB3" "errorBootloaderInfo\xB3\xB3" "FEHLER: Der BootLoader hat zu wenig Infos gemeldet");
         return false;
     }
     if (field(fields, 0) != "myBurn") {
-        setError(SString("\xB3\xB3" "errorBootloaderIdent\xB3\xB3" "FEHLER: BootLoader hat falsche Kennung: ") +
-                 field(fields, 0) + raw("\nSoll: myBurn"));
+        setError(SString("\xB3\xB3"
+                         "errorBootloaderIdent\xB3\xB3"
+                         "FEHLER: BootLoader hat falsche Kennung: ") +
+                 field(fields, 0) + SString::raw("\nSoll: myBurn"));
         return false;
     }
     picture(field(fields, 1) == "PelmoStamp" ? "duvaro_transp.bmp" : "stamp_transp.bmp");
@@ -171,11 +169,15 @@ bool SDuvaroBurner::checkAnswer(const SString& answer, const SMem& flash, const 
 bool SDuvaroBurner::sendMemory(const SMem& image, bool isEeprom, int offset, int total) {
     const int count = static_cast<int>(image.getSize());
     if (isEeprom)
-        status(SString("\xB3\xB3" "burnEeprom\xB3\xB3" "brenne EEPROM ") + SString::printf("%d", count) +
-               raw(" Bytes ..."));
+        status(SString("\xB3\xB3"
+                       "burnEeprom\xB3\xB3"
+                       "brenne EEPROM ") +
+               SString::printf("%d", count) + SString::raw(" Bytes ..."));
     else
-        status(SString("\xB3\xB3" "burnFlash\xB3\xB3" "brenne Flash ") + SString::printf("%d", count) +
-               raw(" Bytes ..."));
+        status(SString("\xB3\xB3"
+                       "burnFlash\xB3\xB3"
+                       "brenne Flash ") +
+               SString::printf("%d", count) + SString::raw(" Bytes ..."));
 
     SMem start;
     const uint8_t c0 = count & 0xFF, c1 = (count >> 8) & 0xFF, c2 = (count >> 16) & 0xFF;
@@ -186,12 +188,14 @@ bool SDuvaroBurner::sendMemory(const SMem& image, bool isEeprom, int offset, int
         const uint8_t cmd[] = {static_cast<uint8_t>(isEeprom ? 'M' : 'F'), 0, 0, 0, c0, c1, c2, '\n'};
         start.append(cmd, sizeof cmd);
     }
-    globalDebug().print(raw("Warte auf 'B/F/M'"));
+    globalDebug().print(SString::raw("Warte auf 'B/F/M'"));
     SString answer;
     if (!writeBytes(start) || !readLine(answer, 1000) ||
         (answer[0] != 'B' && answer[0] != 'F' && answer[0] != 'M')) {
-        globalDebug().print(SString("\xB3\xB3" "errorCommunicationBFM\xB3\xB3" "Kommunikationsfehler (B/F/M) mit BootLoader.") +
-                            raw("# erhalten: ") + answer);
+        globalDebug().print(SString("\xB3\xB3"
+                                    "errorCommunicationBFM\xB3\xB3"
+                                    "Kommunikationsfehler (B/F/M) mit BootLoader.") +
+                            SString::raw("# erhalten: ") + answer);
         return false;
     }
 
@@ -219,23 +223,25 @@ bool SDuvaroBurner::sendMemory(const SMem& image, bool isEeprom, int offset, int
             (answer[0] != 'b' && answer[0] != 'f' && answer[0] != 'm')) {
             globalDebug().print(SString("\xB3\xB3" "errorCoomunicationBFMSmall\xB3\xB3"
                                         "Kommunikationsfehler (b/f/m) mit BootLoader."));
-            globalDebug().print(raw("SDuvaroBurner::burn(..) erhalten: ") + answer);
+            globalDebug().print(SString::raw("SDuvaroBurner::burn(..) erhalten: ") + answer);
             return false;
         }
         sent += n;
     }
     if (isAborted()) return false;
 
-    globalDebug().print(raw("Warte auf 'e'"));
+    globalDebug().print(SString::raw("Warte auf 'e'"));
     SMem end;
     end.append("e\n", 2);
-    if (!writeBytes(end) || !readLine(answer, 10000) || !answer.startsWith(raw("e0"))) {
-        globalDebug().print(SString("\xB3\xB3" "errorCoomunicationE\xB3\xB3" "Kommunikationsfehler (e) mit BootLoader.") +
-                            raw("# erhalten: ") + answer);
+    if (!writeBytes(end) || !readLine(answer, 10000) || !answer.startsWith(SString::raw("e0"))) {
+        globalDebug().print(SString("\xB3\xB3"
+                                    "errorCoomunicationE\xB3\xB3"
+                                    "Kommunikationsfehler (e) mit BootLoader.") +
+                            SString::raw("# erhalten: ") + answer);
         return false;
     }
     SString number = answer.mid(2).trim();
-    bool hex = number.startsWith(raw("0x")) || number.startsWith(raw("0X"));
+    bool hex = number.startsWith(SString::raw("0x")) || number.startsWith(SString::raw("0X"));
     uint32_t theirs = static_cast<uint32_t>(std::strtoul(number.c_str() + (hex ? 2 : 0), nullptr, hex ? 16 : 10));
 
     status("\xB3\xB3" "checkBurned\xB3\xB3" "pr\xFC" "fe gebranntes ...");
@@ -264,13 +270,15 @@ bool SDuvaroBurner::burn(const SMem* flashImage, const SMem* eepromImage) {
     if (!port_.open()) {
         SString text = SString("\xB3\xB3" "errorOpenCom\xB3\xB3" "Fehler beim \xD6" "ffnen des COM-Ports: ") + portName;
         setError(text);
-        globalDebug().print(raw("FEHLER: ") + text);
+        globalDebug().print(SString::raw("FEHLER: ") + text);
     } else {
         [&] {
             picture("reset_ausloesen.bmp");
             status("\xB3\xB3waitDuvaro\xB3\xB3warte auf Duvaro...");
             port_.purge();
-            globalDebug().print(raw("sende: \xAB" "myBurn\xBB"));
+            globalDebug().print(
+                SString::raw("sende: \xAB"
+                             "myBurn\xBB"));
             SString answer;
             if (!handshake(answer)) {
                 if (!isAborted()) setError("\xB3\xB3" "errorBootloaderResp\xB3\xB3" "FEHLER: BootLoader hat nicht geantwortet");
@@ -305,7 +313,7 @@ bool SDuvaroBurner::burn(const SMem* flashImage, const SMem* eepromImage) {
             // The bootloader starts the application on "X".
             SMem reset;
             reset.append("X\n", 2);
-            globalDebug().print(raw("Warte auf 'X'"));
+            globalDebug().print(SString::raw("Warte auf 'X'"));
             SString answer;
             bool answered = writeBytes(reset) && readLine(answer, 1000);
             if (ok && (!answered || answer[0] != 'X')) {
@@ -314,11 +322,11 @@ bool SDuvaroBurner::burn(const SMem* flashImage, const SMem* eepromImage) {
             }
         }
         port_.close();
-        globalDebug().print(raw("ende Bootloader-Brennen"));
+        globalDebug().print(SString::raw("ende Bootloader-Brennen"));
     }
 
     if (!ok) {
-        globalDebug().print(raw("############# FEHLER beim Brennnen ##################"));
+        globalDebug().print(SString::raw("############# FEHLER beim Brennnen ##################"));
         {
             std::lock_guard lock(errorMutex_);
             if (abort_.load())

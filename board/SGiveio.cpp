@@ -6,20 +6,12 @@
 #include "platform/DriverServices.h"
 #include "platform/ParallelPort.h"
 
-namespace {
-
-SString raw(const char* text) {
-    return SString(std::string(text));
-}
-
-}  // namespace
-
 SGiveio::SGiveio() {
     SServiceManager services;
-    if (!services.isInstalled(raw(serviceName))) return;
+    if (!services.isInstalled(SString::raw(serviceName))) return;
     // A driver that runs already must make the object ready too, else the port operations of a
     // fresh object would do nothing.
-    if (services.isRunning(raw(serviceName)))
+    if (services.isRunning(SString::raw(serviceName)))
         isRunning();
     else
         start();
@@ -40,7 +32,7 @@ int SGiveio::portAddress(const SString& portName) {
 }
 
 bool SGiveio::isInstalled() {
-    bool ok = SServiceManager().isInstalled(raw(serviceName));
+    bool ok = SServiceManager().isInstalled(SString::raw(serviceName));
     if (!ok) ready_ = false;
     return ok;
 }
@@ -55,28 +47,29 @@ bool SGiveio::install(const SString&) {
 }
 
 bool SGiveio::isRunning() {
-    ready_ = SServiceManager().isRunning(raw(serviceName)) && deviceAccess();
+    ready_ = SServiceManager().isRunning(SString::raw(serviceName)) && deviceAccess();
     return ready_;
 }
 
 bool SGiveio::start() {
     SServiceManager services;
-    bool ok = services.isRunning(raw(serviceName)) ||
-              (services.isInstalled(raw(serviceName)) && services.start(raw(serviceName)));
+    bool ok = services.isRunning(SString::raw(serviceName)) ||
+              (services.isInstalled(SString::raw(serviceName)) && services.start(SString::raw(serviceName)));
     ready_ = ok && deviceAccess();
     return ready_;
 }
 
 bool SGiveio::stop() {
     SServiceManager services;
-    if (services.isRunning(raw(serviceName)) && !services.stop(raw(serviceName))) return false;
+    if (services.isRunning(SString::raw(serviceName)) && !services.stop(SString::raw(serviceName)))
+        return false;
     ready_ = false;
     return true;
 }
 
 bool SGiveio::remove() {
     ready_ = false;
-    return SServiceManager().deleteService(raw(serviceName));
+    return SServiceManager().deleteService(SString::raw(serviceName));
 }
 
 bool SGiveio::deviceAccess() {

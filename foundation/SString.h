@@ -21,6 +21,9 @@ public:
     SString(const char* bytes, std::size_t length) : s_(bytes, length) {}
     SString(std::string bytes) : s_(std::move(bytes)) {}
     SString(std::string_view bytes) : s_(bytes) {}
+    // Bytes taken as they are, never as a tagged message: protocol texts, device and file names
+    // written in the code.
+    static SString raw(const char* bytes) { return SString(std::string_view(bytes)); }
     SString(const SString&) = default;
     SString(SString&&) noexcept = default;
     SString& operator=(const SString&) = default;

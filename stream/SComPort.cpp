@@ -12,10 +12,6 @@
 
 namespace {
 
-SString raw(const char* text) {
-    return SString(std::string(text));
-}
-
 // Pause after a configuration change and after closing, so the driver and the board settle.
 constexpr int settleConfigMs = 60;
 constexpr int settleCloseMs = 100;
@@ -311,9 +307,9 @@ bool SComPort::_setState() {
         error_ = SString(
                      "\xB3\xB3port\xB3\xB3"
                      "Der Port ") +
-                 settings_.port + raw(" ") +
-                 SString("\xB3\xB3notConfig\xB3\xB3konnte nicht konfiguriert werden.") + raw("(") +
-                 SString(device_.lastErrorText()) + raw(")");
+                 settings_.port + SString::raw(" ") +
+                 SString("\xB3\xB3notConfig\xB3\xB3konnte nicht konfiguriert werden.") + SString::raw("(") +
+                 SString(device_.lastErrorText()) + SString::raw(")");
         return false;
     }
     SApplicationBasic::wait(settleConfigMs);
@@ -321,17 +317,18 @@ bool SComPort::_setState() {
 }
 
 bool SComPort::speichere() {
-    SString state = raw(open_ ? "1," : "0,");
+    SString state = SString::raw(open_ ? "1," : "0,");
     state.appendFormat("%016lld,", static_cast<long long>(window_));
     state += settings_.toString();
     states_.add(state);
-    globalDebug().print(raw("speichere ") + state);
+    globalDebug().print(SString::raw("speichere ") + state);
     return true;
 }
 
 bool SComPort::restore() {
     if (states_.isEmpty()) {
-        globalDebug().print(raw("Fehler: SComPort::restore() Aufruf ohne dass States vorhanden sind."));
+        globalDebug().print(
+            SString::raw("Fehler: SComPort::restore() Aufruf ohne dass States vorhanden sind."));
         return false;
     }
     close();
@@ -344,14 +341,14 @@ bool SComPort::restore() {
         ok = state.getAt(0) != '1' ? true : open(settings_.port, window);
         if (state.getAt(0) != '1') window_ = window;
     }
-    globalDebug().print(raw("restore ") + state);
+    globalDebug().print(SString::raw("restore ") + state);
     return ok;
 }
 
 bool SComPort::sendSmartCmd(const SString& command, SString* answer) {
     if (!open_) return false;
     speichere();
-    setSettings(settings_.port + raw(",19200,N,8,1"));
+    setSettings(settings_.port + SString::raw(",19200,N,8,1"));
     SMem message;
     message.append(smartCmdPrefix, sizeof smartCmdPrefix);
     message.append(command.data(), command.size());
@@ -359,8 +356,8 @@ bool SComPort::sendSmartCmd(const SString& command, SString* answer) {
     SString scratch;
     SString& reply = answer ? *answer : scratch;
     bool ok = writeBlock(message);
-    if (ok) ok = readUntil(reply, 500, raw("\n"));
-    globalDebug().print(raw("SComPort::sendSmartCmd(..) answer=") + reply);
+    if (ok) ok = readUntil(reply, 500, SString::raw("\n"));
+    globalDebug().print(SString::raw("SComPort::sendSmartCmd(..) answer=") + reply);
     restore();
     return ok;
 }

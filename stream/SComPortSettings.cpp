@@ -12,18 +12,14 @@ int32_t decimal(const SString& field) {
     return static_cast<int32_t>(std::strtol(field.c_str(), nullptr, 10));
 }
 
-SString raw(const char* text) {
-    return SString(std::string(text));
-}
-
 SString sectionName(const SString& suffix) {
-    return raw("ComPort") + suffix;
+    return SString::raw("ComPort") + suffix;
 }
 
 }  // namespace
 
 void SComPortSettings::setDefaults() {
-    port = raw(defaultPort);
+    port = SString::raw(defaultPort);
     baud = 9600;
     parity = 0;
     dataBits = 8;
@@ -34,19 +30,19 @@ void SComPortSettings::setDefaults() {
 
 void SComPortSettings::fromString(const SString& text) {
     setDefaults();
-    SString rest = text + raw(",,,,");
-    SString field = rest.cutFront(raw(","));
+    SString rest = text + SString::raw(",,,,");
+    SString field = rest.cutFront(SString::raw(","));
     if (isDevicePath(field)) {
         port = field;
     } else {
         field.toLower();
-        if (!field.isEmpty() && field.startsWith(raw("com"))) port = field;
+        if (!field.isEmpty() && field.startsWith(SString::raw("com"))) port = field;
     }
 
-    field = rest.cutFront(raw(","));
+    field = rest.cutFront(SString::raw(","));
     if (!field.isEmpty()) baud = decimal(field);
 
-    field = rest.cutFront(raw(","));
+    field = rest.cutFront(SString::raw(","));
     switch (field.getAt(0)) {
         case 'N':
         case 'n':
@@ -72,10 +68,10 @@ void SComPortSettings::fromString(const SString& text) {
             break;
     }
 
-    field = rest.cutFront(raw(","));
+    field = rest.cutFront(SString::raw(","));
     if (!field.isEmpty()) dataBits = decimal(field);
 
-    field = rest.cutFront(raw(","));
+    field = rest.cutFront(SString::raw(","));
     if (field == "1")
         stopBits = 0;
     else if (field == "1.5")
@@ -91,13 +87,13 @@ SString SComPortSettings::toString() const {
     static const char* const stops[] = {"1", "1.5", "2"};
     SString rest;
     rest.format("%d,", baud);
-    rest += raw(parity >= 0 && parity <= 4 ? parities[parity] : ",");
+    rest += SString::raw(parity >= 0 && parity <= 4 ? parities[parity] : ",");
     rest.appendFormat("%d,", dataBits);
-    if (stopBits >= 0 && stopBits <= 2) rest += raw(stops[stopBits]);
+    if (stopBits >= 0 && stopBits <= 2) rest += SString::raw(stops[stopBits]);
     rest.toUpper();
     // A device path keeps its case; a port name is written upper-cased like the rest.
     SString name = isDevicePath(port) ? port : port.uppered();
-    return name + raw(",") + rest;
+    return name + SString::raw(",") + rest;
 }
 
 bool SComPortSettings::load(const SString& suffix) {
@@ -109,19 +105,19 @@ bool SComPortSettings::load(const SString& suffix) {
 
 void SComPortSettings::load(const SString& suffix, const SFileIni& ini) {
     const SString section = sectionName(suffix);
-    SString name = ini.getValue(section, raw("Port"));
+    SString name = ini.getValue(section, SString::raw("Port"));
     if (name.isEmpty()) {
         setDefaults();
         return;
     }
     port = isDevicePath(name) ? name : name.lowered();
-    SString baudText = ini.getValue(section, raw("Baud"), raw("9600"));
-    baudText.replaceAll(raw("."), SString());
+    SString baudText = ini.getValue(section, SString::raw("Baud"), SString::raw("9600"));
+    baudText.replaceAll(SString::raw("."), SString());
     baud = decimal(baudText);
-    parity = ini.getValue(section, raw("Parity"), raw("0")).toInt();
-    dataBits = ini.getValue(section, raw("Data"), raw("8")).toInt();
-    stopBits = ini.getValue(section, raw("Stop"), raw("0")).toInt();
-    sendSmartCmd = ini.getValue(section, raw("SendSmartCmd"), raw("0")).toInt() != 0;
+    parity = ini.getValue(section, SString::raw("Parity"), SString::raw("0")).toInt();
+    dataBits = ini.getValue(section, SString::raw("Data"), SString::raw("8")).toInt();
+    stopBits = ini.getValue(section, SString::raw("Stop"), SString::raw("0")).toInt();
+    sendSmartCmd = ini.getValue(section, SString::raw("SendSmartCmd"), SString::raw("0")).toInt() != 0;
     isDefault = false;
 }
 
@@ -133,11 +129,11 @@ bool SComPortSettings::save(const SString& suffix) const {
 
 bool SComPortSettings::save(const SString& suffix, SFileIni& ini) const {
     const SString section = sectionName(suffix);
-    ini.setValue(section, raw("Port"), port);
-    ini.setValue(section, raw("Baud"), SString::printf("%d", baud));
-    ini.setValue(section, raw("Parity"), SString::printf("%d", parity));
-    ini.setValue(section, raw("Data"), SString::printf("%d", dataBits));
-    ini.setValue(section, raw("Stop"), SString::printf("%d", stopBits));
-    ini.setValue(section, raw("SendSmartCmd"), SString::printf("%d", sendSmartCmd ? 1 : 0));
+    ini.setValue(section, SString::raw("Port"), port);
+    ini.setValue(section, SString::raw("Baud"), SString::printf("%d", baud));
+    ini.setValue(section, SString::raw("Parity"), SString::printf("%d", parity));
+    ini.setValue(section, SString::raw("Data"), SString::printf("%d", dataBits));
+    ini.setValue(section, SString::raw("Stop"), SString::printf("%d", stopBits));
+    ini.setValue(section, SString::raw("SendSmartCmd"), SString::printf("%d", sendSmartCmd ? 1 : 0));
     return ini.save();
 }

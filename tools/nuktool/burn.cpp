@@ -29,10 +29,6 @@ const char* const signatureUsage =
     "                                            read the signature of the board's processor and name\n"
     "                                            it from the MCU catalogue";
 
-SString raw(const char* text) {
-    return SString(std::string(text));
-}
-
 struct Request {
     SString port;
     SString programmer;
@@ -58,7 +54,7 @@ const Programmer programmers[] = {
 
 const Programmer* findProgrammer(const SString& name) {
     for (const Programmer& p : programmers)
-        if (name.compareNoCase(raw(p.name)) == 0) return &p;
+        if (name.compareNoCase(SString::raw(p.name)) == 0) return &p;
     return nullptr;
 }
 
@@ -85,11 +81,12 @@ public:
 
     int onEvent(SEvent& event) override {
         if (event.type != SAvrProg::eventType) return 0;
-        SStringList fields = SStringList::split(event.text, raw("|"));
+        SStringList fields = SStringList::split(event.text, SString::raw("|"));
         if (event.code == SAvrProg::kindProgress && fields.getSize() == 4) {
-            bar(fields.getAt(0) + raw(" ") + fields.getAt(1), fields.getAt(2).toInt(), fields.getAt(3).toInt());
+            bar(fields.getAt(0) + SString::raw(" ") + fields.getAt(1), fields.getAt(2).toInt(),
+                fields.getAt(3).toInt());
         } else if (event.code == SAvrProg::kindProgress && fields.getSize() == 2) {
-            line(fields.getAt(0) + raw(": ") + fields.getAt(1));
+            line(fields.getAt(0) + SString::raw(": ") + fields.getAt(1));
         } else if (event.code == SAvrProg::kindProgress) {
             line(event.text);
         }
@@ -151,25 +148,29 @@ bool connect(SAvrBoard& board, const Request& request, ProgressPrinter& printer)
     if (request.port.isEmpty()) {
         if (!board.searchAndConnect()) {
             if (board.getError().isEmpty())
-                printer.line(raw("Es wurde kein Board mit Programmer gefunden."));
+                printer.line(SString::raw("Es wurde kein Board mit Programmer gefunden."));
             return false;
         }
     } else {
-        const Programmer* p = findProgrammer(request.programmer.isEmpty() ? raw("avr911") : request.programmer);
-        if (!board.initProg(request.port, raw("ATmega8"), raw(p->programmerType), SString()) || !board.connectProg())
+        const Programmer* p =
+            findProgrammer(request.programmer.isEmpty() ? SString::raw("avr911") : request.programmer);
+        if (!board.initProg(request.port, SString::raw("ATmega8"), SString::raw(p->programmerType),
+                            SString()) ||
+            !board.connectProg())
             return false;
         // A bootloader cannot read the signature: the processor is the module's ATmega8.
         if (board.getProgKind() == SAvrBoard::progControl) return true;
         SString name;
         if (!board.getMcuName(name)) return false;
-        if (name.compareNoCase(raw("ATmega8")) != 0) {
+        if (name.compareNoCase(SString::raw("ATmega8")) != 0) {
             board.disconnectAll();
-            if (!board.initProg(request.port, name, raw(p->programmerType), SString()) || !board.connectProg())
+            if (!board.initProg(request.port, name, SString::raw(p->programmerType), SString()) ||
+                !board.connectProg())
                 return false;
         }
     }
-    printer.line(raw("Programmer: ") + board.getBoardData().programmerType + raw(" an ") + board.getBoardData().port +
-                 raw(", Prozessor ") + board.getBoardData().mcu);
+    printer.line(SString::raw("Programmer: ") + board.getBoardData().programmerType + SString::raw(" an ") +
+                 board.getBoardData().port + SString::raw(", Prozessor ") + board.getBoardData().mcu);
     return true;
 }
 
@@ -187,7 +188,10 @@ public:
         if (!text.isEmpty()) printer_.line(text);
     }
     void showPicture(const SString& file) override {
-        if (file == "reset_ausloesen.bmp") printer_.line(raw("Bitte den Reset-Taster des Boards dr\xFC" "cken."));
+        if (file == "reset_ausloesen.bmp")
+            printer_.line(
+                SString::raw("Bitte den Reset-Taster des Boards dr\xFC"
+                             "cken."));
     }
     void showProgress(int position, int maximum) override {
         SEvent event;
@@ -229,8 +233,9 @@ int runBurn(const Args& args) {
     if (int code = parse("burn", args, request, true)) return code;
     std::string problem;
     if (!checkInputFile(request.file.str(), problem)) return failure("burn: " + problem);
-    if (request.programmer.compareNoCase(raw("duvaro")) == 0) return runMyBurn(request);
-    if (request.programmer.compareNoCase(raw("myboot")) == 0 && request.port.isEmpty()) request.port = bridgePort();
+    if (request.programmer.compareNoCase(SString::raw("duvaro")) == 0) return runMyBurn(request);
+    if (request.programmer.compareNoCase(SString::raw("myboot")) == 0 && request.port.isEmpty())
+        request.port = bridgePort();
     useCatalogue();
     ProgressPrinter printer(::isatty(STDOUT_FILENO) != 0);
     SEventManager events;
@@ -239,7 +244,8 @@ int runBurn(const Args& args) {
     board.setEventReceiver(&events);
     // avrdude's own output goes to the board's console; the terminal shows it afterwards.
     SConsolenAgent console;
-    if (request.programmer.compareNoCase(raw("avrdude")) == 0) board.getBoardData().console = &console;
+    if (request.programmer.compareNoCase(SString::raw("avrdude")) == 0)
+        board.getBoardData().console = &console;
     if (!connect(board, request, printer)) return fail(board, "burn: no connection to the board's programmer");
     const bool ok = board.burnHex(SFileSystem::getFullPath(request.file));
     for (SString line; console.getLine(line);) printer.line(line);
@@ -256,9 +262,9 @@ int runSignature(const Args& args) {
     SAvrBoard board;
     if (!connect(board, request, printer)) return fail(board, "signature: no connection to the board's programmer");
     SMapStringToMem jobs;
-    jobs.set(raw("read-signature"), SMem());
+    jobs.set(SString::raw("read-signature"), SMem());
     if (!board.runJobs(jobs)) return fail(board, "signature: the signature could not be read");
-    SMem sig = jobs.get(raw("read-signature"));
+    SMem sig = jobs.get(SString::raw("read-signature"));
     // AVR109 programmers send the signature's last byte first; the maker's code 0x1E leads.
     if (sig.getByte(0) != 0x1E && sig.getByte(2) == 0x1E) {
         const uint8_t first = sig.getByte(0);

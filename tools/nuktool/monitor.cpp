@@ -29,17 +29,13 @@ const char* const usage =
     "                                            and show the frames and latest value per channel of\n"
     "                                            extdata.ini (default: the experiment's)";
 
-SString raw(const char* text) {
-    return SString(std::string(text));
-}
-
 // The experiment's extdata.ini: in the source tree beside the build directory or the working
 // directory, else in the resource archive a shipped nuktool carries.
 SString defaultExtData() {
     SString dir;
     SFileSystem::splitPath(SString(platform::executablePath()), nullptr, &dir, nullptr, nullptr);
-    for (const SString& candidate :
-         {dir + "resources/extdata.ini", dir + "../resources/extdata.ini", raw("resources/extdata.ini")})
+    for (const SString& candidate : {dir + "resources/extdata.ini", dir + "../resources/extdata.ini",
+                                     SString::raw("resources/extdata.ini")})
         if (SFileSystem::exists(candidate)) return candidate;
     SResourceArchive archive;
     if (!archive.openFile(SString(platform::executablePath()))) return {};
@@ -61,7 +57,8 @@ SString boardPort() {
 // would take the rest of a frame and the answer for frames.
 bool firmwareCommand(SComPortSplitter& port, const char* command, SString& answer, bool resume = true) {
     port.setSuspended(1);
-    bool ok = port.writeText(raw(command) + raw("\n")) && port.readUntil(answer, 500, raw("\n"));
+    bool ok = port.writeText(SString::raw(command) + SString::raw("\n")) &&
+              port.readUntil(answer, 500, SString::raw("\n"));
     if (resume) port.setSuspended(0);
     return ok;
 }
@@ -71,7 +68,7 @@ bool firmwareCommand(SComPortSplitter& port, const char* command, SString& answe
 // after "start" would be cut wrongly.
 bool adapterCommand(SComPortSplitter& port, const char* command, SString* answer = nullptr) {
     port.setSuspended(1);
-    bool ok = port.sendSmartCmd(raw(command), answer);
+    bool ok = port.sendSmartCmd(SString::raw(command), answer);
     port.setSuspended(0);
     return ok;
 }
@@ -130,7 +127,7 @@ int run(const Args& args) {
     ExtDataManager manager;
     ExtDataSetup::setupChannels(ini, pointers, port, manager);
 
-    port.getSettings().fromString(portName + raw(",115200,N,8,1"));
+    port.getSettings().fromString(portName + SString::raw(",115200,N,8,1"));
     // failure() converts the message for the terminal itself.
     if (!port.open()) return failure("monitor: " + port.getError().str());
     std::printf("port %s (%s), channels from %s\n", portName.c_str(), port.getDevicePath().c_str(),
@@ -143,7 +140,7 @@ int run(const Args& args) {
     bool viaAdapter = false;
     if (!firmwareCommand(port, "ver", answer)) {
         SString id;
-        if (!adapterCommand(port, "v", &id) || id.find(raw("Ravlink")) < 0) {
+        if (!adapterCommand(port, "v", &id) || id.find(SString::raw("Ravlink")) < 0) {
             port.close();
             return failure("monitor: the firmware does not answer and there is no adapter");
         }
