@@ -70,7 +70,8 @@ void BM_BurnOurs(benchmark::State& state) {
 }
 
 void BM_BurnAvrdude(benchmark::State& state) {
-    if (std::system("avrdude -? > /dev/null 2>&1") != 0 && std::system("command -v avrdude > /dev/null") != 0) {
+    if (std::system("avrdude -? > /dev/null 2>&1") != 0 &&
+        std::system("command -v avrdude > /dev/null") != 0) {
         state.SkipWithError("avrdude is not installed");
         return;
     }
@@ -79,8 +80,8 @@ void BM_BurnAvrdude(benchmark::State& state) {
     const std::string hex = platform::tempDirectory() + "bench_burn.hex";
     SHexFile file;
     file.saveFile(SString(hex), image());
-    const std::string command =
-        "avrdude -q -q -c avr911 -p m8 -b 19200 -P " + board.getDevicePath().str() + " -U flash:w:" + hex + ":i 2>&1";
+    const std::string command = "avrdude -q -q -c avr911 -p m8 -b 19200 -P " + board.getDevicePath().str() +
+                                " -U flash:w:" + hex + ":i 2>&1";
     double total = 0.0;
     for (auto _ : state) {
         const auto begin = std::chrono::steady_clock::now();

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-Avr911Programmer::Avr911Programmer(AvrMemory& memory, const Options& options) : memory_(memory), options_(options) {}
+Avr911Programmer::Avr911Programmer(AvrMemory& memory, const Options& options)
+    : memory_(memory), options_(options) {}
 
 void Avr911Programmer::reset() {
     in_.clear();
@@ -62,30 +63,30 @@ void Avr911Programmer::answer(SimTime due, const std::vector<uint8_t>& bytes) {
 
 int Avr911Programmer::argumentCount(uint8_t command) {
     switch (command) {
-    case 'A':
-        return 2;
-    case 'H':
-        return 3;
-    case 'c':
-    case 'C':
-    case 'D':
-    case 'T':
-    case 'x':
-    case 'y':
-    case 'f':
-    case 'l':
-    case 0xA2:
-    case 0xA3:
-        return 1;
-    case ':':
-        return 3;
-    case '.':
-        return 4;
-    case 'B':
-    case 'g':
-        return 3;  // size high, size low, memory; 'B' then takes the data
-    default:
-        return 0;
+        case 'A':
+            return 2;
+        case 'H':
+            return 3;
+        case 'c':
+        case 'C':
+        case 'D':
+        case 'T':
+        case 'x':
+        case 'y':
+        case 'f':
+        case 'l':
+        case 0xA2:
+        case 0xA3:
+            return 1;
+        case ':':
+            return 3;
+        case '.':
+            return 4;
+        case 'B':
+        case 'g':
+            return 3;  // size high, size low, memory; 'B' then takes the data
+        default:
+            return 0;
     }
 }
 
@@ -118,175 +119,179 @@ void Avr911Programmer::execute(SimTime t) {
         return;
     }
     switch (c) {
-    case 'S':
-        answer(t, {'A', 'V', 'R', ' ', 'I', 'S', 'P'});
-        return;
-    case 'V':
-        answer(t, {static_cast<uint8_t>(options_.softwareVersion[0]), static_cast<uint8_t>(options_.softwareVersion[1])});
-        return;
-    case 'v':
-        answer(t, {static_cast<uint8_t>(options_.hardwareVersion[0]), static_cast<uint8_t>(options_.hardwareVersion[1])});
-        return;
-    case 'p':
-        answer(t, {'S'});
-        return;
-    case 'a':
-        answer(t, {'Y'});
-        return;
-    case 'b':
-        if (options_.blockMode)
-            answer(t, {'Y', static_cast<uint8_t>(options_.blockSize >> 8), static_cast<uint8_t>(options_.blockSize)});
-        else
-            answer(t, {'?'});
-        return;
-    case 't':
-        answer(t, {deviceCode, 0x00});
-        return;
-    case 'T':
-    case 'x':
-    case 'y':
-        answer(t, {cr});
-        return;
-    case 'P':
-        if (enterCount_++ < options_.ignoredEnterCount) {
-            log("Programmer: 'P' ohne Antwort");
+        case 'S':
+            answer(t, {'A', 'V', 'R', ' ', 'I', 'S', 'P'});
+            return;
+        case 'V':
+            answer(t, {static_cast<uint8_t>(options_.softwareVersion[0]),
+                       static_cast<uint8_t>(options_.softwareVersion[1])});
+            return;
+        case 'v':
+            answer(t, {static_cast<uint8_t>(options_.hardwareVersion[0]),
+                       static_cast<uint8_t>(options_.hardwareVersion[1])});
+            return;
+        case 'p':
+            answer(t, {'S'});
+            return;
+        case 'a':
+            answer(t, {'Y'});
+            return;
+        case 'b':
+            if (options_.blockMode)
+                answer(t, {'Y', static_cast<uint8_t>(options_.blockSize >> 8),
+                           static_cast<uint8_t>(options_.blockSize)});
+            else
+                answer(t, {'?'});
+            return;
+        case 't':
+            answer(t, {deviceCode, 0x00});
+            return;
+        case 'T':
+        case 'x':
+        case 'y':
+            answer(t, {cr});
+            return;
+        case 'P':
+            if (enterCount_++ < options_.ignoredEnterCount) {
+                log("Programmer: 'P' ohne Antwort");
+                return;
+            }
+            progMode_ = true;
+            log("Programmer: Programmiermodus");
+            answer(t, {cr});
+            return;
+        case 'L':
+            progMode_ = false;
+            log("Programmer: Programmiermodus verlassen");
+            answer(t, {cr});
+            return;
+        case 'E':
+            progMode_ = false;
+            answer(t, {cr});
+            return;
+        case 'e':
+            memory_.erase();
+            log("Programmer: Chip gel\xF6scht");
+            busyUntil_ = t + cost(chipEraseNs);
+            answer(busyUntil_, {cr});
+            return;
+        case 'A':
+            address_ = static_cast<uint32_t>(command_[1]) << 8 | command_[2];
+            answer(t, {cr});
+            return;
+        case 'H':
+            address_ = static_cast<uint32_t>(command_[1]) << 16 | static_cast<uint32_t>(command_[2]) << 8 |
+                       command_[3];
+            answer(t, {cr});
+            return;
+        case 'c':
+            lowByte_ = command_[1];
+            answer(t, {cr});
+            return;
+        case 'C':
+            // The word goes into the flash at once (the adapter buffers and writes the page).
+            program(address_ * 2, lowByte_);
+            program(address_ * 2 + 1, command_[1]);
+            ++address_;
+            lowByte_ = 0xFF;
+            answer(t, {cr});
+            return;
+        case 'm':
+            busyUntil_ = t + cost(pageWriteNs);
+            answer(busyUntil_, {cr});
+            return;
+        case 'R': {
+            const uint32_t a = address_ * 2;
+            ++address_;
+            answer(t, {memory_.readFlash(a + 1), memory_.readFlash(a)});
             return;
         }
-        progMode_ = true;
-        log("Programmer: Programmiermodus");
-        answer(t, {cr});
-        return;
-    case 'L':
-        progMode_ = false;
-        log("Programmer: Programmiermodus verlassen");
-        answer(t, {cr});
-        return;
-    case 'E':
-        progMode_ = false;
-        answer(t, {cr});
-        return;
-    case 'e':
-        memory_.erase();
-        log("Programmer: Chip gel\xF6scht");
-        busyUntil_ = t + cost(chipEraseNs);
-        answer(busyUntil_, {cr});
-        return;
-    case 'A':
-        address_ = static_cast<uint32_t>(command_[1]) << 8 | command_[2];
-        answer(t, {cr});
-        return;
-    case 'H':
-        address_ = static_cast<uint32_t>(command_[1]) << 16 | static_cast<uint32_t>(command_[2]) << 8 | command_[3];
-        answer(t, {cr});
-        return;
-    case 'c':
-        lowByte_ = command_[1];
-        answer(t, {cr});
-        return;
-    case 'C':
-        // The word goes into the flash at once (the adapter buffers and writes the page).
-        program(address_ * 2, lowByte_);
-        program(address_ * 2 + 1, command_[1]);
-        ++address_;
-        lowByte_ = 0xFF;
-        answer(t, {cr});
-        return;
-    case 'm':
-        busyUntil_ = t + cost(pageWriteNs);
-        answer(busyUntil_, {cr});
-        return;
-    case 'R': {
-        const uint32_t a = address_ * 2;
-        ++address_;
-        answer(t, {memory_.readFlash(a + 1), memory_.readFlash(a)});
-        return;
-    }
-    case 'D':
-        memory_.writeEeprom(address_++, command_[1]);
-        busyUntil_ = t + cost(eepromWriteNs);
-        answer(busyUntil_, {cr});
-        return;
-    case 'd':
-        answer(t, {memory_.readEeprom(address_++)});
-        return;
-    case 'F':
-        answer(t, {memory_.getLowFuse()});
-        return;
-    case 'N':
-        answer(t, {memory_.getHighFuse()});
-        return;
-    case 'Q':
-        answer(t, {0xFF});  // the ATmega8 has no extended fuse
-        return;
-    case 'r':
-        answer(t, {memory_.getLock()});
-        return;
-    case 'f':
-        memory_.setLowFuse(command_[1]);
-        answer(t, {cr});
-        return;
-    case 0xA2:
-        memory_.setHighFuse(command_[1]);
-        answer(t, {cr});
-        return;
-    case 0xA3:
-        answer(t, {cr});
-        return;
-    case 'l':
-        memory_.setLock(command_[1]);
-        answer(t, {cr});
-        return;
-    case 's':
-        // AVR109 sends the signature's last byte first.
-        answer(t, {AvrMemory::signature[2], AvrMemory::signature[1], AvrMemory::signature[0]});
-        return;
-    case ':':
-    case '.': {
-        uint8_t value = 0;
-        if (command_[1] == 0x38 && command_[3] < 4) value = calibration[command_[3]];
-        if (command_[1] == 0x30) value = AvrMemory::signature[std::min<uint8_t>(command_[3], 2)];
-        answer(t, {value, cr});
-        return;
-    }
-    case 'B': {
-        const uint32_t size = static_cast<uint32_t>(command_[1]) << 8 | command_[2];
-        blockMemory_ = command_[3];
-        if ((blockMemory_ != 'F' && blockMemory_ != 'E') || size == 0 || !options_.blockMode) {
-            answer(t, {'?'});
+        case 'D':
+            memory_.writeEeprom(address_++, command_[1]);
+            busyUntil_ = t + cost(eepromWriteNs);
+            answer(busyUntil_, {cr});
+            return;
+        case 'd':
+            answer(t, {memory_.readEeprom(address_++)});
+            return;
+        case 'F':
+            answer(t, {memory_.getLowFuse()});
+            return;
+        case 'N':
+            answer(t, {memory_.getHighFuse()});
+            return;
+        case 'Q':
+            answer(t, {0xFF});  // the ATmega8 has no extended fuse
+            return;
+        case 'r':
+            answer(t, {memory_.getLock()});
+            return;
+        case 'f':
+            memory_.setLowFuse(command_[1]);
+            answer(t, {cr});
+            return;
+        case 0xA2:
+            memory_.setHighFuse(command_[1]);
+            answer(t, {cr});
+            return;
+        case 0xA3:
+            answer(t, {cr});
+            return;
+        case 'l':
+            memory_.setLock(command_[1]);
+            answer(t, {cr});
+            return;
+        case 's':
+            // AVR109 sends the signature's last byte first.
+            answer(t, {AvrMemory::signature[2], AvrMemory::signature[1], AvrMemory::signature[0]});
+            return;
+        case ':':
+        case '.': {
+            uint8_t value = 0;
+            if (command_[1] == 0x38 && command_[3] < 4) value = calibration[command_[3]];
+            if (command_[1] == 0x30) value = AvrMemory::signature[std::min<uint8_t>(command_[3], 2)];
+            answer(t, {value, cr});
             return;
         }
-        inBlock_ = true;
-        blockLeft_ = size;
-        pageFill_ = 0;
-        return;
-    }
-    case 'g': {
-        const uint32_t size = static_cast<uint32_t>(command_[1]) << 8 | command_[2];
-        const uint8_t memory = command_[3];
-        std::vector<uint8_t> bytes;
-        if (memory == 'F') {
-            for (uint32_t i = 0; i < size; ++i) bytes.push_back(memory_.readFlash(address_ * 2 + i));
-            address_ += size / 2;
-        } else if (memory == 'E') {
-            for (uint32_t i = 0; i < size; ++i) bytes.push_back(memory_.readEeprom(address_ + i));
-            address_ += size;
-        } else if (memory == 'f' && options_.softwareVersion >= "23") {
-            uint32_t sum = 0;
-            for (uint32_t i = 0; i < size; ++i) sum += memory_.readFlash(address_ * 2 + i);
-            address_ += size / 2;
-            bytes = {static_cast<uint8_t>(sum >> 24), static_cast<uint8_t>(sum >> 16), static_cast<uint8_t>(sum >> 8),
-                     static_cast<uint8_t>(sum)};
-        } else {
-            bytes = {'?'};
+        case 'B': {
+            const uint32_t size = static_cast<uint32_t>(command_[1]) << 8 | command_[2];
+            blockMemory_ = command_[3];
+            if ((blockMemory_ != 'F' && blockMemory_ != 'E') || size == 0 || !options_.blockMode) {
+                answer(t, {'?'});
+                return;
+            }
+            inBlock_ = true;
+            blockLeft_ = size;
+            pageFill_ = 0;
+            return;
         }
-        answer(t, bytes);
-        return;
-    }
-    case 0x1B:  // escape: synchronisation, no answer
-        return;
-    default:
-        answer(t, {'?'});
-        return;
+        case 'g': {
+            const uint32_t size = static_cast<uint32_t>(command_[1]) << 8 | command_[2];
+            const uint8_t memory = command_[3];
+            std::vector<uint8_t> bytes;
+            if (memory == 'F') {
+                for (uint32_t i = 0; i < size; ++i) bytes.push_back(memory_.readFlash(address_ * 2 + i));
+                address_ += size / 2;
+            } else if (memory == 'E') {
+                for (uint32_t i = 0; i < size; ++i) bytes.push_back(memory_.readEeprom(address_ + i));
+                address_ += size;
+            } else if (memory == 'f' && options_.softwareVersion >= "23") {
+                uint32_t sum = 0;
+                for (uint32_t i = 0; i < size; ++i) sum += memory_.readFlash(address_ * 2 + i);
+                address_ += size / 2;
+                bytes = {static_cast<uint8_t>(sum >> 24), static_cast<uint8_t>(sum >> 16),
+                         static_cast<uint8_t>(sum >> 8), static_cast<uint8_t>(sum)};
+            } else {
+                bytes = {'?'};
+            }
+            answer(t, bytes);
+            return;
+        }
+        case 0x1B:  // escape: synchronisation, no answer
+            return;
+        default:
+            answer(t, {'?'});
+            return;
     }
 }
 

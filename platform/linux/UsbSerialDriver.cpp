@@ -28,7 +28,8 @@ std::string kernelVersion() {
     if (::uname(&u) != 0) return {};
     std::string release = u.release;
     std::size_t end = 0;
-    while (end < release.size() && ((release[end] >= '0' && release[end] <= '9') || release[end] == '.')) ++end;
+    while (end < release.size() && ((release[end] >= '0' && release[end] <= '9') || release[end] == '.'))
+        ++end;
     while (end > 0 && release[end - 1] == '.') --end;
     return release.substr(0, end);
 }

@@ -30,8 +30,8 @@ TEST(DriverVersionTest, ComparesNumbersPartByPart) {
         const char* b;
         int result;
     } cases[] = {
-        {"10.1", "4.38", 1}, {"4.38", "4.38", 0}, {"4.40", "4.38", 1}, {"4.4", "4.38", -1},
-        {"4.38.0", "4.38", 0}, {"6.1.0-18-amd64", "4.38", 1}, {"", "4.38", -1}, {"4", "4.0.1", -1},
+        {"10.1", "4.38", 1},   {"4.38", "4.38", 0},           {"4.40", "4.38", 1}, {"4.4", "4.38", -1},
+        {"4.38.0", "4.38", 0}, {"6.1.0-18-amd64", "4.38", 1}, {"", "4.38", -1},    {"4", "4.0.1", -1},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(compareVersions(raw(c.a), raw(c.b)), c.result) << c.a << " vs " << c.b;
@@ -99,9 +99,15 @@ TEST_F(AvrBoardTest, InitProgStoresTheSettings) {
     }
     // Missing values are reported; only an unknown MCU fails.
     EXPECT_TRUE(avr.initProg(SString(), SString(), SString(), raw("/opt/avr")));
-    EXPECT_NE(avr.getError().str().find("Port \xFC""bergeben"), std::string::npos);
-    EXPECT_NE(avr.getError().str().find("Prozessor \xFC""bergeben"), std::string::npos);
-    EXPECT_NE(avr.getError().str().find("Programmer \xFC""bergeben"), std::string::npos);
+    EXPECT_NE(avr.getError().str().find("Port \xFC"
+                                        "bergeben"),
+              std::string::npos);
+    EXPECT_NE(avr.getError().str().find("Prozessor \xFC"
+                                        "bergeben"),
+              std::string::npos);
+    EXPECT_NE(avr.getError().str().find("Programmer \xFC"
+                                        "bergeben"),
+              std::string::npos);
     EXPECT_FALSE(avr.initProg(raw("com4"), raw("ATnothing"), raw("avr911"), raw("/opt/avr")));
     EXPECT_TRUE(boxes.boxes().empty());
 }
@@ -232,7 +238,8 @@ TEST_F(AvrBoardTest, WithoutAnyBoard) {
     EXPECT_FALSE(avr.getMcuName(name));
     EXPECT_FALSE(avr.burnHex(raw("x.hex")));
     ASSERT_EQ(boxes.boxes().size(), 2u);
-    EXPECT_NE(boxes.boxes()[1].text.find("SAvrBoard::burnHex(..) Programmer ist nicht verbunden"), std::string::npos);
+    EXPECT_NE(boxes.boxes()[1].text.find("SAvrBoard::burnHex(..) Programmer ist nicht verbunden"),
+              std::string::npos);
     EXPECT_FALSE(avr.connectData(raw("COM9,115200,N,8,1"), false));
     EXPECT_NE(avr.getError().str().find("Vor dem Herstellen einer Datenverbindung"), std::string::npos);
 }

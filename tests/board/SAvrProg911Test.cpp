@@ -149,7 +149,8 @@ TEST_F(AvrProg911Test, SendsBlocksOfTheProgrammersSizeWithProgressBeforeEach) {
     EXPECT_EQ(eventLog.texts(SAvrProg::kindProgress, "flash|write"),
               (std::vector<std::string>{"flash|write|0|300", "flash|write|128|300", "flash|write|256|300",
                                         "flash|write|300|300"}));
-    EXPECT_EQ(eventLog.texts(SAvrProg::kindProgress, "flash|verify"), std::vector<std::string>{"flash|verify|300|300"});
+    EXPECT_EQ(eventLog.texts(SAvrProg::kindProgress, "flash|verify"),
+              std::vector<std::string>{"flash|verify|300|300"});
     EXPECT_EQ(prog.getBlockSize(), 128);
 }
 
@@ -159,7 +160,9 @@ TEST_F(AvrProg911Test, AFlashThatDoesNotTakeTheImageFailsTheVerify) {
         const char* version;
         const char* message;
     } cases[] = {
-        {"23", "Vergleich der Pr\xFC""fsumme"},
+        {"23",
+         "Vergleich der Pr\xFC"
+         "fsumme"},
         {"22", "Erste Abweichung bei Byte 77 , '0x"},
     };
     for (const Case& c : cases) {
@@ -171,7 +174,8 @@ TEST_F(AvrProg911Test, AFlashThatDoesNotTakeTheImageFailsTheVerify) {
         jobs.set(raw("write-flash"), pattern(300));
         EXPECT_FALSE(run(jobs));
         EXPECT_NE(prog.getError().str().find(c.message), std::string::npos) << prog.getError().str();
-        EXPECT_EQ(eventLog.texts(SAvrProg::kindProgress, "flash|error"), std::vector<std::string>{"flash|error|300|300"});
+        EXPECT_EQ(eventLog.texts(SAvrProg::kindProgress, "flash|error"),
+                  std::vector<std::string>{"flash|error|300|300"});
         TearDown();
         eventLog.events.clear();
         events.removeHandler(&eventLog);
@@ -191,10 +195,9 @@ TEST_F(AvrProg911Test, EnterProgrammingModeOnTheSecondTry) {
     EXPECT_EQ(sig.getSize(), 3u);
     EXPECT_EQ(sig.getByte(0), 0x07);
     EXPECT_EQ(sig.getByte(2), 0x1E);
-    EXPECT_EQ(globalAvrMcuXml().getPartName(SString::printf("%02X%02X%02X", sig.getByte(0), sig.getByte(1),
-                                                           sig.getByte(2))),
+    EXPECT_EQ(globalAvrMcuXml().getPartName(
+                  SString::printf("%02X%02X%02X", sig.getByte(0), sig.getByte(1), sig.getByte(2))),
               raw("ATmega8"));
-
 }
 
 TEST_F(AvrProg911Test, AFailingJobEndsTheListWithoutLeavingProgrammingMode) {
@@ -233,7 +236,8 @@ TEST_F(AvrProg911Test, FusesLockEepromAndCalibration) {
     EXPECT_EQ(board.getMemory().getHighFuse(), 0xC9);
     EXPECT_EQ(board.getMemory().getLock(), 0xFC);
     EXPECT_EQ(jobs.get(raw("read-lfuse")).getByte(0), 0xE4);
-    for (std::size_t i = 0; i < 40; ++i) ASSERT_EQ(board.getMemory().readEeprom(static_cast<uint32_t>(i)), eeprom.getByte(i));
+    for (std::size_t i = 0; i < 40; ++i)
+        ASSERT_EQ(board.getMemory().readEeprom(static_cast<uint32_t>(i)), eeprom.getByte(i));
     for (std::size_t i = 0; i < 4; ++i)
         EXPECT_EQ(jobs.get(raw("read-calibration")).getByte(i), Avr911Programmer::calibration[i]);
     EXPECT_EQ(jobs.get(raw("read-swVersion")).toString(), raw("2.3"));
@@ -241,7 +245,8 @@ TEST_F(AvrProg911Test, FusesLockEepromAndCalibration) {
     EXPECT_EQ(eventLog.texts(SAvrProg::kindProgress, "lock|"), std::vector<std::string>{"lock|ok"});
     // The EEPROM's read-back sends no read lines.
     EXPECT_TRUE(eventLog.texts(SAvrProg::kindProgress, "eeprom|read").empty());
-    EXPECT_EQ(eventLog.texts(SAvrProg::kindProgress, "eeprom|ok"), std::vector<std::string>{"eeprom|ok|40|40"});
+    EXPECT_EQ(eventLog.texts(SAvrProg::kindProgress, "eeprom|ok"),
+              std::vector<std::string>{"eeprom|ok|40|40"});
 }
 
 TEST_F(AvrProg911Test, FilesInAndOut) {
@@ -266,7 +271,8 @@ TEST_F(AvrProg911Test, FilesInAndOut) {
     name.fromString(SString(dir.file("none.hex")));
     missing.set(raw("write-flash-file"), name);
     EXPECT_FALSE(run(missing));
-    EXPECT_NE(prog.getError().str().find("none.hex' wurde nicht gefunden"), std::string::npos) << prog.getError().str();
+    EXPECT_NE(prog.getError().str().find("none.hex' wurde nicht gefunden"), std::string::npos)
+        << prog.getError().str();
     EXPECT_EQ(board.getMemory().readFlash(0), image.getByte(0)) << "nothing erased for a missing file";
 }
 

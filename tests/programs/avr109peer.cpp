@@ -34,8 +34,10 @@ void out(const std::vector<uint8_t>& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         ssize_t n = ::write(master, bytes.data() + done, bytes.size() - done);
-        if (n > 0) done += static_cast<std::size_t>(n);
-        else usleep(1000);
+        if (n > 0)
+            done += static_cast<std::size_t>(n);
+        else
+            usleep(1000);
     }
 }
 
@@ -44,14 +46,27 @@ std::size_t complete() {
     const uint8_t c = static_cast<uint8_t>(in[0]);
     std::size_t need = 1;
     switch (c) {
-    case 'A': need = 3; break;
-    case 'c': case 'C': case 'D': case 'T': case 'x': case 'y': case 'l': need = 2; break;
-    case 'g': need = 4; break;
-    case 'B':
-        if (in.size() < 4) return 0;
-        need = 4 + (static_cast<uint8_t>(in[1]) << 8 | static_cast<uint8_t>(in[2]));
-        break;
-    default: break;
+        case 'A':
+            need = 3;
+            break;
+        case 'c':
+        case 'C':
+        case 'D':
+        case 'T':
+        case 'x':
+        case 'y':
+        case 'l':
+            need = 2;
+            break;
+        case 'g':
+            need = 4;
+            break;
+        case 'B':
+            if (in.size() < 4) return 0;
+            need = 4 + (static_cast<uint8_t>(in[1]) << 8 | static_cast<uint8_t>(in[2]));
+            break;
+        default:
+            break;
     }
     return in.size() >= need ? need : 0;
 }
@@ -60,75 +75,132 @@ void handle(const std::string& cmd) {
     const uint8_t c = static_cast<uint8_t>(cmd[0]);
     auto arg = [&](std::size_t i) { return static_cast<uint8_t>(cmd[i]); };
     switch (c) {
-    case 'S': out({'A', 'V', 'R', 'B', 'O', 'O', 'T'}); break;
-    case 'V': out({'1', '0'}); break;
-    case 'v': out({'?'}); break;
-    case 'p': out({'S'}); break;
-    case 'a': out({'Y'}); break;
-    case 'b': out({'Y', pageBytes >> 8, pageBytes & 0xFF}); break;
-    case 't': out({0x77, 0x00}); break;
-    case 'T': case 'x': case 'y': case 'P': case 'L': case 'E': out({'\r'}); break;
-    case 'A': address = static_cast<uint32_t>(arg(1) << 8 | arg(2)); out({'\r'}); break;
-    case 'e': flash.assign(flashBytes, 0xFF); out({'\r'}); break;
-    case 'c': lowByte = arg(1); out({'\r'}); break;
-    case 'C':
-        if (address * 2 + 1 < flashBytes) {
-            flash[address * 2] &= lowByte;
-            flash[address * 2 + 1] &= arg(1);
-        }
-        ++address;
-        out({'\r'});
-        break;
-    case 'm': out({'\r'}); break;
-    case 'R': {
-        const uint32_t a = address * 2 < flashBytes ? address * 2 : 0;
-        ++address;
-        out({flash[a + 1], flash[a]});
-        break;
-    }
-    case 'D': if (address < eepromBytes) eeprom[address] = arg(1); ++address; out({'\r'}); break;
-    case 'd': out({address < eepromBytes ? eeprom[address] : uint8_t(0xFF)}); ++address; break;
-    case 'B': {
-        const std::size_t size = cmd.size() - 4;
-        if (arg(3) == 'F') {
-            for (std::size_t i = 0; i < size; ++i)
-                if (address * 2 + i < flashBytes) flash[address * 2 + i] &= static_cast<uint8_t>(cmd[4 + i]);
-            address += static_cast<uint32_t>(size / 2);
-        } else if (arg(3) == 'E') {
-            for (std::size_t i = 0; i < size; ++i)
-                if (address + i < eepromBytes) eeprom[address + i] = static_cast<uint8_t>(cmd[4 + i]);
-            address += static_cast<uint32_t>(size);
-        } else {
+        case 'S':
+            out({'A', 'V', 'R', 'B', 'O', 'O', 'T'});
+            break;
+        case 'V':
+            out({'1', '0'});
+            break;
+        case 'v':
             out({'?'});
             break;
+        case 'p':
+            out({'S'});
+            break;
+        case 'a':
+            out({'Y'});
+            break;
+        case 'b':
+            out({'Y', pageBytes >> 8, pageBytes & 0xFF});
+            break;
+        case 't':
+            out({0x77, 0x00});
+            break;
+        case 'T':
+        case 'x':
+        case 'y':
+        case 'P':
+        case 'L':
+        case 'E':
+            out({'\r'});
+            break;
+        case 'A':
+            address = static_cast<uint32_t>(arg(1) << 8 | arg(2));
+            out({'\r'});
+            break;
+        case 'e':
+            flash.assign(flashBytes, 0xFF);
+            out({'\r'});
+            break;
+        case 'c':
+            lowByte = arg(1);
+            out({'\r'});
+            break;
+        case 'C':
+            if (address * 2 + 1 < flashBytes) {
+                flash[address * 2] &= lowByte;
+                flash[address * 2 + 1] &= arg(1);
+            }
+            ++address;
+            out({'\r'});
+            break;
+        case 'm':
+            out({'\r'});
+            break;
+        case 'R': {
+            const uint32_t a = address * 2 < flashBytes ? address * 2 : 0;
+            ++address;
+            out({flash[a + 1], flash[a]});
+            break;
         }
-        out({'\r'});
-        break;
-    }
-    case 'g': {
-        const std::size_t size = static_cast<std::size_t>(arg(1) << 8 | arg(2));
-        std::vector<uint8_t> data;
-        if (arg(3) == 'F') {
-            for (std::size_t i = 0; i < size; ++i)
-                data.push_back(address * 2 + i < flashBytes ? flash[address * 2 + i] : uint8_t(0xFF));
-            address += static_cast<uint32_t>(size / 2);
-        } else if (arg(3) == 'E') {
-            for (std::size_t i = 0; i < size; ++i) data.push_back(address + i < eepromBytes ? eeprom[address + i] : uint8_t(0xFF));
-            address += static_cast<uint32_t>(size);
-        } else {
-            data = {'?'};
+        case 'D':
+            if (address < eepromBytes) eeprom[address] = arg(1);
+            ++address;
+            out({'\r'});
+            break;
+        case 'd':
+            out({address < eepromBytes ? eeprom[address] : uint8_t(0xFF)});
+            ++address;
+            break;
+        case 'B': {
+            const std::size_t size = cmd.size() - 4;
+            if (arg(3) == 'F') {
+                for (std::size_t i = 0; i < size; ++i)
+                    if (address * 2 + i < flashBytes)
+                        flash[address * 2 + i] &= static_cast<uint8_t>(cmd[4 + i]);
+                address += static_cast<uint32_t>(size / 2);
+            } else if (arg(3) == 'E') {
+                for (std::size_t i = 0; i < size; ++i)
+                    if (address + i < eepromBytes) eeprom[address + i] = static_cast<uint8_t>(cmd[4 + i]);
+                address += static_cast<uint32_t>(size);
+            } else {
+                out({'?'});
+                break;
+            }
+            out({'\r'});
+            break;
         }
-        out(data);
-        break;
-    }
-    case 'l': lockBits = arg(1); out({'\r'}); break;
-    case 'r': out({lockBits}); break;
-    case 'F': out({0xE1}); break;
-    case 'N': out({0xD9}); break;
-    case 'Q': out({0xFF}); break;
-    case 's': out({signature[2], signature[1], signature[0]}); break;
-    case 0x1B: break;
-    default: out({'?'}); break;
+        case 'g': {
+            const std::size_t size = static_cast<std::size_t>(arg(1) << 8 | arg(2));
+            std::vector<uint8_t> data;
+            if (arg(3) == 'F') {
+                for (std::size_t i = 0; i < size; ++i)
+                    data.push_back(address * 2 + i < flashBytes ? flash[address * 2 + i] : uint8_t(0xFF));
+                address += static_cast<uint32_t>(size / 2);
+            } else if (arg(3) == 'E') {
+                for (std::size_t i = 0; i < size; ++i)
+                    data.push_back(address + i < eepromBytes ? eeprom[address + i] : uint8_t(0xFF));
+                address += static_cast<uint32_t>(size);
+            } else {
+                data = {'?'};
+            }
+            out(data);
+            break;
+        }
+        case 'l':
+            lockBits = arg(1);
+            out({'\r'});
+            break;
+        case 'r':
+            out({lockBits});
+            break;
+        case 'F':
+            out({0xE1});
+            break;
+        case 'N':
+            out({0xD9});
+            break;
+        case 'Q':
+            out({0xFF});
+            break;
+        case 's':
+            out({signature[2], signature[1], signature[0]});
+            break;
+        case 0x1B:
+            break;
+        default:
+            out({'?'});
+            break;
     }
 }
 

@@ -40,7 +40,8 @@ protected:
         ASSERT_TRUE(board.start(options)) << board.getError().str();
     }
     std::string nuktool(const std::string& args, int* rc) {
-        return run("NUK_COMPORTS=" + dir.file("comports.ini") + " " + testsupport::toolPath() + " " + args, rc);
+        return run("NUK_COMPORTS=" + dir.file("comports.ini") + " " + testsupport::toolPath() + " " + args,
+                   rc);
     }
 
     testsupport::TempDir dir;
@@ -69,7 +70,10 @@ TEST_F(NuktoolBurn, FailuresAndUsage) {
     writeImage(dir.file("fw.hex"), 100, 2);
     std::string out = nuktool("burn --port /dev/pts/999999 " + dir.file("fw.hex"), &rc);
     EXPECT_EQ(rc, 1) << out;
-    EXPECT_NE(out.find("nicht ge\xC3\xB6""ffnet werden"), std::string::npos) << out;
+    EXPECT_NE(out.find("nicht ge\xC3\xB6"
+                       "ffnet werden"),
+              std::string::npos)
+        << out;
     out = nuktool("burn " + dir.file("none.hex"), &rc);
     EXPECT_EQ(rc, 1) << out;
     nuktool("burn --programmer stk500 " + dir.file("fw.hex"), &rc);
@@ -113,7 +117,8 @@ TEST(NuktoolBurnIndependent, BurnsAndReadsTheSignatureThroughAnAvr109Bootloader)
     const std::vector<uint8_t> image = writeImage(dir.file("fw.hex"), 3000, 5);
     int rc = -1;
     const std::string tool = "NUK_COMPORTS=" + dir.file("comports.ini") + " " + testsupport::toolPath();
-    std::string out = run(tool + " burn --port " + device + " --programmer avr910 " + dir.file("fw.hex"), &rc);
+    std::string out =
+        run(tool + " burn --port " + device + " --programmer avr910 " + dir.file("fw.hex"), &rc);
     EXPECT_EQ(rc, 0) << out;
     out = run(tool + " signature --port " + device, &rc);
     EXPECT_EQ(rc, 0) << out;
@@ -135,9 +140,10 @@ TEST_F(NuktoolBurn, AvrdudeTalksToTheVirtualProgrammer) {
     if (rc == 127) GTEST_SKIP() << "avrdude is not installed";
     const std::vector<uint8_t> image = writeImage(dir.file("fw.hex"), 4096, 9);
     const std::string device = board.getDevicePath().str();
-    std::string out = run("avrdude -c avr911 -p m8 -P " + device + " -U flash:w:" + dir.file("fw.hex") +
-                              ":i -U flash:r:" + dir.file("back.bin") + ":r -U lfuse:r:" + dir.file("lfuse.txt") + ":h",
-                          &rc);
+    std::string out =
+        run("avrdude -c avr911 -p m8 -P " + device + " -U flash:w:" + dir.file("fw.hex") +
+                ":i -U flash:r:" + dir.file("back.bin") + ":r -U lfuse:r:" + dir.file("lfuse.txt") + ":h",
+            &rc);
     EXPECT_EQ(rc, 0) << out;
     EXPECT_NE(out.find("4096 bytes of flash verified"), std::string::npos) << out;
     EXPECT_TRUE(startsWith(board.getMemory().getFlash(), image));
