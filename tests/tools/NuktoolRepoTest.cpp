@@ -74,6 +74,7 @@ TEST(NuktoolRepo, WarnsAboutWhatTheProgramWouldIgnoreOrReplace) {
               "[ViewElement_2001]\r\nbaseObjNr=555\r\n"
               "[Attribute_2001]\r\nFarbe=colour=#FF0000\r\n"
               "[Attribute_777]\r\nx=s=y\r\n"
+              "[BaseElement_0150]\r\n[Attribute_150]\r\ny=s=z\r\n"
               "[ContainingList]\r\n300=2001,2002\r\n; Kommentar\r\n301=2001\r\n");
     std::string out;
     EXPECT_EQ(tool("repo '" + dir.file("physik.repo") + "'", &out), 0) << out;
@@ -81,6 +82,8 @@ TEST(NuktoolRepo, WarnsAboutWhatTheProgramWouldIgnoreOrReplace) {
         "warning: view element 2001: base element 555 does not exist; base element 100 stands in",
         "warning: element 2001: attribute \"Farbe\" has no type s, i or f",
         "warning: [Attribute_777] belongs to no element and is not read",
+        // Element 0150 reads [Attribute_0150].
+        "warning: [Attribute_150] belongs to no element and is not read",
         "warning: [ContainingList] 300: 2002 is no view element",
         "warning: [ContainingList]: the line \"; Kommentar\" has no parent number of 100 or above",
     };

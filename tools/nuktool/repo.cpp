@@ -1,5 +1,6 @@
 // nuktool repo: list a project repository (physik.repo) the way the program reads it.
 #include <cstdio>
+#include <set>
 #include <string>
 
 #include "Command.h"
@@ -97,29 +98,27 @@ void collectWarnings(const RepoProject& project, const SFileIni& file, std::vect
             warnings.push_back("base element " + std::to_string(base->getObjNr()) +
                                " appears twice; the first one counts");
 
-    // Attribute sections whose number names no element are never read.
+    // Attribute sections whose number names no element are never read. The program reads
+    // "Attribute_" plus the number as the element's section writes it, so numbers compare as text.
+    SStringList elementSections;
+    file.getSections("BaseElement_*|ViewElement_*", elementSections);
+    std::set<std::string> elementNumbers;
+    for (const SString& name : elementSections) elementNumbers.insert(name.mid(name.find('_') + 1).str());
     SStringList names;
     file.getSections("Attribute_*", names);
     for (const SString& name : names) {
         const SString number = name.mid(name.find('_') + 1);
-        bool used = false;
-        for (const BaseElementData* base : project.getBaseList())
-            used = used || SString(std::to_string(base->getObjNr())) == number;
-        for (const ViewElementData* view : project.getViewList())
-            used = used || SString(std::to_string(view->getObjNr())) == number;
-        if (!used) warnings.push_back("[" + text(name) + "] belongs to no element and is not read");
+        if (!elementNumbers.count(number.str())) warnings.push_back("[" + text(name) + "] belongs to no element and is not read");
     }
 
-    for (const BaseElementData* base : project.getBaseList())
-        for (const auto& [key, attribute] : base->getAttributes())
+    auto untyped = [&](const ElementData& element) {
+        for (const auto& [key, attribute] : element.getAttributes())
             if (!key.isEmpty() && attribute->getType() == ElementAttribut::typeNone)
-                warnings.push_back("element " + std::to_string(base->getObjNr()) + ": attribute " + quoted(key) +
+                warnings.push_back("element " + std::to_string(element.getObjNr()) + ": attribute " + quoted(key) +
                                    " has no type s, i or f; it has no value");
-    for (const ViewElementData* view : project.getViewList())
-        for (const auto& [key, attribute] : view->getAttributes())
-            if (!key.isEmpty() && attribute->getType() == ElementAttribut::typeNone)
-                warnings.push_back("element " + std::to_string(view->getObjNr()) + ": attribute " + quoted(key) +
-                                   " has no type s, i or f; it has no value");
+    };
+    for (const BaseElementData* base : project.getBaseList()) untyped(*base);
+    for (const ViewElementData* view : project.getViewList()) untyped(*view);
 
     ObjNrList parents;
     project.getRelations().getParents(parents);
