@@ -102,11 +102,11 @@ void Painter_Oszi::loadFromExtData() {
     for (int c = 0; c < count; ++c) {
         ExtData* extData = extDataList.getAt(c);
         SOsziChannel* channel = channels.getAt(c);
-        if (extData != nullptr && channel != nullptr) loadChannel(c, *extData, *channel);
+        if (extData != nullptr && channel != nullptr) loadChannel(*extData, *channel);
     }
 }
 
-bool Painter_Oszi::loadChannel(int index, ExtData& extData, SOsziChannel& channel) {
+bool Painter_Oszi::loadChannel(ExtData& extData, SOsziChannel& channel) {
     const int32_t type = extData.getType();
     int sampleSize = 0;
     switch (type) {
@@ -163,7 +163,6 @@ bool Painter_Oszi::loadChannel(int index, ExtData& extData, SOsziChannel& channe
         if (values.getSize() > limit) values.removeFirst(values.getSize() - limit);
         changedValues = true;
     }
-    (void)index;
     if (changedValues) setChanged();
     return true;
 }

@@ -56,7 +56,7 @@ public:
 
 protected:
     // Takes the samples of one channel; false when its data type is unknown.
-    bool loadChannel(int index, ExtData& extData, SOsziChannel& channel);
+    bool loadChannel(ExtData& extData, SOsziChannel& channel);
 
     ExtDataPointerList extDataList;
     int needsRecalc = 1;
