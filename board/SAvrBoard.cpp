@@ -282,7 +282,10 @@ bool SAvrBoard::connectProgLpt() {
                          "fe giveio");
     SGiveio giveio;
     int code = 0;
-    if (!giveio.isInstalled() && !giveio.install(globalResources().getFile(SString::raw("giveio.sys")))) {
+    // Tools run without resources: there is no driver file to install then.
+    const SString driverFile =
+        globalResources().isInitialised() ? globalResources().getFile(SString::raw("giveio.sys")) : SString();
+    if (!giveio.isInstalled() && !giveio.install(driverFile)) {
         platform::driverServices().isInstalled(SGiveio::serviceName, &code);
         error_ += MSG("errorGiveIoNotInstalled",
                       "FEHLER: Der ben\xF6tigte Treiber giveio.sys konnte nicht installiert werden.\r\n");

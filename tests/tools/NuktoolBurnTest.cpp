@@ -76,6 +76,11 @@ TEST_F(NuktoolBurn, FailuresAndUsage) {
         << out;
     out = nuktool("burn " + dir.file("none.hex"), &rc);
     EXPECT_EQ(rc, 1) << out;
+    // Without any board the search ends with its message and no message box.
+    out = run("NUK_COMPORTS=" + dir.file("none.ini") + " " + testsupport::toolPath() + " signature", &rc);
+    EXPECT_EQ(rc, 1) << out;
+    EXPECT_NE(out.find("Es wurde kein Board mit Programmer gefunden."), std::string::npos) << out;
+    EXPECT_EQ(out.find("Fehler !:"), std::string::npos) << out;
     nuktool("burn --programmer stk500 " + dir.file("fw.hex"), &rc);
     EXPECT_EQ(rc, 2);
     nuktool("burn", &rc);

@@ -147,8 +147,8 @@ int parse(const char* command, const Args& args, Request& request, bool wantFile
 bool connect(SAvrBoard& board, const Request& request, ProgressPrinter& printer) {
     if (request.port.isEmpty()) {
         if (!board.searchAndConnect()) {
-            if (board.getError().isEmpty())
-                printer.line(SString::raw("Es wurde kein Board mit Programmer gefunden."));
+            // The error text holds only what the last port tried said; the headline comes first.
+            printer.line(SString::raw("Es wurde kein Board mit Programmer gefunden."));
             return false;
         }
     } else {
