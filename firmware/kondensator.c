@@ -67,12 +67,17 @@ static const char commandVersion[] PROGMEM = "ver";
 static const char commandStart[] PROGMEM = "start";
 static const char commandStop[] PROGMEM = "stop";
 
-/* Received bytes; bit 8 of an entry marks bytes lost (or received garbled) before it, so the
- * line they belonged to is refused instead of being read as another command. */
+/* Received bytes. When bytes are lost (the queue was full, the UART overran, a byte came
+ * garbled), the next entry says so: RX_BROKEN, bytes of this line are missing, so it is refused
+ * instead of being read as another command; RX_CUT, a line end was among them, so the line
+ * received so far is dropped without an answer (its command never arrived whole) and this byte
+ * begins the next one. */
+#define RX_BROKEN 0x100u
+#define RX_CUT 0x200u
 static volatile uint16_t rxBuffer[RX_SIZE];
 static volatile uint8_t rxHead; /* written by the receive interrupt */
 static volatile uint8_t rxTail; /* written by the main loop */
-static volatile uint8_t rxLost;
+static volatile uint16_t rxLost; /* RX_BROKEN and RX_CUT for the next entry */
 
 /* Bytes to send; the data-register-empty interrupt drains them. */
 static volatile uint8_t txBuffer[TX_SIZE];
@@ -104,17 +109,16 @@ static uint8_t settleCount;
 ISR(USART_RXC_vect) {
     uint8_t status = UCSRA;
     uint8_t byte = UDR;
-    if (status & (_BV(FE) | _BV(DOR))) {
-        /* a garbled byte, or bytes lost in the hardware: the line is broken */
-        rxLost = 1;
-        if (status & _BV(FE)) return;
-    }
+    /* bytes lost in the hardware, or this one garbled: whether a line end was among them is
+     * unknown, so the line counts as broken */
+    if (status & (_BV(FE) | _BV(DOR))) rxLost |= RX_BROKEN;
+    if (status & _BV(FE)) return;
     uint8_t next = (uint8_t)((rxHead + 1) & (RX_SIZE - 1));
     if (next == rxTail) {
-        rxLost = 1;
+        rxLost = byte == '\n' ? RX_CUT : (uint16_t)(rxLost | RX_BROKEN);
         return;
     }
-    rxBuffer[rxHead] = byte | (rxLost ? 0x100u : 0u);
+    rxBuffer[rxHead] = byte | rxLost;
     rxLost = 0;
     rxHead = next;
 }
@@ -314,7 +318,11 @@ static void handleReceived(void) {
         uint8_t tail = rxTail;
         uint16_t entry = rxBuffer[tail];
         rxTail = (uint8_t)((tail + 1) & (RX_SIZE - 1));
-        if (entry & 0x100u) lineBroken = 1;
+        if (entry & RX_CUT) {
+            lineLength = 0;
+            lineBroken = 0;
+        }
+        if (entry & RX_BROKEN) lineBroken = 1;
         uint8_t byte = (uint8_t)entry;
         if (byte == '\n') {
             execute(line, lineLength, lineBroken);

@@ -173,6 +173,29 @@ TEST_F(SimAvrCoreTest, AnswersTheDialogueAsTheProtocolFirmwareDoes) {
     EXPECT_FALSE(core_->isMeasuring());
 }
 
+TEST_F(SimAvrCoreTest, AFloodOfCommandsLosesLinesButNeverMisreadsThem) {
+    // 100 commands at once ask for ten times as many answer bytes as they bring: the firmware
+    // falls behind, its receive queue overflows, and the lines with lost bytes are refused.
+    std::string flood;
+    for (int i = 0; i < 100; ++i) flood += "ver\n";
+    SimTime now = 0;
+    Wire wire;
+    wire.add(say(flood, now, second));
+    ASSERT_FALSE(wire.lines.empty());
+    ASSERT_LE(wire.lines.size(), 100u);
+    std::size_t refused = 0;
+    for (const std::string& line : wire.lines) {
+        if (line == BoardFirmware::errorAnswer)
+            ++refused;
+        else
+            ASSERT_EQ(line, BoardFirmware::versionAnswer);
+    }
+    EXPECT_GT(refused + (100 - wire.lines.size()), 0u) << "the queue never overflowed";
+    EXPECT_TRUE(wire.frames.empty());
+    // Afterwards the dialogue works as before.
+    EXPECT_EQ(say("ver\n", now), BoardFirmware::versionAnswer);
+}
+
 TEST_F(SimAvrCoreTest, ChargesAndDischargesWithTheCircuitsTimeConstant) {
     SimTime now = 0;
     EXPECT_EQ(say("start\n", now, 5 * ms), "OK start\n");
