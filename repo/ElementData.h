@@ -31,12 +31,19 @@ public:
     int32_t getAttributeInt(const SString& key, int32_t defaultValue = 0) const;
     double getAttributeDouble(const SString& key, double defaultValue = 0.0) const;
 
+    // The pause after a trace line about a broken link between elements (1000 ms), so the line
+    // can be read as it comes; window messages are processed meanwhile. Tools that check many
+    // repositories shorten it.
+    static int getErrorPauseMs() { return errorPauseMs; }
+    static void setErrorPauseMs(int ms) { errorPauseMs = ms; }
+
     // Reads the body of the element's "Attribute_<nr>" section: lines "key=type=value", "\r"
     // removed; the type is the first letter between the first and second "=" ('s', 'i', 'f',
     // else none); the value is everything after the second "=".
     void loadAttributes(const SString& sectionBody) { attributes.load(sectionBody); }
 
 protected:
+    inline static int errorPauseMs = 1000;
     int32_t objNr = 0;
     ElementAttributeListe attributes;
     int painterType = 0;

@@ -112,14 +112,14 @@ BaseElementData* RepoProject::getBaseElement(ViewElementData* view) {
     SDebug& debug = globalDebug();
     if (!view) {
         debug.print("ERROR: RepoProject::getBaseElement(): pViewElementData ist NULL");
-        SApplicationBasic::wait(1000);
+        SApplicationBasic::wait(ElementData::getErrorPauseMs());
         return nullptr;
     }
     BaseElementData* base = baseList_.find(view->getBaseObjNr());
     if (!base) {
         debug.printf("ERROR: RepoProject::getBaseElement(): BaseElementData f\xFCr BaseObjNr=%d nicht gefunden.",
                      view->getBaseObjNr());
-        SApplicationBasic::wait(1000);
+        SApplicationBasic::wait(ElementData::getErrorPauseMs());
         return nullptr;
     }
     view->setBaseElement(base);

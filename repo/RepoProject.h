@@ -29,8 +29,8 @@ public:
     const SString& getError() const { return error_; }
 
     // Looks up the base element by the view element's baseObjNr (falling back to element 100),
-    // links it to the view element and returns it; nullptr (with a debug line and a one-second
-    // pause) when there is no view element or no base element.
+    // links it to the view element and returns it; nullptr (with a debug line and the error
+    // pause of ElementData) when there is no view element or no base element.
     BaseElementData* getBaseElement(ViewElementData* view);
 
     BaseElementList& getBaseList() { return baseList_; }

@@ -24,7 +24,7 @@ BaseElementData* ViewElementData::getBaseElement() const {
             "ERROR: ViewElement::getBaseElement(): pBaseElementData zeigt auf falsches Objekt, viewObjNr=%d, soll "
             "baseObjNr=%d, ist baseObjnr=%d",
             objNr, baseObjNr, baseElement->getObjNr());
-        SApplicationBasic::wait(1000);
+        SApplicationBasic::wait(ElementData::getErrorPauseMs());
     }
     return baseElement;
 }
@@ -35,7 +35,7 @@ void ViewElementData::setBaseElement(BaseElementData* base) {
             "ERROR: ViewElement::setBaseElement(): pBaseElementData zeigt auf falsches Objekt, viewObjNr=%d, soll "
             "baseObjNr=%d, ist baseObjnr=%d",
             objNr, baseObjNr, base->getObjNr());
-        SApplicationBasic::wait(1000);
+        SApplicationBasic::wait(ElementData::getErrorPauseMs());
     }
     baseElement = base;
 }

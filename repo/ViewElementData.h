@@ -23,7 +23,7 @@ public:
 
     // The linked base element (not owned), or nullptr. A base element whose number is not
     // baseObjNr (the fallback to element 100 was taken) is reported on the debug channel with
-    // a one-second pause, and returned anyway.
+    // the error pause of ElementData, and returned anyway.
     BaseElementData* getBaseElement() const;
     // Links the base element (reported like getBaseElement when its number is not baseObjNr).
     void setBaseElement(BaseElementData* base);

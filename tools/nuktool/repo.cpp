@@ -137,6 +137,9 @@ int run(const Args& args) {
     if (args.size() != 1) return usageError("repo: expected FILE");
     std::string error;
     if (!checkInputFile(args[0], error)) return failure(error);
+    // The tool reports broken links itself; the pause meant for reading the trace would only
+    // hold it up.
+    ElementData::setErrorPauseMs(0);
     RepoProject project;
     if (!project.openProject(SString("ini:" + args[0])))
         return failure("repo: '" + args[0] + "' does not load: " + oneLine(project.getError()));
