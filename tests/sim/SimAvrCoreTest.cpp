@@ -454,6 +454,18 @@ TEST_F(CoreBoardTest, TheShippedFirmwareFillsTheExperimentsChannels) {
     EXPECT_EQ(port_.getSplitterError().str(), "");
 }
 
+TEST_F(CoreBoardTest, InRealTimeTheAnswersMeetTheProgramsTimeOut) {
+    options_.timeScale = 1.0;
+    options_.realisticTiming = true;
+    board_.getMemory().setFlash(shippedFirmware());
+    openPort();
+    SString answer;
+    for (const char* c : {"ver", "start", "ver", "stop"}) {
+        ASSERT_TRUE(command(c, answer, 200, c == std::string("stop") ? "OK stop\n" : "\n")) << c;
+        EXPECT_TRUE(answer.str().ends_with("\n")) << c;
+    }
+}
+
 TEST_F(CoreBoardTest, AnErasedFlashLeavesTheDialogueUnanswered) {
     openPort();
     SString answer;
