@@ -82,6 +82,8 @@ public:
 
     const SString getError() const { return error_.isEmpty() ? burner_.getError() : error_; }
     bool burnSucceeded() const { return succeeded_.load(); }
+    // The worker thread runs.
+    bool isBurning() const { return running_.load(); }
     SDuvaroBurner& getBurner() { return burner_; }
     // The window while it runs (tests).
     SDuvaroBurnDialog* getDialog() const { return dialog_; }

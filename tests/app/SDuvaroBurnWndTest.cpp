@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QTimer>
+#include <chrono>
+
 #include "board/SHexFile.h"
 #include "sim/VirtualBoard.h"
 #include "support/TestSupport.h"
@@ -35,6 +38,49 @@ TEST(SDuvaroBurnWnd, BurnsTheFileWithTheProgressReachingTheEnd) {
     EXPECT_EQ(window.getProgress(), 3000);
     std::vector<uint8_t> flash = board.getMemory().getFlash();
     for (std::size_t i = 0; i < image.getSize(); ++i) ASSERT_EQ(flash[i], image.getByte(i)) << i;
+}
+
+// Cancel keeps the window open until the worker has stopped; the next close request closes it.
+TEST(SDuvaroBurnWnd, CancelStopsTheTransferAndTheWindowClosesAfterTheWorker) {
+    VirtualBoard board;
+    VirtualBoard::Options o;
+    o.bootloader.kind = BootloaderOptions::myBurn;
+    o.bootloader.newBaud = 0;
+    o.bootloader.programNsPerByte = 2'000'000;  // the 6000 bytes would take 12 s
+    o.realisticTiming = true;
+    ASSERT_TRUE(board.start(o)) << board.getError().str();
+    testsupport::TempDir dir;
+    SMem image(6000);
+    SHexFile hex;
+    ASSERT_TRUE(hex.saveFile(SString(dir.file("fw.hex")), image));
+
+    SDuvaroBurnWnd window;
+    window.setPort(board.getDevicePath());
+    int cancels = 0;
+    bool openAfterFirstCancel = false;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        SDuvaroBurnDialog* d = window.getDialog();
+        if (d == nullptr) return;
+        if (cancels == 0 && d->getProgress() > 0) {
+            d->reject();
+            ++cancels;
+            openAfterFirstCancel = d->isVisible();
+        } else if (cancels == 1 && !window.isBurning()) {
+            d->reject();
+            ++cancels;
+        }
+    });
+    timer.start(20);
+    auto t0 = std::chrono::steady_clock::now();
+    ASSERT_TRUE(window.burnHexFile(SString(dir.file("fw.hex"))));
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(6));
+    EXPECT_EQ(cancels, 2);
+    EXPECT_TRUE(openAfterFirstCancel);
+    EXPECT_FALSE(window.burnSucceeded());
+    EXPECT_EQ(window.getStatusText().str(), "Abgebrochen.");
+    EXPECT_EQ(window.getStatusStyle(), SDuvaroBurner::styleError);
+    EXPECT_FALSE(window.getBurner().getPort().isOpen());
 }
 
 TEST(SDuvaroBurnWnd, MissingOrEmptyFilesAreRefusedWithoutAWindow) {
