@@ -194,4 +194,16 @@ TEST(DuvaroBurnerSettings, SetPortReplacesOnlyThePortName) {
     EXPECT_EQ(SDuvaroBurner::modeForVersion(SString(std::string("V1.10"))), 2);
 }
 
+TEST(DuvaroBurnerSettings, PortThatDoesNotOpenIsReported) {
+    SDuvaroBurner b;
+    Recorder display;
+    b.setDisplay(&display);
+    b.setPort(SString(std::string("/dev/nonexistent-port")));
+    SMem flash(10);
+    EXPECT_FALSE(b.burn(&flash, nullptr));
+    EXPECT_EQ(b.getError().str(), "Fehler beim \xD6" "ffnen des COM-Ports: /dev/nonexistent-port");
+    EXPECT_EQ(display.statuses.back().second, SDuvaroBurner::styleError);
+    EXPECT_EQ(display.finishedCalls, 1);
+}
+
 }  // namespace
