@@ -1,6 +1,10 @@
 // The pane "Durchführung": diagram 300 of physik.repo in its window, the stop button grey from
 // the start, cursors over the buttons, the zoom keys and the poll.
+#include <cstdlib>
+
 #include <QApplication>
+#include <QImage>
+#include <QPixmap>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -110,4 +114,19 @@ TEST_F(DiagramPaneTest, ThePollRepaintsWhatTheChannelsBring) {
     frame.setByte(1, 0x02);
     fenster.getChannel(3).receive(frame, 2, 3, 0);
     EXPECT_TRUE(waitFor([&] { return display->getLastValue() == 0x234; }, 3000));
+}
+
+TEST_F(DiagramPaneTest, TheWindowPaintsTheDiagramInItsPane) {
+    const QImage image = window->getWidget()->grab().toImage();
+    if (const char* dir = std::getenv("NUK_SCREENSHOT_DIR")) image.save(QString::fromLocal8Bit(dir) + "/pane.png");
+    ASSERT_EQ(image.size(), QSize(870, 630));
+    // Beside the captions: the faces of Start (light blue) and of the grey Stop.
+    auto face = [&](int32_t objNr) {
+        const QRect r = window->toPixels(diagram->getDiagramm().findObject(objNr)->getElement()->getClientRect());
+        return image.pixel(r.left() + 15, r.center().y()) & 0xFFFFFF;
+    };
+    EXPECT_EQ(face(2001), 0xBBBBFFu);
+    EXPECT_EQ(face(2002), 0x999999u);
+    EXPECT_EQ(image.pixel(2, 2) & 0xFFFFFF, 0xFFFFFFu) << "the white background";
+    EXPECT_EQ(image.pixel(100, 100) & 0xFFFFFF, 0x000000u) << "inside the first oscilloscope";
 }
