@@ -105,7 +105,8 @@ public:
     // The measurement runs (start greyed, stop active).
     bool isMeasuring() const { return measuring_; }
 
-    // Burns a file through the bootloader module: gets the port and the file's path.
+    // Burns a file through the bootloader module: gets the port and the file's path. Without
+    // one the burn window does it (tests put a stand-in here).
     using DuvaroBurner = std::function<void(const SString& port, const SString& file)>;
     void setDuvaroBurner(DuvaroBurner burner) { duvaroBurner_ = std::move(burner); }
 

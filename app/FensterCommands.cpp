@@ -10,6 +10,7 @@
 #include "app/BurnProgress.h"
 #include "app/Fenster.h"
 #include "app/MeasurementCsv.h"
+#include "app/SDuvaroBurnWnd.h"
 #include "board/DriverVersion.h"
 #include "foundation/SDebug.h"
 #include "foundation/SError.h"
@@ -27,11 +28,6 @@
 #define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
 
 namespace {
-
-// Bytes as they are, without the language table.
-SString raw(const char* text) {
-    return SString(std::string(text));
-}
 
 const char* const dataSettings = ",115200,N,8,1";
 // The oldest CP210x driver that runs the board reliably.
@@ -102,8 +98,8 @@ bool Fenster::sendCommand(const SString& command, SString& answer, bool keepSusp
     SComPortSplitter& port = board_.getPort();
     // The answer must reach only the read buffer: no byte of it may become a frame.
     port.setSuspended(1);
-    port.writeText(command + raw("\n"));
-    const bool ok = port.readUntil(answer, 200, raw("\n"));
+    port.writeText(command + SString::raw("\n"));
+    const bool ok = port.readUntil(answer, 200, SString::raw("\n"));
     if (!keepSuspended) port.setSuspended(0);
     return ok;
 }
@@ -225,32 +221,37 @@ bool Fenster::checkDriver(bool showMessages) {
     if (!board_.isCpDriverInstalled()) {
         if (showMessages)
             globalError().showMessage(
-                SString(MSG("driverMissing", "Der Treiber des USB-Boards ist nicht oder nicht richtig installiert.\r\n")) +
-                    SString(MSG("driverInstall", "Bitte f\xFChren Sie eine Treiber-Installation oder ein Treiber-Update "
-                                                 "durch, diese bekommen Sie unter ")) +
-                    raw(driverAddress) + raw("."),
+                SString(MSG("driverMissing",
+                            "Der Treiber des USB-Boards ist nicht oder nicht richtig installiert.\r\n")) +
+                    SString(MSG("driverInstall",
+                                "Bitte f\xFChren Sie eine Treiber-Installation oder ein Treiber-Update "
+                                "durch, diese bekommen Sie unter ")) +
+                    SString::raw(driverAddress) + SString::raw("."),
                 0, "Fehler", SError::iconInformation);
         return false;
     }
     const SString version = board_.getCpDriverVersion();
     globalDebug().print(SString("Fenster::checkDriver(..) Version=") + version + " Minimum=" + minimumDriverVersion);
     // Compared as numbers part by part: "10.1" is newer than "4.38".
-    if (compareVersions(version, raw(minimumDriverVersion)) >= 0) return true;
+    if (compareVersions(version, SString::raw(minimumDriverVersion)) >= 0) return true;
     if (showMessages)
         globalError().showMessage(
             SString(MSG("driverOld", "Der auf dem System vorhandene Ravlink-Treiber (Version ")) + version +
                 SString(MSG("driverOld2", ") ist nicht aktuell.\r\n")) +
-                SString(MSG("driverFreeze", "Dies kann zu Problemen, bis zum kompletten \"einfrieren\" des Rechners f\xFChren.\r\n")) +
-                SString(MSG("driverUpdate", "F\xFChren Sie deshalb bitte zuerst eine Aktualisierung des Treibers durch, "
-                                            "diese bekommen Sie unter ")) +
-                raw(driverAddress) + raw("."),
+                SString(MSG("driverFreeze",
+                            "Dies kann zu Problemen, bis zum kompletten \"einfrieren\" des Rechners "
+                            "f\xFChren.\r\n")) +
+                SString(MSG("driverUpdate",
+                            "F\xFChren Sie deshalb bitte zuerst eine Aktualisierung des Treibers durch, "
+                            "diese bekommen Sie unter ")) +
+                SString::raw(driverAddress) + SString::raw("."),
             0, "Fehler", SError::iconInformation);
     return false;
 }
 
 void Fenster::onEvent_burnHex(const SString& boardType, const SString& file) {
     globalDebug().print(SString("Fenster::onEvent_burnHex(..) boardTyp=") + boardType + ", hexFile=" + file);
-    for (const char* id : {"burnOutput", "burnState"}) setPageElement(raw(id), SString(), false);
+    for (const char* id : {"burnOutput", "burnState"}) setPageElement(SString::raw(id), SString(), false);
     if (!checkDriver(true)) return;
     // A measurement uses the same port: it ends before the programmer takes the board.
     if (measuring_) stopMeasurement();
@@ -261,14 +262,11 @@ void Fenster::onEvent_burnHex(const SString& boardType, const SString& file) {
                                       "Fehler", SError::iconInformation);
             return;
         }
-        if (!duvaroBurner_) {
-            globalError().showMessage(
-                MSG("noDuvaro", "Das Brennen \xFC" "ber den Bootloader des Duvaro-Moduls ist in diesem Programm nicht "
-                                "verf\xFC" "gbar."),
-                0, "Fehler", SError::iconInformation);
-            return;
-        }
-        duvaroBurner_(port, globalResources().getFile(file));
+        // The burn window talks to the module's bootloader on its own worker thread.
+        if (duvaroBurner_)
+            duvaroBurner_(port, globalResources().getFile(file));
+        else
+            runDuvaroBurnWindow(port, globalResources().getFile(file), getWidget());
         return;
     }
     if (!board_.isConnectedProg()) board_.searchAndConnect(SString(), SString());
@@ -285,11 +283,11 @@ void Fenster::burnProgress(int code, const SString& text) {
     if (code == BurnProgress::codeOutput) {
         // The debug channel gets the text as it is; the page gets it as text, never as markup.
         globalDebug().print(text);
-        setPageElement(raw("burnOutput"), BurnProgress::outputHtml(text), true);
+        setPageElement(SString::raw("burnOutput"), BurnProgress::outputHtml(text), true);
         return;
     }
     SString state;
-    if (BurnProgress::stateText(code, text, state)) setPageElement(raw("burnState"), state, false);
+    if (BurnProgress::stateText(code, text, state)) setPageElement(SString::raw("burnState"), state, false);
 }
 
 void Fenster::setPageElement(const SString& id, const SString& html, bool append) {
@@ -349,9 +347,9 @@ bool Fenster::saveCsv(const SString& fileName) {
     }
     const SString proposed =
         MeasurementCsv::proposedFileName(SString(platform::documentsDirectory()), std::time(nullptr));
-    const SString chosen = SFileDialog::getSaveFileName(this, MSG("saveTitle", "Datei speichern"),
-                                                        MSG("csvFilter", "CSV-Dateien|*.csv|alle Dateien|*.*"),
-                                                        raw("csv"), proposed);
+    const SString chosen = SFileDialog::getSaveFileName(
+        this, MSG("saveTitle", "Datei speichern"), MSG("csvFilter", "CSV-Dateien|*.csv|alle Dateien|*.*"),
+        SString::raw("csv"), proposed);
     if (chosen.isEmpty()) return false;
     if (MeasurementCsv::write(chosen, content, &code, &error)) return true;
     globalError().showMessage(error);
@@ -367,7 +365,7 @@ SString Fenster::getSpreadsheetFile() {
     if (::lstat(folder.c_str(), &st) != 0 && !platform::createPrivateDirectory(folder.str(), &errorCode)) return {};
     if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() || (st.st_mode & 077) != 0)
         return {};
-    return SFileSystem::join(folder, raw("messung.csv"));
+    return SFileSystem::join(folder, SString::raw("messung.csv"));
 }
 
 void Fenster::openSpreadsheet() {
@@ -381,7 +379,7 @@ void Fenster::openSpreadsheet() {
     if (!saveCsv(csv)) return;
     const SString script = globalResources().getFile("openexcel.sh");
     globalDebug().print(SString("Fenster::onEvent(..) ") + script + " \"" + csv + "\"");
-    SFileSystem::run(script, raw("\"") + csv + raw("\""), SString(), 5);
+    SFileSystem::run(script, SString::raw("\"") + csv + SString::raw("\""), SString(), 5);
 }
 
 void Fenster::installShortcuts() {

@@ -47,12 +47,14 @@ bool VirtualBoardHost::options(Mode mode, VirtualBoard::Options& out, std::strin
         out.adapter = false;
         out.bootloader.kind = mode == Mode::myBurn ? BootloaderOptions::myBurn : BootloaderOptions::myBoot;
     }
-    if (mode == Mode::core) {
-        error = "experiment: Der simulierte Controller (--virtual-board=core) ist in diesem Programm nicht "
-                "verfügbar; --virtual-board startet das Board ohne ihn.";
+    // The simulated ATmega8 runs what is in the board's flash: the firmware answers once it is
+    // burnt.
+    if (mode == Mode::core) out.core = true;
+    if (mode == Mode::off) {
+        error = "experiment: kein virtuelles Board gewählt";
         return false;
     }
-    return mode != Mode::off;
+    return true;
 }
 
 bool VirtualBoardHost::start(Mode mode, std::string& error) {

@@ -58,7 +58,8 @@ int main(int argc, char** argv) {
     // A program file without archive: the resources come from the folders.
     root.write("programm/experiment", "");
     root.write("programm/NUK-Resourcen/resource.ini",
-               "[StandardResourcePath]\r\nquellen=" + testsupport::sourceDir() + "/resources\r\ntest=" +
+               "[StandardResourcePath]\r\nquellen=" + testsupport::sourceDir() + "/resources\r\nbuild=" +
+                   testsupport::binaryDir() + "/resources\r\ntest=" +
                    pages + "\r\n\r\n[Build]\r\nCount=" + apptest::buildCount + "\r\n");
     apptest::programDirectory = dir;
     apptest::pagesDirectory = pages;

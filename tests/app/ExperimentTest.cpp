@@ -1,0 +1,399 @@
+// The experiment end to end in the real main window: the virtual board on a pseudo-terminal,
+// registered in a COM port map of the test's own, answers the start, stop and burn commands.
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+#include <QWebEngineView>
+
+#include <gtest/gtest.h>
+
+#include "AppTest.h"
+#include "app/Fenster.h"
+#include "app/Globals.h"
+#include "board/SHexFile.h"
+#include "foundation/SApplicationBasic.h"
+#include "foundation/SResources.h"
+#include "gui/SFileDialog.h"
+#include "platform/UsbSerialDriver.h"
+#include "sim/VirtualBoard.h"
+#include "support/TestSupport.h"
+#include "view/Painter_Button.h"
+#include "view/Painter_Oszi.h"
+
+using apptest::waitFor;
+
+namespace {
+
+SString raw(const std::string& text) {
+    return SString(text);
+}
+
+// The CP210x driver as the system would report it, for the test's lifetime.
+class DriverStandIn {
+public:
+    DriverStandIn(bool installed, const std::string& version) {
+        platform::setUsbSerialDriverProbe([installed, version](const std::string&) {
+            platform::UsbSerialDriverState state;
+            state.installed = state.active = installed;
+            state.version = installed ? version : std::string();
+            return state;
+        });
+    }
+    ~DriverStandIn() { platform::setUsbSerialDriverProbe(nullptr); }
+};
+
+class ExperimentTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(fenster.isCreated());
+        ASSERT_TRUE(waitFor([&] {
+            for (HtmlWindow* page : fenster.getHtmlWindows())
+                if (!page->isLoaded()) return false;
+            return true;
+        }));
+        ASSERT_NE(oszi(203), nullptr);
+        ASSERT_NE(oszi(204), nullptr);
+        options.seed = 7;
+        options.registerPort = true;
+        options.comName = "com7";
+        // A 60 s cycle in 3 s.
+        options.timeScale = 20.0;
+    }
+    void TearDown() override {
+        SFileDialog::setChooser(nullptr);
+        fenster.stopMeasurement();
+        board.stop();
+        fenster.showPage("Einleitung");
+    }
+    void startBoard() { ASSERT_TRUE(board.start(options)) << board.getError().str(); }
+    void send(const char* text, int type = 0) {
+        SEvent event;
+        event.type = type;
+        event.text = text;
+        fenster.getEventManager().send(event);
+    }
+    Painter_Oszi* oszi(int32_t nr) { return dynamic_cast<Painter_Oszi*>(fenster.findPainter(nr)); }
+    int samples(int32_t nr) {
+        Painter_Oszi* o = oszi(nr);
+        return o && o->getChannels().getSize() > 0 ? o->getChannels().getAt(0)->values.getSize() : 0;
+    }
+    bool disabled(int32_t nr) {
+        auto* button = dynamic_cast<Painter_Button*>(fenster.findPainter(nr));
+        return button && button->getButton().isDisabled();
+    }
+    // Start greyed and stop active while running; the other way round when idle.
+    void expectButtons(bool running) {
+        EXPECT_EQ(disabled(2001), running);
+        EXPECT_EQ(disabled(2002), !running);
+        EXPECT_EQ(fenster.isMeasuring(), running);
+    }
+    SString pageElement(const char* id) {
+        return fenster.getHtmlWindows().getById("Vorbereitung")->getDocument().getElementById(id).getInnerHtml();
+    }
+
+    Fenster& fenster = globalFenster();
+    testsupport::TempDir dir;
+    testsupport::ScopedEnv comPorts{"NUK_COMPORTS", dir.file("comports.ini").c_str()};
+    testsupport::MessageCapture messages;
+    VirtualBoard::Options options;
+    VirtualBoard board;
+};
+
+TEST_F(ExperimentTest, StartAndStopWithTheBoardAttachedDirectly) {
+    startBoard();
+    send("board-start");
+    EXPECT_EQ(messages.all(), "");
+    expectButtons(true);
+    EXPECT_TRUE(board.isMeasuring());
+    // Both curves fill from the channels (charging first, then discharging).
+    ASSERT_TRUE(waitFor([&] { return samples(203) > 5; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return samples(204) > 5; }, 5000));
+    EXPECT_FALSE(fenster.getBoard().getPort().isHungUp());
+
+    send("board-stop");
+    expectButtons(false);
+    EXPECT_FALSE(fenster.getBoard().getPort().isOpen());
+    EXPECT_TRUE(waitFor([&] { return !board.isMeasuring(); }, 2000));
+    EXPECT_EQ(messages.all(), "");
+}
+
+TEST_F(ExperimentTest, StartBehindTheAdapterSwitchesPassThroughAndSupply) {
+    options.adapter = true;
+    startBoard();
+    EXPECT_FALSE(board.isPassThrough());
+    send("board-start");
+    EXPECT_EQ(messages.all(), "");
+    expectButtons(true);
+    EXPECT_TRUE(board.isPassThrough());
+    EXPECT_TRUE(board.isSupplyOn());
+    EXPECT_TRUE(board.isMeasuring());
+    ASSERT_TRUE(waitFor([&] { return samples(203) > 5; }, 5000));
+
+    send("board-stop");
+    expectButtons(false);
+    EXPECT_TRUE(waitFor([&] { return !board.isMeasuring(); }, 2000));
+    EXPECT_FALSE(fenster.getBoard().getPort().isOpen());
+}
+
+TEST_F(ExperimentTest, WithoutBoardStartSaysWhatToAttachAndStopLeadsBack) {
+    DriverStandIn driver(true, "6.1.0");
+    send("board-start");
+    ASSERT_EQ(messages.boxes().size(), 1u) << messages.all();
+    EXPECT_EQ(messages.boxes()[0].text,
+              "Stellen Sie sicher, dass ein 'Pelmo Board USB' oder ein 'Duvaro' angeschlossen ist.");
+    EXPECT_EQ(messages.boxes()[0].title, "Fehler");
+    EXPECT_EQ(messages.boxes()[0].flags, SError::iconInformation);
+    // The failed start leaves the stop button as the way back.
+    expectButtons(true);
+    send("board-stop");
+    expectButtons(false);
+}
+
+// Versions are compared as numbers, part by part; a driver too old or missing stops the start
+// with its message, and stop stays the way back.
+TEST_F(ExperimentTest, DriverCheck) {
+    struct Case {
+        bool installed;
+        const char* version;
+        bool passes;
+        const char* message;
+    } cases[] = {
+        {true, "4.38", true, ""},
+        {true, "4.40", true, ""},
+        {true, "10.1", true, ""},
+        {true, "6.1.0", true, ""},
+        {true, "4.37", false, "Der auf dem System vorhandene Ravlink-Treiber (Version 4.37) ist nicht aktuell.\r\n"},
+        {true, "", false, "Der auf dem System vorhandene Ravlink-Treiber (Version ) ist nicht aktuell.\r\n"},
+        {false, "", false, "Der Treiber des USB-Boards ist nicht oder nicht richtig installiert.\r\n"},
+    };
+    for (const Case& c : cases) {
+        DriverStandIn driver(c.installed, c.version);
+        messages.clear();
+        EXPECT_EQ(fenster.checkDriver(true), c.passes) << c.version;
+        const std::string text = messages.boxes().empty() ? "" : messages.boxes()[0].text;
+        EXPECT_EQ(text.substr(0, std::string(c.message).size()), c.message) << c.version;
+        EXPECT_EQ(messages.boxes().size(), c.passes ? 0u : 1u) << c.version;
+        messages.clear();
+        EXPECT_EQ(fenster.checkDriver(false), c.passes) << c.version;
+        EXPECT_TRUE(messages.boxes().empty());
+    }
+    DriverStandIn old(true, "3.1");
+    messages.clear();
+    send("board-start");
+    EXPECT_EQ(messages.boxes().size(), 1u);
+    expectButtons(true);
+    send("board-stop");
+    expectButtons(false);
+}
+
+TEST_F(ExperimentTest, KeysSendTheButtonsCommandsFromAnyPane) {
+    startBoard();
+    fenster.showPage("Vorbereitung");
+    // The browser pane has the keyboard focus.
+    QWidget* browser = fenster.getHtmlWindows().getById("Vorbereitung")->getWidget();
+    ASSERT_NE(browser, nullptr);
+    QApplication::setActiveWindow(fenster.getWidget());
+    QWidget* target = browser->focusProxy() ? browser->focusProxy() : browser;
+    target->setFocus();
+    ASSERT_TRUE(waitFor([&] { return QApplication::focusWidget() == target; }, 2000));
+
+    QTest::keyClick(target, Qt::Key_F6);
+    EXPECT_FALSE(board.isMeasuring());
+    QTest::keyClick(target, Qt::Key_F5);
+    expectButtons(true);
+    EXPECT_TRUE(board.isMeasuring());
+    // The greyed start button ignores the key as it ignores a click.
+    QTest::keyClick(target, Qt::Key_F5);
+    EXPECT_EQ(messages.all(), "");
+    ASSERT_TRUE(waitFor([&] { return samples(203) > 0; }, 5000));
+
+    QTest::keyClick(target, Qt::Key_F6);
+    expectButtons(false);
+    EXPECT_TRUE(waitFor([&] { return !board.isMeasuring(); }, 2000));
+
+    int asked = 0;
+    SFileDialog::setChooser([&](const SString&, const SString&, const SString&) {
+        ++asked;
+        return raw(dir.file("taste.csv"));
+    });
+    QTest::keyClick(target, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(dir.read("taste.csv").rfind("t in s;", 0) == 0) << dir.read("taste.csv");
+}
+
+// The samples of both oscilloscopes as the file holds them, with the x column of the first one
+// collected and the two captions as column headers.
+TEST_F(ExperimentTest, CsvOfTheOscilloscopesSamples) {
+    const std::vector<Painter_Oszi*> found = fenster.findOscilloscopes();
+    ASSERT_EQ(found.size(), 2u);
+    auto fill = [](Painter_Oszi* o, std::vector<std::pair<float, float>> values) {
+        SOsziValues& v = o->getChannels().getAt(0)->values;
+        v.removeAll();
+        for (auto [x, y] : values) {
+            SOsziValue value;
+            value.xValue = x;
+            value.yValue = y;
+            v.add(value);
+        }
+    };
+    fill(found[0], {{0.0f, 0.5f}, {0.1f, 1.25f}, {0.2f, 2.0f}});
+    fill(found[1], {{9.0f, 4.5f}, {9.1f, -0.25f}});
+    const std::string expected = found[0]->getXText().str() + ";" + found[0]->getYText().str() + ";" +
+                                 found[1]->getYText().str() +
+                                 "\r\n"
+                                 "0,000000;0,500000;4,500000\r\n"
+                                 "0,100000;1,250000;-0,250000\r\n";
+    EXPECT_EQ(found[0]->getXText().str(), "t in s");
+    EXPECT_NE(found[0]->getYText().str(), found[1]->getYText().str());
+    EXPECT_TRUE(found[0]->getYText().str().find("in V") != std::string::npos);
+
+    // A given name is written without asking.
+    SFileDialog::setChooser([](const SString&, const SString&, const SString&) -> SString {
+        ADD_FAILURE() << "asked";
+        return {};
+    });
+    ASSERT_TRUE(fenster.saveCsv(raw(dir.file("a.csv"))));
+    EXPECT_EQ(dir.read("a.csv"), expected);
+
+    // "save-csv" asks: the documents folder and the time in the proposed name; cancel writes
+    // nothing.
+    SString proposed, title, filter;
+    SString answer;
+    SFileDialog::setChooser([&](const SString& t, const SString& f, const SString& p) {
+        title = t;
+        filter = f;
+        proposed = p;
+        return answer;
+    });
+    {
+        // No xdg-user-dir and no ~/Documents: the home folder.
+        testsupport::ScopedEnv home("HOME", dir.path().c_str());
+        testsupport::ScopedEnv path("PATH", dir.file("leer").c_str());
+        send("save-csv");
+    }
+    EXPECT_EQ(title.str(), "Datei speichern");
+    EXPECT_EQ(filter.str(), "CSV-Dateien|*.csv|alle Dateien|*.*");
+    EXPECT_TRUE(proposed.startsWith(raw(dir.path() + "/Messung 2"))) << proposed.str();
+    EXPECT_TRUE(proposed.endsWith(raw(".csv")));
+    answer = raw(dir.file("b.csv"));
+    send("save-csv");
+    EXPECT_EQ(dir.read("b.csv"), expected);
+
+    // A failing write says so, and the file that was there stays.
+    dir.write("c.csv", "alt");
+    testsupport::runCommand("chmod 555 '" + dir.path() + "'");
+    const bool refused = !fenster.saveCsv(raw(dir.file("c.csv")));
+    testsupport::runCommand("chmod 755 '" + dir.path() + "'");
+    if (refused) {
+        ASSERT_EQ(messages.boxes().size(), 1u);
+        EXPECT_EQ(messages.boxes()[0].text.rfind("Fehler beim Schreiben der CSV-Datei.", 0), 0u)
+            << messages.boxes()[0].text;
+        EXPECT_EQ(dir.read("c.csv"), "alt");
+    }
+    // Clearing empties the curves: the header alone.
+    fill(found[0], {});
+    ASSERT_TRUE(fenster.saveCsv(raw(dir.file("d.csv"))));
+    EXPECT_EQ(dir.read("d.csv"), expected.substr(0, expected.find("\r\n") + 2));
+}
+
+TEST_F(ExperimentTest, BurningThroughTheProgrammerShowsProgressInThePage) {
+    options.adapter = true;
+    startBoard();
+    fenster.showPage("Vorbereitung");
+    // The progress the page showed while burning.
+    std::vector<std::string> states;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        const std::string state = pageElement("burnState").str();
+        if (!state.empty() && (states.empty() || states.back() != state)) states.push_back(state);
+    });
+    watch.start(20);
+    send("cmd:burnHex:firmware.hex", eventPageCommand);
+    watch.stop();
+    EXPECT_EQ(messages.all(), "");
+    EXPECT_EQ(pageElement("burnState").str(), "Fertig, OK");
+    EXPECT_GE(states.size(), 2u);
+    EXPECT_FALSE(fenster.getBoard().getPort().isOpen());
+
+    SMem image;
+    SHexFile hex;
+    ASSERT_TRUE(hex.loadFile(globalResources().getFile("firmware.hex"), image));
+    const std::vector<uint8_t> flash = board.getMemory().getFlash();
+    ASSERT_GE(flash.size(), image.getSize());
+    EXPECT_TRUE(std::equal(image.getData(), image.getData() + image.getSize(), flash.begin()));
+}
+
+// "cmd:burnHex:" cuts three fields: after a board type the rest is the path, colons and all;
+// a bare file name is looked up in the resources.
+TEST_F(ExperimentTest, BurnLinksNameTheBoardTypeAndTheFile) {
+    startBoard();
+    dir.write("C:kurs.hex", ":00000001FF\r\n");
+    std::vector<std::string> calls;
+    fenster.setDuvaroBurner([&](const SString& port, const SString& file) { calls.push_back(port.str() + "|" + file.str()); });
+    send(("cmd:burnHex:Duvaro:" + dir.file("C:kurs.hex")).c_str(), eventPageCommand);
+    send("cmd:burnHex:Duvaro:firmware.hex", eventPageCommand);
+    fenster.setDuvaroBurner(nullptr);
+    EXPECT_EQ(calls, (std::vector<std::string>{"COM7|" + dir.file("C:kurs.hex"),
+                                               "COM7|" + globalResources().getFile("firmware.hex").str()}));
+    EXPECT_EQ(messages.all(), "");
+}
+
+// Programmer output lands in the page as text: markup in it stays visible text, line ends
+// become line breaks; a new burn empties both elements first.
+TEST_F(ExperimentTest, BurnOutputIsTextInThePage) {
+    auto images = [&] {
+        return fenster.getHtmlWindows().getById("Vorbereitung")->getDocument().getElementsByTagName("IMG").getCount();
+    };
+    const int imagesBefore = images();
+    fenster.burnProgress(10000, raw("<img src=x onerror=alert(1)>\r\n a&b"));
+    fenster.burnProgress(10000, raw("<b>fett</b>"));
+    fenster.burnProgress(3, raw("Flash"));
+    EXPECT_EQ(pageElement("burnOutput").str(),
+              "&lt;img&nbsp;src=x&nbsp;onerror=alert(1)&gt;<br>&nbsp;a&amp;b&lt;b&gt;fett&lt;/b&gt;");
+    EXPECT_EQ(pageElement("burnState").str(), "brenne Flash");
+    EXPECT_EQ(images(), imagesBefore);
+    // Without a board the burn says so; the elements were emptied first.
+    DriverStandIn driver(true, "6.1.0");
+    send("cmd:burnHex:firmware.hex", eventPageCommand);
+    EXPECT_EQ(messages.all(), "Es konnte keine Verbindung zum Pelmo Board ermittelt werden.\n");
+    EXPECT_EQ(pageElement("burnOutput").str(), "");
+    EXPECT_EQ(pageElement("burnState").str(), "");
+}
+
+TEST_F(ExperimentTest, BoardPulledOutDuringTheMeasurement) {
+    startBoard();
+    send("board-start");
+    ASSERT_TRUE(waitFor([&] { return samples(203) > 0; }, 5000));
+    board.stop();
+    ASSERT_TRUE(waitFor([&] { return !messages.boxes().empty(); }, 3000));
+    EXPECT_NE(messages.boxes()[0].text.find("com7 wurde getrennt."), std::string::npos) << messages.all();
+    expectButtons(false);
+    EXPECT_FALSE(fenster.getBoard().getPort().isOpen());
+
+    // Plugged in again: a new start works.
+    messages.clear();
+    startBoard();
+    send("board-start");
+    EXPECT_EQ(messages.all(), "");
+    ASSERT_TRUE(waitFor([&] { return board.isMeasuring(); }, 2000));
+}
+
+TEST_F(ExperimentTest, BoardPulledOutDuringTheBurn) {
+    options.adapter = true;
+    // At the line rate the burn takes seconds: time enough to pull the board out.
+    options.realisticTiming = true;
+    startBoard();
+    QTimer pull;
+    QObject::connect(&pull, &QTimer::timeout, [&] {
+        if (!board.getMemory().isFlashErased()) board.stop();
+    });
+    pull.start(5);
+    send("cmd:burnHex:firmware.hex", eventPageCommand);
+    pull.stop();
+    EXPECT_FALSE(board.isRunning());
+    EXPECT_TRUE(pageElement("burnState").startsWith(raw("FEHLER: "))) << pageElement("burnState").str();
+    EXPECT_FALSE(fenster.getBoard().getPort().isOpen());
+    expectButtons(false);
+}
+
+}  // namespace
