@@ -323,6 +323,30 @@ TEST_F(ExperimentTest, BurningThroughTheProgrammerShowsProgressInThePage) {
     EXPECT_TRUE(std::equal(image.getData(), image.getData() + image.getSize(), flash.begin()));
 }
 
+// The simulated controller runs only what is burnt: before, the start says the firmware is
+// missing; after burning "firmware.hex" through the programmer, the measurement runs on it.
+TEST_F(ExperimentTest, BurntFirmwareRunsOnTheSimulatedController) {
+    options.adapter = true;
+    options.core = true;
+    // A controller at four times its speed keeps up with the simulation on a busy machine.
+    options.timeScale = 4.0;
+    startBoard();
+    send("board-start");
+    ASSERT_EQ(messages.boxes().size(), 1u) << messages.all();
+    EXPECT_EQ(messages.boxes()[0].text, "Die Firmware ist nicht \xFC" "bertragen oder reagiert nicht.");
+    send("board-stop");
+    messages.clear();
+
+    send("cmd:burnHex:firmware.hex", eventPageCommand);
+    EXPECT_EQ(pageElement("burnState").str(), "Fertig, OK");
+    send("board-start");
+    EXPECT_EQ(messages.all(), "");
+    expectButtons(true);
+    EXPECT_TRUE(waitFor([&] { return samples(203) > 2; }, 5000));
+    send("board-stop");
+    expectButtons(false);
+}
+
 // "cmd:burnHex:" cuts three fields: after a board type the rest is the path, colons and all;
 // a bare file name is looked up in the resources.
 TEST_F(ExperimentTest, BurnLinksNameTheBoardTypeAndTheFile) {
