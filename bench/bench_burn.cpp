@@ -20,10 +20,6 @@ namespace {
 constexpr std::size_t imageSize = 8192;
 double oursSeconds = 0.0;
 
-SString raw(const char* t) {
-    return SString(std::string(t));
-}
-
 SMem image() {
     SMem m(imageSize);
     for (std::size_t i = 0; i < imageSize; ++i) m.setByte(i, static_cast<uint8_t>(i * 7 + (i >> 8)));
@@ -44,17 +40,17 @@ void BM_BurnOurs(benchmark::State& state) {
     VirtualBoard board;
     if (!startBoard(board, state)) return;
     SComPort port;
-    port.getSettings().fromString(board.getDevicePath() + raw(",19200,N,8,1"));
+    port.getSettings().fromString(board.getDevicePath() + SString::raw(",19200,N,8,1"));
     port.open();
     SAvrBoardData data;
     data.comPort = &port;
-    data.port = board.getDevicePath() + raw(",19200");
+    data.port = board.getDevicePath() + SString::raw(",19200");
     data.mcuXml = &globalAvrMcuXml();
     SAvrProg911 prog(&data);
     double total = 0.0;
     for (auto _ : state) {
         SMapStringToMem jobs;
-        jobs.set(raw("write-flash"), image());
+        jobs.set(SString::raw("write-flash"), image());
         const auto begin = std::chrono::steady_clock::now();
         if (!prog.execute(jobs)) {
             state.SkipWithError(prog.getError().c_str());
