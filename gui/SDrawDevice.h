@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "foundation/SGeometry.h"
 #include "foundation/SLists.h"
@@ -50,6 +51,9 @@ public:
     // "t" top, "b" bottom, "v" centred vertically on a single line, "w" word wrap, "e" shortened
     // with an ellipsis, "x" tabs expanded. Without letters: left and top.
     virtual void drawText(const SString& text, const SRect& rect, const SString& align) = 0;
+    // The same for UTF-8 text: results and read-outs with letters that Windows-1252 lacks
+    // (the Greek tau, Delta).
+    virtual void drawTextUtf8(const std::string& text, const SRect& rect, const SString& align) = 0;
     virtual SXForm getWorldTransform() const = 0;
     virtual void setWorldTransform(const SXForm& transform) = 0;
     // The area to paint, in logical units.

@@ -161,6 +161,14 @@ void SQtDrawDevice::setFont(const SString& name, int size, int underline, int it
 }
 
 void SQtDrawDevice::drawText(const SString& text, const SRect& rect, const SString& align) {
+    drawQText(toQString(text), rect, align);
+}
+
+void SQtDrawDevice::drawTextUtf8(const std::string& text, const SRect& rect, const SString& align) {
+    drawQText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), rect, align);
+}
+
+void SQtDrawDevice::drawQText(QString body, const SRect& rect, const SString& align) {
     int flags = 0;
     int horizontal = Qt::AlignLeft;
     int vertical = Qt::AlignTop;
@@ -210,7 +218,6 @@ void SQtDrawDevice::drawText(const SString& text, const SRect& rect, const SStri
     font.setItalic(italic_);
     font.setWeight(static_cast<QFont::Weight>(std::clamp(weight_, 1, 1000)));
 
-    QString body = toQString(text);
     if (elide) body = QFontMetricsF(font).elidedText(body, Qt::ElideRight, box.width());
 
     painter_.save();

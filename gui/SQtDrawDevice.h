@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QPointF>
 #include <QRect>
+#include <QString>
 #include <QTransform>
 
 #include "gui/SDrawDevice.h"
@@ -49,6 +50,7 @@ public:
     void setTextColor(uint32_t color) override { textColor_ = color; }
     void setTextBackground(uint32_t color) override { textBackground_ = color; }
     void drawText(const SString& text, const SRect& rect, const SString& align) override;
+    void drawTextUtf8(const std::string& text, const SRect& rect, const SString& align) override;
     SXForm getWorldTransform() const override { return world_; }
     void setWorldTransform(const SXForm& transform) override;
     SRect getPaintArea() const override;
@@ -57,6 +59,8 @@ public:
     QTransform fullTransform() const;
 
 private:
+    // Text of either encoding, laid out with the alignment letters.
+    void drawQText(QString body, const SRect& rect, const SString& align);
     void apply();
 
     QPainter& painter_;

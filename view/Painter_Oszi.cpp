@@ -1,8 +1,11 @@
 #include "view/Painter_Oszi.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
+#include "analysis/HalfCycleSplitter.h"
+#include "analysis/TauFormat.h"
 #include "foundation/SDebug.h"
 #include "gui/SGuiEvent.h"
 #include "repo/ViewElementData.h"
@@ -27,6 +30,26 @@ SString nextEntry(SString& list) {
 
 int32_t truncated(double value) {
     return SOszi::toUnits(value);
+}
+
+// The colour a share of the way from the background to the colour (share 0..1).
+uint32_t blend(uint32_t color, uint32_t background, double share) {
+    uint32_t out = 0;
+    for (int shift = 0; shift <= 16; shift += 8) {
+        const double c = static_cast<double>((color >> shift) & 0xFF);
+        const double b = static_cast<double>((background >> shift) & 0xFF);
+        const auto mixed = static_cast<uint32_t>(std::lround(b + (c - b) * share));
+        out |= std::min<uint32_t>(mixed, 0xFF) << shift;
+    }
+    return out;
+}
+
+// Share of the curve colour for the kept runs, newest first: older runs fade further.
+constexpr std::array<double, 3> runShares = {0.45, 0.3, 0.2};
+
+// "4,70" with a decimal comma.
+std::string number(double value, int decimals) {
+    return tauformat::germanNumber(value, decimals);
 }
 
 }  // namespace
@@ -93,7 +116,15 @@ bool Painter_Oszi::loadAttributes() {
 }
 
 bool Painter_Oszi::update() {
+    newSamples_ = false;
     loadFromExtData();
+    if (newSamples_) {
+        receiving_ = true;
+    } else if (receiving_) {
+        // The stream paused: a half cycle is over (or the measurement stopped).
+        receiving_ = false;
+        evaluate();
+    }
     return KeloPainter::update();
 }
 
@@ -163,7 +194,11 @@ bool Painter_Oszi::loadChannel(ExtData& extData, SOsziChannel& channel) {
         if (values.getSize() > limit) values.removeFirst(values.getSize() - limit);
         changedValues = true;
     }
-    if (changedValues) setChanged();
+    if (changedValues) {
+        newSamples_ = true;
+        // A frozen display shows its snapshot: the new samples wait for the resume.
+        if (!frozen_) setChanged();
+    }
     return true;
 }
 
@@ -180,18 +215,239 @@ void Painter_Oszi::paint(SDrawDevice& device) {
 bool Painter_Oszi::handleEvent(SEvent& event) {
     if (event.type == eventGui) {
         const auto& gui = static_cast<const SGuiEvent&>(event);
-        if (gui.code != SGuiEvent::leftButtonDown || (gui.keyState & SGuiEvent::keyControl) == 0) return false;
+        if (gui.code != SGuiEvent::leftButtonDown) return false;
         // The diagram object passes points relative to the element's top-left corner.
         const SRect rect = getElementRect();
         if (!contains(SRect(0, 0, rect.width, rect.height, true), gui.point)) return false;
-        onClick(gui.code);
-        return true;
+        if ((gui.keyState & SGuiEvent::keyControl) != 0) {
+            onClick(gui.code);
+            return true;
+        }
+        // Cursors only on a still picture: frozen, or no samples coming in.
+        if (!frozen_ && receiving_) return false;
+        return setCursorAt(gui.point);
     }
-    if (event.type == eventApplication && event.code == codeClear) {
-        clear();
-        setChanged();
+    if (event.type != eventApplication) return false;
+    switch (event.code) {
+        case codeClear:
+            startNewRun();
+            break;
+        case codeFreeze:
+            setFrozen(true);
+            break;
+        case codeResume:
+            setFrozen(false);
+            break;
+        case codeToggleFreeze:
+            setFrozen(!frozen_);
+            break;
+        case codeEvaluate:
+            evaluate();
+            break;
+        case codeClearRuns:
+            clearRuns();
+            break;
+        default:
+            break;
     }
     return false;
+}
+
+void Painter_Oszi::startNewRun() {
+    bool any = false;
+    for (SOsziChannel* channel : channels) any = any || !channel->values.isEmpty();
+    if (any) {
+        Run run;
+        for (SOsziChannel* channel : channels) run.push_back(channel->values);
+        runs_.push_front(std::move(run));
+        while (static_cast<int>(runs_.size()) > maxRuns) runs_.pop_back();
+    }
+    clear();
+    receiving_ = false;
+    tau_.reset();
+    tauText_.clear();
+    clearCursors();
+    setChanged();
+}
+
+void Painter_Oszi::clearRuns() {
+    runs_.clear();
+    clearCursors();
+    setChanged();
+}
+
+void Painter_Oszi::setFrozen(bool frozen) {
+    if (frozen == frozen_) return;
+    frozen_ = frozen;
+    frozenValues_.clear();
+    if (frozen) {
+        for (SOsziChannel* channel : channels) frozenValues_.push_back(channel->values);
+    } else {
+        clearCursors();
+    }
+    setChanged();
+}
+
+SOsziValues& Painter_Oszi::shownValues(int c) {
+    if (frozen_ && c >= 0 && c < static_cast<int>(frozenValues_.size()))
+        return frozenValues_[static_cast<std::size_t>(c)];
+    return channels.getAt(c)->values;
+}
+
+void Painter_Oszi::evaluate() {
+    if (channels.getSize() == 0) return;
+    const SOsziValues& values = shownValues(0);
+    if (values.isEmpty()) return;
+    Curve curve;
+    curve.reserve(static_cast<std::size_t>(values.getSize()));
+    for (const SOsziValue& v : values)
+        curve.push_back({static_cast<double>(v.xValue), static_cast<double>(v.yValue)});
+    // Samples of an earlier half cycle may still be on screen: the last one counts.
+    const std::vector<HalfCycleSegment> segments = splitHalfCycles(curve);
+    TauResult result = segments.empty() ? evaluateHalfCycle(curve)
+                                        : evaluateHalfCycle(segmentCurve(curve, segments.back()), segments.back().kind);
+    tauEnd_ = segments.empty() ? curve.back().t : curve[segments.back().last].t;
+    tauText_ = tauformat::summary(result);
+    tau_ = std::move(result);
+    setChanged();
+}
+
+float Painter_Oszi::leftX(const SOsziValues& values) const {
+    return xValuesRelative != 0 && !values.isEmpty() ? values[0].xValue : 0.0F;
+}
+
+bool Painter_Oszi::setCursorAt(const SPoint& point) {
+    const SOsziValue* best = nullptr;
+    float bestLeft = 0.0F;
+    double bestDistance = 0.0;
+    auto search = [&](const SOsziValues& values) {
+        const float left = leftX(values);
+        for (const SOsziValue& v : values) {
+            const double dx = static_cast<double>(v.xCoord) - point.x;
+            const double dy = static_cast<double>(v.yCoord) - point.y;
+            const double distance = dx * dx + dy * dy;
+            if (best == nullptr || distance < bestDistance) {
+                best = &v;
+                bestLeft = left;
+                bestDistance = distance;
+            }
+        }
+    };
+    for (int c = 0; c < channels.getSize(); ++c) search(shownValues(c));
+    for (const Run& run : runs_)
+        for (const SOsziValues& values : run) search(values);
+    if (best == nullptr) return false;
+    cursors_[static_cast<std::size_t>(nextCursor_)] =
+        Cursor{static_cast<double>(best->xValue) - static_cast<double>(bestLeft), static_cast<double>(best->yValue)};
+    if (nextCursor_ == 0) cursors_[1].reset();
+    nextCursor_ = (nextCursor_ + 1) % 2;
+    setChanged();
+    return true;
+}
+
+void Painter_Oszi::clearCursors() {
+    cursors_[0].reset();
+    cursors_[1].reset();
+    nextCursor_ = 0;
+}
+
+std::vector<std::string> Painter_Oszi::getCursorLines() const {
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < cursors_.size(); ++i) {
+        if (!cursors_[i]) continue;
+        lines.push_back("Cursor " + std::to_string(i + 1) + ": t = " + number(cursors_[i]->t, 2) +
+                        " s  U = " + number(cursors_[i]->u, 2) + " V");
+    }
+    if (cursors_[0] && cursors_[1]) {
+        const std::string delta = "\xCE\x94";  // Delta
+        lines.push_back(delta + "t = " + number(cursors_[1]->t - cursors_[0]->t, 2) + " s  " + delta +
+                        "U = " + number(cursors_[1]->u - cursors_[0]->u, 2) + " V");
+    }
+    return lines;
+}
+
+void Painter_Oszi::paintBehind(SDrawDevice& device, int y0) {
+    // Oldest first, so the newer runs lie over the older ones.
+    for (int r = static_cast<int>(runs_.size()) - 1; r >= 0; --r) {
+        Run& run = runs_[static_cast<std::size_t>(r)];
+        const double share = runShares[static_cast<std::size_t>(std::min(r, static_cast<int>(runShares.size()) - 1))];
+        for (std::size_t c = 0; c < run.size() && static_cast<int>(c) < channels.getSize(); ++c) {
+            float x0 = 0.0F;
+            paintCurve(device, run[c], blend(channels.getAt(static_cast<int>(c))->color, style.backColor, share), y0,
+                       x0);
+        }
+    }
+}
+
+void Painter_Oszi::paintOver(SDrawDevice& device, int y0, float x0) {
+    (void)x0;
+    const int left = dataRect.x;
+    const int right = left + std::abs(dataRect.width);
+    const int top = dataRect.y;
+    const int bottom = top - std::abs(dataRect.height);
+
+    // The fitted curve at the measured samples' times, over the evaluated stretch.
+    if (tau_ && tau_->fit.ok && channels.getSize() > 0) {
+        const SOsziValues& values = shownValues(0);
+        SPointList points;
+        auto flush = [&] {
+            if (points.getSize() >= 2) device.drawPolyline(points);
+            points.removeAll();
+        };
+        device.setPen(fitColor, std::max(style.curvePenWidth / 2, 1), SDrawDevice::penSolid);
+        const float start = leftX(values);
+        for (const SOsziValue& v : values) {
+            const double t = v.xValue;
+            if (t < tau_->t0 || t > tauEnd_) continue;
+            const double u = tau_->fittedVoltage(t);
+            const int xc = left + toUnits((t - start) * xDataZoom);
+            const int yc = y0 - toUnits(u * yDataZoom);
+            if (std::isfinite(u) && xc >= left && xc <= right && yc >= bottom && yc <= top)
+                points.add(SPoint{xc, yc});
+            else
+                flush();
+        }
+        flush();
+    }
+
+    // Cursors: a dotted vertical line through the data area and a short mark at the sample.
+    for (const auto& cursor : cursors_) {
+        if (!cursor) continue;
+        const int xc = left + toUnits(cursor->t * xDataZoom);
+        if (xc < left || xc > right) continue;
+        device.setPen(cursorColor, 0, SDrawDevice::penDot);
+        device.drawLine(xc, top, xc, bottom);
+        const int yc = y0 - toUnits(cursor->u * yDataZoom);
+        device.setPen(cursorColor, style.axisPenWidth, SDrawDevice::penSolid);
+        device.drawLine(xc - style.tickLength, yc, xc + style.tickLength, yc);
+    }
+
+    // The read-outs and the result: at the top for a falling curve, else at the bottom, where
+    // the curve is far from the box.
+    std::vector<std::string> lines = getCursorLines();
+    if (frozen_) lines.insert(lines.begin(), "angehalten");
+    if (!tauText_.empty()) lines.push_back(tauText_);
+    const bool atTop = tau_ && tau_->kind == HalfCycle::discharging;
+    paintTextBox(device, lines, atTop, y0);
+}
+
+void Painter_Oszi::paintTextBox(SDrawDevice& device, const std::vector<std::string>& lines, bool atTop, int y0) {
+    if (lines.empty()) return;
+    const int lineHeight = 45 * style.fontSize;
+    const int charHeight = 130 * style.fontSize / 4;
+    const int left = dataRect.x + style.tickLength;
+    const int width = std::abs(dataRect.width) - style.tickLength - 100;
+    // Below the y caption's line at the top; above the x caption at the bottom.
+    const int firstTop = atTop ? dataRect.y - lineHeight
+                               : y0 + charHeight + style.tickLength + static_cast<int>(lines.size()) * lineHeight;
+    device.setTextBackground(style.backColor);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const bool result = !tauText_.empty() && i + 1 == lines.size();
+        device.setTextColor(result ? fitColor : cursorColor);
+        device.drawTextUtf8(lines[i], SRect(left, firstTop - static_cast<int>(i) * lineHeight, width, -lineHeight, true),
+                            "rv");
+    }
+    device.setTextColor(style.axisColor);
 }
 
 void Painter_Oszi::onClick(int click) {

@@ -1,8 +1,14 @@
 // The oscilloscope painter: draws an SOszi fed from named data channels.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
 #include <vector>
+
+#include "analysis/TauEvaluation.h"
 
 #include "foundation/SLists.h"
 #include "stream/ExtDataPointerList.h"
@@ -18,21 +24,51 @@
 // Data types: 1 one byte per sample, 2 one 16-bit little-endian word per sample (both with the
 // x value from a counter shared by all channels, advanced by "OsziValueStepX"), 1002 an x byte
 // and a y byte per sample.
+//
+// Evaluation around the live curves: when a channel's stream pauses (a half cycle is over) the
+// samples on screen are evaluated (time constant three ways) and the fitted curve is drawn over
+// the measured one with a result box. A clear keeps the curves as a run; the last maxRuns runs
+// are drawn fainter behind the current one. Frozen, the display keeps showing what it showed
+// while the samples keep coming in; a frozen or idle oscilloscope takes two cursors by click.
 class Painter_Oszi : public KeloPainter, public SOszi {
 public:
     S_CLASSNAME(Painter_Oszi)
 
     // The sample limit until loadAttributes has read the key.
     static constexpr int defaultMaxValuesShowCount = 200;
+    // Application event codes the oscilloscope takes besides the clear: freeze or resume the
+    // display, evaluate the samples on screen now, forget the kept runs.
+    static constexpr int32_t codeFreeze = 10100;
+    static constexpr int32_t codeResume = 10101;
+    static constexpr int32_t codeToggleFreeze = 10102;
+    static constexpr int32_t codeEvaluate = 10103;
+    static constexpr int32_t codeClearRuns = 10104;
+    // Runs kept for the overlay.
+    static constexpr int maxRuns = 3;
+    // The fitted curve and the cursors, 0x00BBGGRR.
+    static constexpr uint32_t fitColor = 0x0000FFFF;
+    static constexpr uint32_t cursorColor = 0x00FFFFFF;
+
+    // A cursor: the sample nearest to the click, with t as the x axis shows it (relative to its
+    // run's first sample in relative mode).
+    struct Cursor {
+        double t = 0.0;
+        double u = 0.0;
+    };
+    // The samples of every channel at the end of a run.
+    using Run = std::vector<SOsziValues>;
 
     Painter_Oszi() = default;
     ~Painter_Oszi() override = default;
 
-    // Ctrl + left button down inside the element writes the diagnostic dump (true); the clear
-    // event 10005 empties every channel and asks for a repaint (false); anything else: false.
+    // Ctrl + left button down inside the element writes the diagnostic dump (true); without
+    // Ctrl, on a frozen or idle display, it sets a cursor (true). The clear event 10005 keeps
+    // the curves as a run, empties every channel and asks for a repaint; the codes above freeze,
+    // resume, evaluate and forget the runs (all false); anything else: false.
     bool handleEvent(SEvent& event) override;
     // New samples from the channels, then whether a repaint is due. Only new or dropped samples
-    // (or a clear) ask for a repaint, so a poll without data leaves the oscilloscope alone.
+    // (or a clear, or the evaluation at the first poll without data after samples) ask for a
+    // repaint, so polls without data leave the oscilloscope alone.
     bool update() override;
     // Makes the layout at the first call, then draws at the element's rectangle.
     void paint(SDrawDevice& device) override;
@@ -54,6 +90,29 @@ public:
     int getMaxValuesShowCount() const { return maxValuesShowCount; }
     bool isRecalcDue() const { return needsRecalc != 0; }
 
+    // Evaluates the first channel's samples on screen: the last half cycle among them.
+    void evaluate();
+    // The last evaluation, and its result box in UTF-8 (empty before the first one).
+    const std::optional<TauResult>& getTauResult() const { return tau_; }
+    const std::string& getTauText() const { return tauText_; }
+
+    void setFrozen(bool frozen);
+    bool isFrozen() const { return frozen_; }
+    // True while samples arrived at the last update.
+    bool isReceiving() const { return receiving_; }
+
+    const std::deque<Run>& getRuns() const { return runs_; }
+    void clearRuns();
+
+    // Sets the next cursor (1, 2, then 1 again) to the sample nearest the point, in units
+    // relative to the element's top-left corner as the last paint placed the samples. False
+    // when no sample was painted yet.
+    bool setCursorAt(const SPoint& point);
+    const std::array<std::optional<Cursor>, 2>& getCursors() const { return cursors_; }
+    void clearCursors();
+    // The read-out lines in UTF-8: each cursor's t and U, and with both the differences.
+    std::vector<std::string> getCursorLines() const;
+
 protected:
     // Takes the samples of one channel; false when its data type is unknown.
     bool loadChannel(ExtData& extData, SOsziChannel& channel);
@@ -66,7 +125,32 @@ protected:
     float xStep = 1.0F;
     int maxValuesShowCount = defaultMaxValuesShowCount;
 
+    void paintBehind(SDrawDevice& device, int y0) override;
+    SOsziValues& shownValues(int c) override;
+    void paintOver(SDrawDevice& device, int y0, float x0) override;
+
 private:
+    // Keeps the current samples as a run (when there are any) and empties the channels.
+    void startNewRun();
+    // The x value at the left edge for these samples.
+    float leftX(const SOsziValues& values) const;
+    // Texts in UTF-8, one per line, right-aligned in a box at the top or bottom of the data area.
+    void paintTextBox(SDrawDevice& device, const std::vector<std::string>& lines, bool atTop, int y0);
+
     // Bytes taken from a ring in one piece, kept between updates.
     std::vector<uint8_t> buffer_;
+    // Samples arrived at the last update.
+    bool receiving_ = false;
+    // Samples came in during the current update.
+    bool newSamples_ = false;
+    std::optional<TauResult> tau_;
+    // The time of the last evaluated sample: the fitted curve ends there.
+    double tauEnd_ = 0.0;
+    std::string tauText_;
+    std::deque<Run> runs_;
+    bool frozen_ = false;
+    // What the display showed when it was frozen.
+    Run frozenValues_;
+    std::array<std::optional<Cursor>, 2> cursors_;
+    int nextCursor_ = 0;
 };

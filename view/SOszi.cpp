@@ -143,8 +143,13 @@ void SOszi::paint(SDrawDevice& device, const SRect& rect) {
     paintYTicks(device, y0);
     if (style.showXRaster == 1) paintXTicks(device, y0);
 
+    paintBehind(device, y0);
     float x0 = 0.0F;
-    for (SOsziChannel* channel : channels) paintCurve(device, channel->values, channel->color, y0, x0);
+    for (int c = 0; c < channels.getSize(); ++c) {
+        SOsziChannel* channel = channels.getAt(c);
+        paintCurve(device, shownValues(c), channel->color, y0, x0);
+    }
+    paintOver(device, y0, x0);
 
     device.setWorldTransform(saved);
 }

@@ -91,6 +91,19 @@ protected:
     // One curve in its colour; x0 is the x value drawn at the left edge, taken from the first
     // sample in relative mode. Stores the samples' coordinates.
     void paintCurve(SDrawDevice& device, SOsziValues& values, uint32_t color, int y0, float& x0);
+    // Hooks of paint for oscilloscopes that show more than their channels: what is drawn before
+    // the curves (behind them), the samples drawn for channel c, and what is drawn over the
+    // curves, with x0 as the curves were drawn. By default nothing, and the channel's values.
+    virtual void paintBehind(SDrawDevice& device, int y0) {
+        (void)device;
+        (void)y0;
+    }
+    virtual SOsziValues& shownValues(int c) { return channels.getAt(c)->values; }
+    virtual void paintOver(SDrawDevice& device, int y0, float x0) {
+        (void)device;
+        (void)y0;
+        (void)x0;
+    }
 
     SOsziStyle style;
     float yMinSetting = static_cast<float>(OSZI_AUTO);

@@ -45,6 +45,10 @@ public:
     void drawText(const SString& text, const SRect& rect, const SString& align) override {
         add("text", rect, {}, text.str(), align.str(), textColor);
     }
+    // UTF-8 texts are recorded as "utf8text", so tests can tell the two paths apart.
+    void drawTextUtf8(const std::string& text, const SRect& rect, const SString& align) override {
+        add("utf8text", rect, {}, text, align.str(), textColor);
+    }
     SXForm getWorldTransform() const override { return world; }
     void setWorldTransform(const SXForm& transform) override { world = transform; }
     SRect getPaintArea() const override { return SRect(0, 0, 100000, -100000, true); }

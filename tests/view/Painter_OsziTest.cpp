@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -243,6 +244,8 @@ TEST_F(Painter_OsziTest, UpdateAsksForARepaintOnlyForNewDataOrAClear) {
     EXPECT_FALSE(oszi.update());
     put(charging, {1, 0});
     EXPECT_TRUE(oszi.update());
+    // The pause after the samples brings the evaluation's result box, once.
+    EXPECT_TRUE(oszi.update());
     EXPECT_FALSE(oszi.update());
 
     SEvent clear;
@@ -384,3 +387,237 @@ TEST_F(Painter_OsziTest, BadAttributeValuesFallBack) {
 }
 
 }  // namespace
+
+// Evaluation around the live curves: the time constant after a half cycle, kept runs, a frozen
+// display and cursors. The oscilloscope is set up as in the experiment: 0.1 s per sample, ADC
+// counts turned into volts, 0..30 s by 0..5 V.
+class OsziEvaluationTest : public Painter_OsziTest {
+protected:
+    static constexpr double volts = 5.0 / 1023.0;
+
+    void makeExperimentOszi() {
+        ASSERT_TRUE(make("Aufladen", "OsziValueStepX=f=0.1\r\nOsziCorrectionFaktorY=s=0.004887585532746823\r\n"
+                                     "OsziMinValueY=f=0\r\nOsziMaxValueY=f=5\r\nOsziMinValueX=f=0\r\n"
+                                     "OsziMaxValueX=f=30\r\nOsziRelativeValueX=i=1\r\n"
+                                     "OsziMaxValuesShowCountX=i=300\r\n"));
+    }
+    // count samples of a charging (or discharging) curve with time constant tau, as ADC words.
+    static std::vector<uint8_t> halfCycle(double tau, int count, bool charging = true) {
+        std::vector<uint8_t> bytes;
+        for (int i = 0; i < count; ++i) {
+            const double t = 0.1 * i;
+            const double u = charging ? 5.0 * (1.0 - std::exp(-t / tau)) : 5.0 * std::exp(-t / tau);
+            const int adc = static_cast<int>(std::lround(u / volts));
+            bytes.push_back(static_cast<uint8_t>(adc & 0xFF));
+            bytes.push_back(static_cast<uint8_t>(adc >> 8));
+        }
+        return bytes;
+    }
+    void send(int32_t code) {
+        SEvent event;
+        event.type = eventApplication;
+        event.code = code;
+        oszi.onEvent(event);
+    }
+    // Paints and returns the recording.
+    Recorder painted() {
+        Recorder device;
+        oszi.paint(device);
+        return device;
+    }
+    std::vector<std::string> utf8Texts(const Recorder& device) const {
+        std::vector<std::string> out;
+        for (const auto& c : device.of("utf8text")) out.push_back(c.text);
+        return out;
+    }
+};
+
+TEST_F(OsziEvaluationTest, AHalfCycleEndingBringsTheResultBoxAndTheFittedCurve) {
+    makeExperimentOszi();
+    put(charging, halfCycle(4.7, 300));
+    oszi.update();
+    EXPECT_FALSE(oszi.getTauResult().has_value());  // still receiving
+    oszi.update();                                   // the stream paused
+    ASSERT_TRUE(oszi.getTauResult().has_value());
+    const TauResult& result = *oszi.getTauResult();
+    EXPECT_EQ(result.kind, HalfCycle::charging);
+    for (const TauRoute* route : {&result.fit, &result.point63, &result.lnLine}) {
+        ASSERT_TRUE(route->ok);
+        EXPECT_NEAR(route->tau, 4.7, 0.02 * 4.7);
+    }
+    const std::string text = oszi.getTauText();
+    EXPECT_EQ(text.rfind("\xCF\x84 = 4,", 0), 0u) << text;
+    EXPECT_NE(text.find("(Fit) \xC2\xB7 "), std::string::npos) << text;
+    EXPECT_NE(text.find("(63 %)"), std::string::npos) << text;
+    EXPECT_NE(text.find("(ln)"), std::string::npos) << text;
+
+    const Recorder device = painted();
+    // The box goes through the UTF-8 path, so the tau survives.
+    const std::vector<std::string> texts = utf8Texts(device);
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ(texts.back(), text);
+    // The fitted curve lies over the measured one, a few hundredths of a millimetre away at most.
+    std::vector<oszitest::Call> fitted;
+    std::vector<oszitest::Call> measured;
+    for (const auto& c : device.of("polyline"))
+        (c.color == Painter_Oszi::fitColor ? fitted : measured).push_back(c);
+    ASSERT_EQ(fitted.size(), 1u);
+    ASSERT_EQ(measured.size(), 1u);
+    ASSERT_EQ(fitted[0].points.size(), measured[0].points.size());
+    for (std::size_t i = 0; i < fitted[0].points.size(); i += 10) {
+        EXPECT_EQ(fitted[0].points[i].x, measured[0].points[i].x);
+        EXPECT_NEAR(fitted[0].points[i].y, measured[0].points[i].y, 30) << i;
+    }
+}
+
+TEST_F(OsziEvaluationTest, OnlyTheLastHalfCycleOnScreenCountsAndFlatDataGiveNoFit) {
+    makeExperimentOszi();
+    // The end of an earlier run's curve with tau 2 s, then a new one with tau 4.7 s.
+    const std::vector<uint8_t> bytes = halfCycle(2.0, 300);
+    const std::vector<uint8_t> second = halfCycle(4.7, 250);
+    std::vector<uint8_t> both(bytes.end() - 2 * 50, bytes.end());
+    both.insert(both.end(), second.begin(), second.end());
+    put(charging, both);
+    oszi.update();
+    send(Painter_Oszi::codeEvaluate);
+    ASSERT_TRUE(oszi.getTauResult().has_value());
+    ASSERT_TRUE(oszi.getTauResult()->fit.ok);
+    EXPECT_NEAR(oszi.getTauResult()->fit.tau, 4.7, 0.1);
+
+    send(codeClear);
+    put(charging, std::vector<uint8_t>(2 * 50, 0));
+    oszi.update();
+    oszi.update();
+    ASSERT_TRUE(oszi.getTauResult().has_value());
+    EXPECT_FALSE(oszi.getTauResult()->any());
+    EXPECT_EQ(oszi.getTauText().rfind("kein Fit m\xC3\xB6glich", 0), 0u) << oszi.getTauText();
+    // No fitted curve without a fit; the box says why.
+    const Recorder device = painted();
+    for (const auto& c : device.of("polyline")) EXPECT_NE(c.color, Painter_Oszi::fitColor);
+    EXPECT_EQ(utf8Texts(device).back(), oszi.getTauText());
+}
+
+TEST_F(OsziEvaluationTest, TheLastThreeRunsAreKeptFainterBehindTheCurrentOne) {
+    makeExperimentOszi();
+    // Run k has k + 1 samples, so the runs can be told apart.
+    for (int k = 0; k < 4; ++k) {
+        put(charging, halfCycle(4.7, k + 10));
+        oszi.update();
+        send(codeClear);
+    }
+    put(charging, halfCycle(4.7, 20));
+    oszi.update();
+    const auto& runs = oszi.getRuns();
+    ASSERT_EQ(runs.size(), 3u);
+    // Newest first; the first run (10 samples) was dropped.
+    EXPECT_EQ(runs[0][0].getSize(), 13);
+    EXPECT_EQ(runs[1][0].getSize(), 12);
+    EXPECT_EQ(runs[2][0].getSize(), 11);
+    // The current run is still all there (the CSV takes it).
+    EXPECT_EQ(values().getSize(), 20);
+
+    Recorder device = painted();
+    std::vector<oszitest::Call> curves = device.of("polyline");
+    ASSERT_EQ(curves.size(), 4u);
+    // Oldest first and faintest, the current one last in its own colour.
+    EXPECT_EQ(curves[0].points.size(), 11u);
+    EXPECT_EQ(curves[3].points.size(), 20u);
+    EXPECT_EQ(curves[3].color, SOsziChannel::defaultColor);
+    auto green = [](uint32_t color) { return (color >> 8) & 0xFF; };
+    EXPECT_LT(green(curves[0].color), green(curves[1].color));
+    EXPECT_LT(green(curves[1].color), green(curves[2].color));
+    EXPECT_LT(green(curves[2].color), green(curves[3].color));
+
+    // A clear of nothing keeps no empty run; forgetting the runs leaves the current curve.
+    send(codeClear);
+    send(codeClear);
+    EXPECT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[0][0].getSize(), 20);
+    send(Painter_Oszi::codeClearRuns);
+    EXPECT_TRUE(runs.empty());
+    device = painted();
+    EXPECT_TRUE(device.of("polyline").empty());
+}
+
+TEST_F(OsziEvaluationTest, AFrozenDisplayKeepsItsPictureAndLosesNoSample) {
+    makeExperimentOszi();
+    const std::vector<uint8_t> bytes = halfCycle(4.7, 120);
+    put(charging, std::vector<uint8_t>(bytes.begin(), bytes.begin() + 2 * 40));
+    oszi.update();
+    painted();
+    send(Painter_Oszi::codeToggleFreeze);
+    ASSERT_TRUE(oszi.isFrozen());
+    EXPECT_TRUE(oszi.update());  // the "angehalten" mark
+    put(charging, std::vector<uint8_t>(bytes.begin() + 2 * 40, bytes.end()));
+    // Samples keep coming in but ask for no repaint: the picture stays.
+    EXPECT_FALSE(oszi.update());
+    EXPECT_EQ(values().getSize(), 120);
+    // The measured curve (the pause before the freeze also brought a fitted one).
+    auto curve = [](const Recorder& device) {
+        std::vector<oszitest::Call> out;
+        for (const auto& c : device.of("polyline"))
+            if (c.color == SOsziChannel::defaultColor) out.push_back(c);
+        return out;
+    };
+    Recorder device = painted();
+    ASSERT_EQ(curve(device).size(), 1u);
+    EXPECT_EQ(curve(device)[0].points.size(), 40u);
+    EXPECT_EQ(utf8Texts(device).front(), "angehalten");
+
+    send(Painter_Oszi::codeToggleFreeze);
+    EXPECT_FALSE(oszi.isFrozen());
+    device = painted();
+    ASSERT_EQ(curve(device).size(), 1u);
+    EXPECT_EQ(curve(device)[0].points.size(), 120u);
+    // Every sample in order, none twice: the x values go up by one step each.
+    for (int i = 0; i < 120; ++i) EXPECT_NEAR(values()[i].xValue, 0.1 * i, 1e-4) << i;
+}
+
+TEST_F(OsziEvaluationTest, TwoClicksGiveTheCursorsAndTheirDifferences) {
+    makeExperimentOszi();
+    // Two runs: tau 2 s (kept) and tau 4.7 s (current). The samples at 2.0 s and 4.7 s are their
+    // 63 % points.
+    put(charging, halfCycle(2.0, 300));
+    oszi.update();
+    send(codeClear);
+    put(charging, halfCycle(4.7, 300));
+    oszi.update();
+    painted();
+    auto click = [this](const SOsziValue& v, uint32_t keys = 0) {
+        SGuiEvent event(SGuiEvent::leftButtonDown, SPoint{v.xCoord + 20, v.yCoord - 20}, keys);
+        return oszi.handleEvent(event);
+    };
+    // While samples come in the display is live: no cursor.
+    EXPECT_FALSE(click(values()[47]));
+    oszi.update();  // the stream paused
+    painted();
+    ASSERT_TRUE(click(oszi.getRuns()[0][0][20]));
+    ASSERT_TRUE(click(values()[47]));
+    const auto& cursors = oszi.getCursors();
+    ASSERT_TRUE(cursors[0] && cursors[1]);
+    EXPECT_NEAR(cursors[0]->t, 2.0, 1e-4);
+    EXPECT_NEAR(cursors[1]->t, 4.7, 1e-4);
+    EXPECT_NEAR(cursors[0]->u, 5.0 * (1 - std::exp(-1.0)), 0.01);
+    const std::vector<std::string> lines = oszi.getCursorLines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "Cursor 1: t = 2,00 s  U = 3,16 V");
+    EXPECT_EQ(lines[1], "Cursor 2: t = 4,70 s  U = 3,16 V");
+    EXPECT_EQ(lines[2], "\xCE\x94t = 2,70 s  \xCE\x94U = 0,00 V");
+    // Drawn: two dotted vertical lines, the read-outs over the result box.
+    const Recorder device = painted();
+    int verticals = 0;
+    for (const auto& c : device.of("line"))
+        if (c.color == Painter_Oszi::cursorColor && c.points[0].x == c.points[1].x) ++verticals;
+    EXPECT_EQ(verticals, 2);
+    const std::vector<std::string> texts = utf8Texts(device);
+    ASSERT_EQ(texts.size(), 4u);
+    EXPECT_EQ(texts[2], lines[2]);
+    // A third click starts again with cursor 1.
+    ASSERT_TRUE(click(values()[100]));
+    ASSERT_TRUE(cursors[0] && !cursors[1]);
+    EXPECT_NEAR(cursors[0]->t, 10.0, 1e-4);
+    // Ctrl + click is still the dump.
+    EXPECT_TRUE(click(values()[10], SGuiEvent::keyControl));
+    EXPECT_EQ(oszi.clicks, 1);
+    EXPECT_NEAR(cursors[0]->t, 10.0, 1e-4);
+}
