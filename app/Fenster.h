@@ -141,6 +141,8 @@ private:
     void showButtonStates();
     // A board pulled out during the measurement: message, port closed, buttons idle.
     void checkBoard();
+    // Polls the diagram until the first samples of a new measurement are shown.
+    void pollForFirstSample();
     // Sets (or appends to) the inner HTML of an element of the page "Vorbereitung".
     void setPageElement(const SString& id, const SString& html, bool append);
     // F5, F6 and Ctrl+S anywhere in the window.
@@ -164,6 +166,8 @@ private:
     bool measuring_ = false;
     BoardWatch boardWatch_{*this};
     int boardWatchTimer_ = 0;
+    int firstSampleTimer_ = 0;
+    int64_t firstSampleUntil_ = 0;
     DuvaroBurner duvaroBurner_;
     // Owned by the window's widget.
     std::vector<QShortcut*> shortcuts_;

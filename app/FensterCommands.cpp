@@ -19,6 +19,7 @@
 #include "foundation/SResources.h"
 #include "gui/SFileDialog.h"
 #include "gui/SWaitCursor.h"
+#include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "view/Painter_Button.h"
 #include "view/Painter_Oszi.h"
@@ -40,8 +41,10 @@ const int painterTypeOszi = 3;
 }  // namespace
 
 void Fenster::BoardWatch::onTimer(int id) {
-    (void)id;
-    owner_.checkBoard();
+    if (id == owner_.firstSampleTimer_)
+        owner_.pollForFirstSample();
+    else
+        owner_.checkBoard();
 }
 
 int Fenster::onEvent(SEvent& event) {
@@ -167,6 +170,12 @@ void Fenster::onEvent_start() {
         globalDebug().print(SString("Fenster::onEvent_start(..) send start=") + answer +
                             SString::printf(", ok=%d", ok ? 1 : 0));
     }
+    if (ok) {
+        // The first samples follow the start answer after the board's pause: the diagram looks
+        // for them every 20 ms until they are there, instead of at its next 200 ms poll.
+        firstSampleUntil_ = platform::monotonicMs() + 1000;
+        if (firstSampleTimer_ == 0) firstSampleTimer_ = boardWatch_.startTimer(20);
+    }
     if (!ok) {
         globalError().showMessage(message, 0, "Fehler", SError::iconInformation);
     }
@@ -196,6 +205,26 @@ void Fenster::setMeasuring(bool running) {
     } else if (boardWatchTimer_ != 0) {
         boardWatch_.stopTimer(boardWatchTimer_);
         boardWatchTimer_ = 0;
+    }
+    if (!running && firstSampleTimer_ != 0) {
+        boardWatch_.stopTimer(firstSampleTimer_);
+        firstSampleTimer_ = 0;
+    }
+}
+
+void Fenster::pollForFirstSample() {
+    bool arrived = false;
+    if (UniedViewWindow* window = getFirstViewWindow()) {
+        window->poll();
+        for (int32_t nr : {203, 204}) {
+            auto* oszi = dynamic_cast<Painter_Oszi*>(findPainter(nr));
+            if (oszi && oszi->getChannels().getSize() > 0 && oszi->getChannels().getAt(0)->values.getSize() > 0)
+                arrived = true;
+        }
+    }
+    if (arrived || !measuring_ || platform::monotonicMs() > firstSampleUntil_) {
+        boardWatch_.stopTimer(firstSampleTimer_);
+        firstSampleTimer_ = 0;
     }
 }
 
