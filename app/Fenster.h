@@ -92,8 +92,12 @@ public:
     // Saves the oscilloscopes' samples as CSV; an empty name asks the user. False when nothing
     // was written.
     bool saveCsv(const SString& fileName);
-    // The CSV content of the oscilloscopes' samples.
-    static SString buildCsv(const std::vector<Painter_Oszi*>& oscilloscopes);
+    // The CSV content of the oscilloscopes' samples (formatIndex 1: "," and decimal point,
+    // otherwise ";" and decimal comma).
+    static SString buildCsv(const std::vector<Painter_Oszi*>& oscilloscopes, int formatIndex = 0);
+    // Writes the diagram as a PNG picture at twice the screen resolution; an empty name asks
+    // the user. False when nothing was written.
+    bool savePng(const SString& fileName);
     // The oscilloscopes the CSV export takes, in column order; empty when there is none, or
     // when an element named "oszi" is no oscilloscope.
     std::vector<Painter_Oszi*> findOscilloscopes();
@@ -145,12 +149,17 @@ private:
     void pollForFirstSample();
     // Sets (or appends to) the inner HTML of an element of the page "Vorbereitung".
     void setPageElement(const SString& id, const SString& html, bool append);
-    // F5, F6 and Ctrl+S anywhere in the window.
+    // F5, F6, Ctrl+S and Ctrl+P anywhere in the window.
     void installShortcuts();
     void pressButton(int32_t objNr, const char* command);
     void onStartKey();
     void onStopKey();
     void onSaveKey();
+    // The evaluation's diagram commands ("oszi-pause", "oszi-evaluate", "oszi-clear-runs",
+    // "save-png"); true when the text was one of them.
+    bool onEvaluationCommand(const SString& text);
+    // Ctrl+P: the diagram as a picture.
+    void onPngKey();
 
     SString version_;
     // The board with its port, which is the data connection: the measurement frames reach the

@@ -72,6 +72,7 @@ int Fenster::onEvent(SEvent& event) {
         saveCsv(SString());
         return 1;
     }
+    if (onEvaluationCommand(event.text)) return 1;
     if (event.type == eventPageCommand) {
         if (event.text.startsWith("cmd:burnHex:")) {
             // Three fields are cut off at ":" ("cmd", "burnHex", board type); the rest is the file,
@@ -347,7 +348,7 @@ std::vector<Painter_Oszi*> Fenster::findOscilloscopes() {
     return found;
 }
 
-SString Fenster::buildCsv(const std::vector<Painter_Oszi*>& oscilloscopes) {
+SString Fenster::buildCsv(const std::vector<Painter_Oszi*>& oscilloscopes, int formatIndex) {
     std::vector<MeasurementCsv::Curve> curves;
     for (Painter_Oszi* oszi : oscilloscopes) {
         MeasurementCsv::Curve curve{oszi->getXText(), oszi->getYText(), {}};
@@ -359,28 +360,32 @@ SString Fenster::buildCsv(const std::vector<Painter_Oszi*>& oscilloscopes) {
         }
         curves.push_back(std::move(curve));
     }
-    return MeasurementCsv::build(curves);
+    return MeasurementCsv::build(curves, formatIndex == 1 ? MeasurementCsv::Format::commaPoint
+                                                          : MeasurementCsv::Format::semicolonComma);
 }
 
 bool Fenster::saveCsv(const SString& fileName) {
     const std::vector<Painter_Oszi*> oscilloscopes = findOscilloscopes();
     if (oscilloscopes.empty()) return false;
-    const SString content = buildCsv(oscilloscopes);
     int code = 0;
     SString error;
     if (!fileName.isEmpty()) {
-        if (MeasurementCsv::write(fileName, content, &code, &error)) return true;
+        if (MeasurementCsv::write(fileName, buildCsv(oscilloscopes), &code, &error)) return true;
         globalDebug().print(error);
         globalError().showMessage(MSG("errorWriteCsv", "Fehler beim Schreiben der CSV-Datei."), code);
         return false;
     }
     const SString proposed =
         MeasurementCsv::proposedFileName(SString(platform::documentsDirectory()), std::time(nullptr));
+    // The German variant first, the one for international spreadsheets second; "all files"
+    // writes the German one.
+    int formatIndex = 0;
     const SString chosen = SFileDialog::getSaveFileName(
-        this, MSG("saveTitle", "Datei speichern"), MSG("csvFilter", "CSV-Dateien|*.csv|alle Dateien|*.*"),
-        SString::raw("csv"), proposed);
+        this, MSG("saveTitle", "Datei speichern"),
+        MSG("csvFilter", "CSV (Semikolon, Dezimalkomma)|*.csv|CSV (Komma, Dezimalpunkt)|*.csv|alle Dateien|*.*"),
+        SString::raw("csv"), proposed, &formatIndex);
     if (chosen.isEmpty()) return false;
-    if (MeasurementCsv::write(chosen, content, &code, &error)) return true;
+    if (MeasurementCsv::write(chosen, buildCsv(oscilloscopes, formatIndex), &code, &error)) return true;
     globalError().showMessage(error);
     return false;
 }
@@ -423,6 +428,7 @@ void Fenster::installShortcuts() {
     add(QKeySequence(Qt::Key_F5), &Fenster::onStartKey);
     add(QKeySequence(Qt::Key_F6), &Fenster::onStopKey);
     add(QKeySequence(Qt::CTRL | Qt::Key_S), &Fenster::onSaveKey);
+    add(QKeySequence(Qt::CTRL | Qt::Key_P), &Fenster::onPngKey);
 }
 
 void Fenster::pressButton(int32_t objNr, const char* command) {

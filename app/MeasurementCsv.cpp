@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <unistd.h>
 
@@ -11,33 +12,72 @@
 
 namespace {
 
-// "%f" with a decimal comma. snprintf follows the C locale here, so "." is the separator.
-void appendNumber(std::string& out, double value) {
+// "%f", with a decimal comma when asked. snprintf follows the C locale here, so "." is the
+// separator it writes.
+void appendNumber(std::string& out, double value, char decimalMark) {
     char buf[512];
     const int n = std::snprintf(buf, sizeof buf, "%f", value);
     const std::size_t length = n < 0 ? 0 : std::min<std::size_t>(static_cast<std::size_t>(n), sizeof buf - 1);
-    for (std::size_t i = 0; i < length; ++i) out += buf[i] == '.' ? ',' : buf[i];
+    for (std::size_t i = 0; i < length; ++i) out += buf[i] == '.' ? decimalMark : buf[i];
+}
+
+// A caption for the comma format: quoted when it holds the separator or a quote.
+void appendCaption(std::string& out, const std::string& caption, bool comma) {
+    if (!comma || caption.find_first_of(",\"") == std::string::npos) {
+        out += caption;
+        return;
+    }
+    out += '"';
+    for (char c : caption) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
 }
 
 }  // namespace
 
-SString MeasurementCsv::build(const std::vector<Curve>& curves) {
+bool MeasurementCsv::isSampleNumbers(const std::vector<std::pair<float, float>>& values) {
+    if (values.size() < 2) return false;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const float x = values[i].first;
+        if (x != std::floor(x)) return false;
+        if (i > 0 && x - values[i - 1].first != 1.0F) return false;
+    }
+    return true;
+}
+
+SString MeasurementCsv::build(const std::vector<Curve>& curves, Format format) {
     if (curves.empty()) return SString();
     std::size_t rows = maxRows;
     for (const Curve& c : curves) rows = std::min(rows, c.values.size());
+    const bool comma = format == Format::commaPoint;
+    const char separator = comma ? ',' : ';';
+    const char decimalMark = comma ? '.' : ',';
+    const bool timeColumn = isSampleNumbers(curves.front().values);
 
-    std::string out = curves.front().xText.str();
+    std::string out;
+    appendCaption(out, curves.front().xText.str(), comma);
+    if (timeColumn) {
+        out += separator;
+        out += timeCaption;
+    }
     for (const Curve& c : curves) {
-        out += ';';
-        out += c.yText.str();
+        out += separator;
+        appendCaption(out, c.yText.str(), comma);
     }
     out += "\r\n";
-    out.reserve(out.size() + rows * (curves.size() + 1) * 12);
+    out.reserve(out.size() + rows * (curves.size() + 2) * 12);
     for (std::size_t r = 0; r < rows; ++r) {
-        appendNumber(out, static_cast<double>(curves.front().values[r].first));
+        const double x = static_cast<double>(curves.front().values[r].first);
+        appendNumber(out, x, decimalMark);
+        if (timeColumn) {
+            out += separator;
+            appendNumber(out, x / sampleRate, decimalMark);
+        }
         for (const Curve& c : curves) {
-            out += ';';
-            appendNumber(out, static_cast<double>(c.values[r].second));
+            out += separator;
+            appendNumber(out, static_cast<double>(c.values[r].second), decimalMark);
         }
         out += "\r\n";
     }

@@ -17,13 +17,27 @@ public:
         std::vector<std::pair<float, float>> values;
     };
 
+    // The file's dialect: for a German spreadsheet (";" and decimal comma, the program's own), or
+    // for international ones ("," and decimal point).
+    enum class Format { semicolonComma, commaPoint };
+
     // The most rows a file gets.
     static constexpr std::size_t maxRows = 1000000;
+    // Samples per second: the time of a sample number.
+    static constexpr double sampleRate = 10.0;
+    // The caption of the time column added beside sample numbers.
+    static constexpr const char* timeCaption = "t in s";
 
     // The header "x caption;y caption 1;y caption 2..." and one row per sample that every curve
     // has: the x of the first curve, then each curve's y, as "%f" with "," for ".". Captions are
     // written as they are (a ";" in one shifts the columns; nothing is quoted).
-    static SString build(const std::vector<Curve>& curves);
+    // In the comma format the cells are separated by "," and the numbers keep their ".";
+    // a caption with a "," or a quote is quoted, so the columns stay.
+    // When the x values are sample numbers (0, 1, 2, ... as the x axis of an oscilloscope that
+    // counts samples), a column "t in s" with the time in seconds follows the x column.
+    static SString build(const std::vector<Curve>& curves, Format format = Format::semicolonComma);
+    // True when the x values are consecutive whole numbers (at least two of them).
+    static bool isSampleNumbers(const std::vector<std::pair<float, float>>& values);
 
     // Writes the content so that an existing file is never lost: the bytes go to a new file
     // beside it, which then replaces it. A file that may not be written (read-only) stays as

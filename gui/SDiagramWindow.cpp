@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QPainter>
 #include <QWidget>
 
@@ -54,6 +56,31 @@ void SDiagramWindow::onPaint(QPainter& painter, const SRect& area) {
     SQtDrawDevice device(painter, getDpi(), QRect(area.x, area.y, area.width, area.height));
     device.setDiagramMapping(zoom_, originX_, originY_);
     onDiagramPaint(device);
+}
+
+QImage SDiagramWindow::renderImage(double factor) {
+    QWidget* widget = getWidget();
+    if (!widget || !(factor > 0.0) || !std::isfinite(factor)) return {};
+    const QSize size(static_cast<int>(std::lround(widget->width() * factor)),
+                     static_cast<int>(std::lround(widget->height() * factor)));
+    if (size.isEmpty()) return {};
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    SQtDrawDevice device(painter, getDpi() * factor);
+    device.setDiagramMapping(zoom_, originX_, originY_);
+    onDiagramPaint(device);
+    return image;
+}
+
+std::string SDiagramWindow::renderPng(double factor) {
+    const QImage image = renderImage(factor);
+    if (image.isNull()) return {};
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG")) return {};
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 int SDiagramWindow::onMouseEvent(SGuiEvent& event) {

@@ -1,7 +1,10 @@
 // A window that shows a drawing in diagram units: hundredths of a millimetre, y upward.
 #pragma once
 
+#include <QImage>
 #include <QRect>
+
+#include <string>
 
 #include "gui/SDrawDevice.h"
 #include "gui/SWindow.h"
@@ -27,6 +30,12 @@ public:
     QRect toPixels(const SRect& units) const;
     // Repaints the pixels of a rectangle in diagram units.
     void invalidateUnits(const SRect& units);
+
+    // The window's picture painted again at factor times the screen resolution (2 for
+    // worksheets): same layout, sharper lines and text. Null without a widget.
+    QImage renderImage(double factor);
+    // That picture as the bytes of a PNG file; empty when there is none.
+    std::string renderPng(double factor);
 
 protected:
     // The diagram's drawing; the background is filled already.

@@ -1,5 +1,7 @@
 #include "gui/SFileDialog.h"
 
+#include <algorithm>
+
 #include <QFileDialog>
 #include <QStringList>
 
@@ -11,6 +13,11 @@ namespace {
 SFileDialog::Chooser& chooser() {
     static SFileDialog::Chooser instance;
     return instance;
+}
+
+int& chosenFilter() {
+    static int index = 0;
+    return index;
 }
 
 }  // namespace
@@ -29,18 +36,25 @@ QString SFileDialog::toQtFilter(const SString& filter) {
 }
 
 SString SFileDialog::getSaveFileName(SWindow* owner, const SString& title, const SString& filter,
-                                     const SString& defaultExtension, const SString& proposed) {
-    if (chooser()) return chooser()(title, filter, proposed);
+                                     const SString& defaultExtension, const SString& proposed, int* filterIndex) {
+    if (chooser()) {
+        if (filterIndex) *filterIndex = chosenFilter();
+        return chooser()(title, filter, proposed);
+    }
     QFileDialog dialog(owner ? owner->getWidget() : nullptr, toQString(title));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(toQtFilter(filter));
+    const QStringList entries = toQtFilter(filter).split(QStringLiteral(";;"));
+    dialog.setNameFilters(entries);
+    if (filterIndex && *filterIndex >= 0 && *filterIndex < entries.size()) dialog.selectNameFilter(entries[*filterIndex]);
     dialog.setDefaultSuffix(toQString(defaultExtension));
     dialog.selectFile(toQString(proposed));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return SString();
+    if (filterIndex) *filterIndex = std::max(0, static_cast<int>(entries.indexOf(dialog.selectedNameFilter())));
     return toSString(dialog.selectedFiles().first());
 }
 
-void SFileDialog::setChooser(Chooser replacement) {
+void SFileDialog::setChooser(Chooser replacement, int filterIndex) {
     chooser() = std::move(replacement);
+    chosenFilter() = filterIndex;
 }

@@ -18,11 +18,15 @@ public:
     // form "CSV-Dateien|*.csv|alle Dateien|*.*", the default extension (added to a name typed
     // without one, "csv") and the proposed path, whose folder the dialog opens. Returns the
     // chosen path, empty when the user cancels.
+    // With filterIndex, the dialog starts with that entry of the filter (counted from 0) and
+    // writes back the one the user chose.
     static SString getSaveFileName(SWindow* owner, const SString& title, const SString& filter,
-                                   const SString& defaultExtension, const SString& proposed);
+                                   const SString& defaultExtension, const SString& proposed,
+                                   int* filterIndex = nullptr);
     // "CSV-Dateien|*.csv|alle Dateien|*.*" in Qt's form: "CSV-Dateien (*.csv);;alle Dateien (*)".
     // Several patterns of one entry are separated by ";" ("*.htm;*.html").
     static QString toQtFilter(const SString& filter);
-    // Replaces the dialog; an empty chooser brings it back.
-    static void setChooser(Chooser chooser);
+    // Replaces the dialog; an empty chooser brings it back. The stand-in "chooses" the filter
+    // entry filterIndex.
+    static void setChooser(Chooser chooser, int filterIndex = 0);
 };

@@ -98,6 +98,8 @@ public:
 
     void setFrozen(bool frozen);
     bool isFrozen() const { return frozen_; }
+    // What the display shows of channel c: the frozen picture, or the current samples.
+    SOsziValues& shownValues(int c) override;
     // True while samples arrived at the last update.
     bool isReceiving() const { return receiving_; }
 
@@ -126,7 +128,6 @@ protected:
     int maxValuesShowCount = defaultMaxValuesShowCount;
 
     void paintBehind(SDrawDevice& device, int y0) override;
-    SOsziValues& shownValues(int c) override;
     void paintOver(SDrawDevice& device, int y0, float x0) override;
 
 private:

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "gui/SDrawDevice.h"
+#include "view/Painter_Oszi.h"
 
 UniedViewWindow::UniedViewWindow() {
     diagramm_.setWindow(this);
@@ -54,7 +55,29 @@ int UniedViewWindow::onMouse(SGuiEvent& event) {
     return taken;
 }
 
+void UniedViewWindow::sendToAll(int32_t code) {
+    SEvent event;
+    event.type = eventApplication;
+    event.code = code;
+    diagramm_.handleEvent(event);
+    poll();
+}
+
+void UniedViewWindow::setFrozen(bool frozen) {
+    frozen_ = frozen;
+    sendToAll(frozen ? Painter_Oszi::codeFreeze : Painter_Oszi::codeResume);
+}
+
 int UniedViewWindow::onKeyDown(int virtualKey, uint32_t keyState) {
+    const bool plain = (keyState & (SGuiEvent::keyControl | SGuiEvent::keyShift)) == 0;
+    if (plain && virtualKey == keySpace) {
+        setFrozen(!frozen_);
+        return 1;
+    }
+    if (plain && virtualKey == keyDelete) {
+        sendToAll(Painter_Oszi::codeClearRuns);
+        return 1;
+    }
     if (!(keyState & SGuiEvent::keyControl) || (keyState & SGuiEvent::keyShift)) return 0;
     switch (virtualKey) {
         case keyMultiply:

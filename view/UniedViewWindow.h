@@ -28,6 +28,10 @@ public:
     static constexpr int keyUp = 38;
     static constexpr int keyRight = 39;
     static constexpr int keyDown = 40;
+    // Without modifiers: Space freezes or resumes the oscilloscopes, Delete forgets their kept
+    // runs.
+    static constexpr int keySpace = 0x20;
+    static constexpr int keyDelete = 0x2E;
     static constexpr double minZoom = 0.01;
     static constexpr double maxZoom = 100.0;
 
@@ -50,8 +54,15 @@ public:
     // A mouse event with its point in diagram units. On a mouse move the cursor becomes the
     // one the objects named, else the arrow. Nonzero when an object took the event.
     int onMouse(SGuiEvent& event);
-    // Ctrl (without Shift) with numeric "*", "+", "-" or an arrow key; nonzero when handled.
+    // Ctrl (without Shift) with numeric "*", "+", "-" or an arrow key; Space or Delete without
+    // Ctrl and Shift; nonzero when handled.
     int onKeyDown(int virtualKey, uint32_t keyState);
+    // Offers an application event with the code to every object (the oscilloscopes take the
+    // freeze, resume, evaluate and forget-runs codes; nothing takes them away from the others).
+    void sendToAll(int32_t code);
+    // The oscilloscopes' display is frozen (Space toggles it).
+    bool isFrozen() const { return frozen_; }
+    void setFrozen(bool frozen);
     // One poll of the objects: changed ones are repainted.
     void poll();
     void onTimer(int id) override;
@@ -73,6 +84,7 @@ private:
     double zoom_ = 1.0;
     double originX_ = 0.0;
     double originY_ = 0.0;
+    bool frozen_ = false;
 };
 
 class UniedViewWindowList : public SOwningList<UniedViewWindow> {

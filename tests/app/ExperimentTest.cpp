@@ -1,6 +1,7 @@
 // The experiment end to end in the real main window: the virtual board on a pseudo-terminal,
 // registered in a COM port map of the test's own, answers the start, stop and burn commands.
 #include <QApplication>
+#include <QImage>
 #include <QTest>
 #include <QTimer>
 #include <QWebEngineView>
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "AppTest.h"
+#include "app/DiagramWindow.h"
 #include "app/Fenster.h"
 #include "app/Globals.h"
 #include "board/SHexFile.h"
@@ -272,12 +274,20 @@ TEST_F(ExperimentTest, CsvOfTheOscilloscopesSamples) {
         send("save-csv");
     }
     EXPECT_EQ(title.str(), "Datei speichern");
-    EXPECT_EQ(filter.str(), "CSV-Dateien|*.csv|alle Dateien|*.*");
+    EXPECT_EQ(filter.str(), "CSV (Semikolon, Dezimalkomma)|*.csv|CSV (Komma, Dezimalpunkt)|*.csv|alle Dateien|*.*");
     EXPECT_TRUE(proposed.startsWith(raw(dir.path() + "/Messung 2"))) << proposed.str();
     EXPECT_TRUE(proposed.endsWith(raw(".csv")));
     answer = raw(dir.file("b.csv"));
     send("save-csv");
     EXPECT_EQ(dir.read("b.csv"), expected);
+    // The second entry: "," between the cells and decimal points, for international spreadsheets.
+    SFileDialog::setChooser([&](const SString&, const SString&, const SString&) { return raw(dir.file("e.csv")); }, 1);
+    send("save-csv");
+    EXPECT_EQ(dir.read("e.csv"), found[0]->getXText().str() + "," + found[0]->getYText().str() + "," +
+                                     found[1]->getYText().str() +
+                                     "\r\n"
+                                     "0.000000,0.500000,4.500000\r\n"
+                                     "0.100000,1.250000,-0.250000\r\n");
 
     // A failing write says so, and the file that was there stays.
     dir.write("c.csv", "alt");
@@ -294,6 +304,81 @@ TEST_F(ExperimentTest, CsvOfTheOscilloscopesSamples) {
     fill(found[0], {});
     ASSERT_TRUE(fenster.saveCsv(raw(dir.file("d.csv"))));
     EXPECT_EQ(dir.read("d.csv"), expected.substr(0, expected.find("\r\n") + 2));
+}
+
+// After each half cycle the oscilloscopes show the time constant: the virtual board's R and C
+// within 2 % by every route.
+TEST_F(ExperimentTest, ResultBoxesShowTheTimeConstantOfTheCircuit) {
+    struct Case {
+        double r;
+        double c;
+    } cases[] = {{10e3, 470e-6}, {22e3, 1000e-6}};
+    for (const Case& k : cases) {
+        const double tau = k.r * k.c;
+        SCOPED_TRACE(tau);
+        options.circuit.resistance = k.r;
+        options.circuit.capacitance = k.c;
+        startBoard();
+        send("board-start");
+        // A full cycle: charging, then discharging, each evaluated when its stream pauses.
+        auto evaluated = [&](int32_t nr, HalfCycle kind) {
+            const auto& result = oszi(nr)->getTauResult();
+            return result && result->kind == kind && result->fit.ok;
+        };
+        ASSERT_TRUE(waitFor([&] { return evaluated(203, HalfCycle::charging); }, 8000));
+        ASSERT_TRUE(waitFor([&] { return evaluated(204, HalfCycle::discharging); }, 8000));
+        for (int32_t nr : {203, 204}) {
+            const TauResult& result = *oszi(nr)->getTauResult();
+            for (const TauRoute* route : {&result.fit, &result.point63, &result.lnLine}) {
+                ASSERT_TRUE(route->ok) << nr << " " << route->reason.str();
+                EXPECT_NEAR(route->tau, tau, 0.02 * tau) << nr;
+            }
+            EXPECT_EQ(oszi(nr)->getTauText().rfind("\xCF\x84 = ", 0), 0u) << oszi(nr)->getTauText();
+        }
+        send("board-stop");
+        board.stop();
+    }
+}
+
+// Space freezes the diagram while the samples keep coming; the resume shows them all.
+TEST_F(ExperimentTest, PauseLosesNoSample) {
+    startBoard();
+    send("board-start");
+    ASSERT_TRUE(waitFor([&] { return samples(203) > 20; }, 5000));
+    UniedViewWindow* window = fenster.getDiagram();
+    ASSERT_NE(window, nullptr);
+    ASSERT_EQ(window->onKeyDown(UniedViewWindow::keySpace, 0), 1);
+    EXPECT_TRUE(oszi(203)->isFrozen());
+    const int shown = oszi(203)->getChannels().getSize() > 0 ? oszi(203)->shownValues(0).getSize() : 0;
+    ASSERT_TRUE(waitFor([&] { return samples(203) >= shown + 40 || samples(203) == 300; }, 5000));
+    EXPECT_EQ(oszi(203)->shownValues(0).getSize(), shown);
+    send("oszi-pause");  // the button does the same
+    EXPECT_FALSE(oszi(203)->isFrozen());
+    // Consecutive x values: nothing was dropped on the way.
+    const SOsziValues& values = oszi(203)->shownValues(0);
+    for (int i = 1; i < values.getSize(); ++i) ASSERT_NEAR(values[i].xValue - values[i - 1].xValue, 0.1F, 1e-3F) << i;
+    EXPECT_GT(values.getSize(), shown);
+}
+
+// Ctrl+P's picture: the diagram at twice the pane's pixels, a PNG that reads back.
+TEST_F(ExperimentTest, DiagramAsPicture) {
+    UniedViewWindow* window = fenster.getDiagram();
+    ASSERT_NE(window, nullptr);
+    auto* host = dynamic_cast<DiagramWindow*>(window->getHost());
+    ASSERT_NE(host, nullptr);
+    const QSize pane = host->getWidget()->size();
+    ASSERT_FALSE(pane.isEmpty());
+    SFileDialog::setChooser([&](const SString&, const SString& filter, const SString& proposed) {
+        EXPECT_EQ(filter.str(), "PNG-Bilder|*.png|alle Dateien|*.*");
+        EXPECT_TRUE(proposed.endsWith(raw(".png"))) << proposed.str();
+        return raw(dir.file("bild.png"));
+    });
+    send("save-png");
+    QImage image;
+    ASSERT_TRUE(image.load(QString::fromStdString(dir.file("bild.png")), "PNG"));
+    EXPECT_EQ(image.size(), pane * 2);
+    // The oscilloscopes' black background is in it.
+    EXPECT_EQ(image.pixelColor(image.width() / 4, image.height() / 4), QColor(Qt::black));
 }
 
 TEST_F(ExperimentTest, BurningThroughTheProgrammerShowsProgressInThePage) {

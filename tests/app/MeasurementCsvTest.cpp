@@ -37,6 +37,36 @@ TEST(MeasurementCsvTest, RowsOfTheSamplesAllCurvesHave) {
     EXPECT_EQ(MeasurementCsv::build({}).str(), "");
 }
 
+TEST(MeasurementCsvTest, BothFormatsAndATimeColumnBesideSampleNumbers) {
+    const std::vector<MeasurementCsv::Curve> seconds = {
+        curve("t in s", "U_C (Laden) in V", {{0.0f, 0.5f}, {0.1f, -12.5f}}),
+        curve("t in s", "U, entladen", {{0.0f, 4.75f}, {0.1f, 1.0f}})};
+    const std::vector<MeasurementCsv::Curve> samples = {curve("Nr.", "U \"C\"", {{0.0f, 0.5f}, {1.0f, 1.5f}, {2.0f, 2.5f}})};
+    struct Case {
+        const char* what;
+        const std::vector<MeasurementCsv::Curve>& curves;
+        MeasurementCsv::Format format;
+        std::string expected;
+    } cases[] = {
+        {"German, seconds", seconds, MeasurementCsv::Format::semicolonComma,
+         "t in s;U_C (Laden) in V;U, entladen\r\n0,000000;0,500000;4,750000\r\n0,100000;-12,500000;1,000000\r\n"},
+        {"international, seconds: a caption with the separator is quoted", seconds,
+         MeasurementCsv::Format::commaPoint,
+         "t in s,U_C (Laden) in V,\"U, entladen\"\r\n0.000000,0.500000,4.750000\r\n0.100000,-12.500000,1.000000\r\n"},
+        {"German, sample numbers get the time", samples, MeasurementCsv::Format::semicolonComma,
+         "Nr.;t in s;U \"C\"\r\n0,000000;0,000000;0,500000\r\n1,000000;0,100000;1,500000\r\n"
+         "2,000000;0,200000;2,500000\r\n"},
+        {"international, sample numbers", samples, MeasurementCsv::Format::commaPoint,
+         "Nr.,t in s,\"U \"\"C\"\"\"\r\n0.000000,0.000000,0.500000\r\n1.000000,0.100000,1.500000\r\n"
+         "2.000000,0.200000,2.500000\r\n"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(MeasurementCsv::build(c.curves, c.format).str(), c.expected) << c.what;
+    // Whole numbers that do not count up one by one are no sample numbers.
+    EXPECT_FALSE(MeasurementCsv::isSampleNumbers({{0.0f, 0.0f}, {2.0f, 0.0f}}));
+    EXPECT_FALSE(MeasurementCsv::isSampleNumbers({{5.0f, 0.0f}}));
+    EXPECT_TRUE(MeasurementCsv::isSampleNumbers({{5.0f, 0.0f}, {6.0f, 0.0f}}));
+}
+
 TEST(MeasurementCsvTest, WritingKeepsTheOldFileWhenItFails) {
     testsupport::TempDir dir;
     const SString file(dir.file("Messung.csv"));
