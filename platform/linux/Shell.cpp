@@ -58,6 +58,9 @@ public:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         if (!workingDir.empty()) posix_spawn_file_actions_addchdir_np(&actions, workingDir.c_str());
+        // The program it starts gets only the standard handles: an inherited pipe or socket of
+        // ours would keep the other end waiting for as long as that program runs.
+        posix_spawn_file_actions_addclosefrom_np(&actions, 3);
         pid_t pid = 0;
         int rc = posix_spawnp(&pid, args[0].c_str(), &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);

@@ -24,8 +24,11 @@ public:
 
 class SpreadsheetTest : public ::testing::Test {
 protected:
-    void SetUp() override { platform::setShell(&shell); }
-    void TearDown() override { platform::setShell(nullptr); }
+    void SetUp() override {
+        previous = &platform::shell();
+        platform::setShell(&shell);
+    }
+    void TearDown() override { platform::setShell(previous); }
     void openSpreadsheet() {
         SEvent event;
         event.type = eventPageCommand;
@@ -38,6 +41,7 @@ protected:
     testsupport::ScopedEnv tmpdir{"TMPDIR", tmp.path().c_str()};
     testsupport::MessageCapture messages;
     RecordingShell shell;
+    platform::Shell* previous = nullptr;
 };
 
 TEST_F(SpreadsheetTest, WritesIntoAPrivateFolderAndRunsTheScript) {

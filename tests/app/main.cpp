@@ -16,6 +16,7 @@
 #include "foundation/SResources.h"
 #include "gui/SApplication.h"
 #include "platform/Clock.h"
+#include "platform/Shell.h"
 #include "support/TestSupport.h"
 
 namespace apptest {
@@ -72,6 +73,12 @@ int main(int argc, char** argv) {
     // A message box would wait for a click: the tests see messages on standard error or capture
     // them.
     globalError().setMessageSink(nullptr);
+    // Nor does any test open a desktop program (the spreadsheet, say): "open" does nothing.
+    struct NoShell : platform::Shell {
+        int open(const std::string&, const std::string&, const std::string&) override { return 0; }
+    };
+    static NoShell noShell;
+    platform::setShell(&noShell);
 
     const int result = RUN_ALL_TESTS();
 
