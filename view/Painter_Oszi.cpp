@@ -394,7 +394,8 @@ void Painter_Oszi::paintOver(SDrawDevice& device, int y0, float x0) {
             if (points.getSize() >= 2) device.drawPolyline(points);
             points.removeAll();
         };
-        device.setPen(fitColor, std::max(style.curvePenWidth / 2, 1), SDrawDevice::penSolid);
+        // Dashed, so the measured curve shows between the dashes.
+        device.setPen(fitColor, std::max(style.curvePenWidth / 2, 1), SDrawDevice::penDash);
         const float start = leftX(values);
         for (const SOsziValue& v : values) {
             const double t = v.xValue;

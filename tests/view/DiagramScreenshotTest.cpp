@@ -147,4 +147,66 @@ TEST_F(ExperimentDiagram, FilledFromTheChannelsItShowsBothCurvesAndTheValues) {
     EXPECT_GT(count(image, 2002, qRgb(0x99, 0x99, 0x99)), 1000);
 }
 
+// After a full cycle both oscilloscopes carry the fitted curve and their result box; the
+// evaluation's buttons sit in the pane beside the others without overlapping them.
+TEST_F(ExperimentDiagram, EvaluatedCycleAndTheEvaluationButtonsFitThePane) {
+    feedCycle(600);
+    window->poll();
+    window->poll();  // no new samples: both half cycles are evaluated
+    auto* charging = dynamic_cast<Painter_Oszi*>(project.findPainter(203));
+    auto* discharging = dynamic_cast<Painter_Oszi*>(project.findPainter(204));
+    ASSERT_TRUE(charging && discharging);
+    ASSERT_TRUE(charging->getTauResult() && discharging->getTauResult());
+    render();  // places the samples
+    // Cursors on the charging curve at 0 s and at its 63 % point.
+    const SOsziValue& first = charging->getChannels().getAt(0)->values[0];
+    charging->setCursorAt(SPoint{first.xCoord, first.yCoord});
+    const SOsziValue& at63 = charging->getChannels().getAt(0)->values[47];
+    charging->setCursorAt(SPoint{at63.xCoord, at63.yCoord});
+    const QImage image = render();
+    save(image, "diagram300-evaluated.png");
+    // The fitted curve and the result box in yellow (the thin line is smoothed: near yellow).
+    auto yellowish = [&](int32_t nr) {
+        const QRect area = pixels(nr);
+        int n = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                if (c.red() > 180 && c.green() > 180 && c.blue() < 100) ++n;
+            }
+        return n;
+    };
+    EXPECT_GT(yellowish(203), 500);
+    EXPECT_GT(yellowish(204), 500);
+    EXPECT_EQ(charging->getCursorLines().back().rfind("\xCE\x94t = 4,70 s", 0), 0u) << charging->getCursorLines().back();
+
+    const SRect pane(0, 0, static_cast<int>(870 * 2540 / 96), -static_cast<int>(630 * 2540 / 96), true);
+    std::vector<SRect> rects;
+    for (int32_t nr : {203, 204, 205, 206, 2001, 2002, 2003, 2004, 2005, 2006, 2007}) {
+        KeloPainter* painter = project.findPainter(nr);
+        ASSERT_NE(painter, nullptr) << nr;
+        const SRect r = painter->getElementRect();
+        EXPECT_TRUE(r.x >= pane.x && r.x + r.width <= pane.width && r.y <= 0 && r.y + r.height >= pane.height) << nr;
+        for (const SRect& other : rects) {
+            const bool apart = r.x + r.width <= other.x || other.x + other.width <= r.x ||
+                               r.y + r.height >= other.y || other.y + other.height >= r.y;
+            EXPECT_TRUE(apart) << nr;
+        }
+        rects.push_back(r);
+    }
+    for (int32_t nr : {2004, 2005, 2006, 2007})
+        EXPECT_STREQ(project.findPainter(nr)->getClassName(), "Painter_Button") << nr;
+
+    // Space freezes both oscilloscopes and resumes them; Delete forgets the kept runs.
+    ASSERT_EQ(window->onKeyDown(UniedViewWindow::keySpace, 0), 1);
+    EXPECT_TRUE(charging->isFrozen() && discharging->isFrozen());
+    ASSERT_EQ(window->onKeyDown(UniedViewWindow::keySpace, 0), 1);
+    EXPECT_FALSE(charging->isFrozen() || discharging->isFrozen());
+    EXPECT_EQ(window->onKeyDown(UniedViewWindow::keySpace, SGuiEvent::keyShift), 0);
+    project.sendToObject(203, codeClear);
+    EXPECT_EQ(charging->getRuns().size(), 1u);
+    ASSERT_EQ(window->onKeyDown(UniedViewWindow::keyDelete, 0), 1);
+    EXPECT_TRUE(charging->getRuns().empty());
+}
+
 }  // namespace
