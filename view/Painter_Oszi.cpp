@@ -121,9 +121,10 @@ bool Painter_Oszi::update() {
     if (newSamples_) {
         receiving_ = true;
     } else if (receiving_) {
-        // The stream paused: a half cycle is over (or the measurement stopped).
+        // The stream paused: a half cycle is over (or the measurement stopped). Its samples are
+        // evaluated even while the display is frozen on older ones.
         receiving_ = false;
-        evaluate();
+        evaluate(false);
     }
     return KeloPainter::update();
 }
@@ -294,9 +295,9 @@ SOsziValues& Painter_Oszi::shownValues(int c) {
     return channels.getAt(c)->values;
 }
 
-void Painter_Oszi::evaluate() {
+void Painter_Oszi::evaluate(bool shown) {
     if (channels.getSize() == 0) return;
-    const SOsziValues& values = shownValues(0);
+    const SOsziValues& values = shown ? shownValues(0) : channels.getAt(0)->values;
     if (values.isEmpty()) return;
     Curve curve;
     curve.reserve(static_cast<std::size_t>(values.getSize()));

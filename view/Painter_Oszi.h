@@ -90,8 +90,9 @@ public:
     int getMaxValuesShowCount() const { return maxValuesShowCount; }
     bool isRecalcDue() const { return needsRecalc != 0; }
 
-    // Evaluates the first channel's samples on screen: the last half cycle among them.
-    void evaluate();
+    // Evaluates the first channel's samples on screen (or, shown false, the samples received
+    // even while frozen): the last half cycle among them.
+    void evaluate(bool shown = true);
     // The last evaluation, and its result box in UTF-8 (empty before the first one).
     const std::optional<TauResult>& getTauResult() const { return tau_; }
     const std::string& getTauText() const { return tauText_; }
