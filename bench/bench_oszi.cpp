@@ -100,4 +100,50 @@ void BM_OsziPollTwoSamples(benchmark::State& state) {
 }
 BENCHMARK(BM_OsziPollTwoSamples)->Unit(benchmark::kMicrosecond);
 
+// The evaluation after a half cycle, on the GUI thread: both oscilloscopes' 300 samples split
+// and fitted, the result boxes' texts made.
+void BM_OsziEvaluateBoth(benchmark::State& state) {
+    Diagram diagram;
+    for (auto _ : state)
+        for (Painter_Oszi& scope : diagram.scopes) scope.evaluate();
+}
+BENCHMARK(BM_OsziEvaluateBoth)->Unit(benchmark::kMillisecond);
+
+// A full paint of both with what the evaluation adds: three kept runs behind the curve, the
+// fitted curve, two cursors and the result box.
+void BM_OsziPaintBothEvaluated(benchmark::State& state) {
+    ensureApplication();
+    Diagram diagram;
+    SEvent clear;
+    clear.type = eventApplication;
+    clear.code = codeClear;
+    for (int run = 0; run < 3; ++run) {
+        for (Painter_Oszi& scope : diagram.scopes) scope.onEvent(clear);
+        for (int k = 0; k < 300; ++k) {
+            const double t = k / 10.0;
+            const double tau = 3.0 + run;
+            Diagram::put(diagram.charging, static_cast<int>(1023.0 * (1.0 - std::exp(-t / tau))));
+            Diagram::put(diagram.discharging, static_cast<int>(1023.0 * std::exp(-t / tau)));
+        }
+        for (Painter_Oszi& scope : diagram.scopes) scope.update();
+    }
+    QImage image(870, 630, QImage::Format_ARGB32_Premultiplied);
+    auto paint = [&] {
+        QPainter painter(&image);
+        SQtDrawDevice device(painter);
+        device.setDiagramMapping();
+        for (Painter_Oszi& scope : diagram.scopes) scope.paint(device);
+    };
+    paint();
+    for (Painter_Oszi& scope : diagram.scopes) {
+        scope.evaluate();
+        const SOsziValues& values = scope.getChannels().getAt(0)->values;
+        scope.setCursorAt(SPoint{values[10].xCoord, values[10].yCoord});
+        scope.setCursorAt(SPoint{values[47].xCoord, values[47].yCoord});
+    }
+    for (auto _ : state) paint();
+    state.counters["runs"] = static_cast<double>(diagram.scopes[0].getRuns().size());
+}
+BENCHMARK(BM_OsziPaintBothEvaluated)->Unit(benchmark::kMillisecond);
+
 }  // namespace
