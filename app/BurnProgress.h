@@ -13,6 +13,9 @@ public:
     // keeps its line breaks and columns and never becomes markup.
     static SString outputHtml(const SString& text);
     // The text of the state element for a state report (codes 0 to 3): "FEHLER: ", "Fertig, ",
-    // the text, "brenne ". False for other codes.
+    // the text, "brenne ". False for other codes. The programmer's machine-readable progress
+    // lines ("flash|write|1024|8192", "lfuse|ok") are shown in words, so a pupil reads
+    // "Flash schreiben: 1024 von 8192 Bytes (12 %)" instead of the raw line.
+    static SString readableProgress(const SString& text);
     static bool stateText(int code, const SString& text, SString& out);
 };

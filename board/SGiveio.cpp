@@ -1,5 +1,7 @@
 #include "board/SGiveio.h"
 
+#include <cerrno>
+
 #include "board/SServiceManager.h"
 #include "foundation/SDebug.h"
 #include "foundation/SError.h"
@@ -41,6 +43,13 @@ bool SGiveio::install(const SString&) {
     if (isInstalled()) return true;
     int code = 0;
     if (platform::driverServices().create(serviceName, std::string(), &code)) return true;
+    // Most computers have no parallel port at all: that is no lasting problem worth the error
+    // log shown at exit, only a search path that ends here. A port that exists but may not be
+    // opened (no rights) is one.
+    if (code == ENOENT || code == ENODEV || code == ENXIO) {
+        globalDebug().print(SString::raw("SGiveio::install(): kein Parallelport vorhanden"));
+        return false;
+    }
     globalError().add(SString("\xB3\xB3giveIoNotRegistered\xB3\xB3SGiveio::install()\r\nDer Treiber kann nicht angemeldet werden."),
                       code);
     return false;

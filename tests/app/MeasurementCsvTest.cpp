@@ -140,4 +140,27 @@ TEST(BurnProgressTest, StateTexts) {
     }
 }
 
+// The programmer's progress lines appear in words; anything else stays as it came.
+TEST(BurnProgressTest, ProgressLinesInWords) {
+    struct Case {
+        const char* line;
+        const char* shown;
+    } cases[] = {
+        {"flash|write|1024|8192", "Flash schreiben: 1024 von 8192 Bytes (12 %)"},
+        {"flash|verify|8192|8192", "Flash pr\xFC" "fen: 8192 von 8192 Bytes (100 %)"},
+        {"eeprom|read|0|0", "EEPROM lesen: 0 Bytes"},
+        {"hfuse|ok", "High-Fuse fertig"},
+        {"flash|write|12x|8192", "flash|write|12x|8192"},
+        {"flash|write|1", "flash|write|1"},
+        {"rom|write|1|2", "rom|write|1|2"},
+        {"Verbinde mit Programmer", "Verbinde mit Programmer"},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        SString out;
+        ASSERT_TRUE(BurnProgress::stateText(2, SString(std::string(c.line)), out));
+        EXPECT_EQ(out.str(), c.shown) << c.line;
+    }
+}
+
 }  // namespace
