@@ -64,20 +64,7 @@ std::string summary(const TauResult& result) {
 }
 
 std::string utf8(const SString& text) {
-    std::string out;
-    for (char16_t c : text.toUtf16()) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
+    return text.toUtf8();
 }
 
 }  // namespace tauformat

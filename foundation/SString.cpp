@@ -303,3 +303,22 @@ std::u16string SString::toUtf16() const {
     }
     return out;
 }
+
+std::string SString::toUtf8() const {
+    std::string out;
+    out.reserve(s_.size());
+    // Every Windows-1252 character lies in the 16-bit range: at most three UTF-8 bytes.
+    for (char16_t c : toUtf16()) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}

@@ -118,6 +118,8 @@ public:
 
     // A 16-bit copy for interfaces that want UTF-16.
     std::u16string toUtf16() const;
+    // A UTF-8 copy, for terminals and files that want UTF-8.
+    std::string toUtf8() const;
 
     friend bool operator==(const SString& a, const SString& b) { return a.s_ == b.s_; }
     friend bool operator==(const SString& a, const char* b) { return a.s_ == b; }

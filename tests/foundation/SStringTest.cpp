@@ -271,6 +271,7 @@ TEST_F(SStringTest, PiecesAndUtf16) {
     EXPECT_EQ(s.getAt(11), 0);
     EXPECT_EQ(s.getAt(-1), 0);
     EXPECT_EQ(raw("\x80\xE4\x9F").toUtf16(), u"\u20AC\u00E4\u0178");
+    EXPECT_EQ(raw("\x80\xE4\x9F").toUtf8(), "\u20AC\u00E4\u0178");
 }
 
 }  // namespace

@@ -25,24 +25,9 @@ void printHelp(std::FILE* out) {
 void registerCommand(const Command& command) { registry().push_back(command); }
 const std::vector<Command>& commands() { return registry(); }
 
+// Our texts are Windows-1252; terminals speak UTF-8.
 std::string toTerminal(const std::string& text) {
-    // Our texts are Windows-1252; terminals speak UTF-8.
-    std::u16string wide = SString(text).toUtf16();
-    std::string out;
-    out.reserve(text.size());
-    for (char16_t c : wide) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
+    return SString(text).toUtf8();
 }
 
 int usageError(const std::string& message) {
