@@ -18,6 +18,7 @@
 #include "stream/ExtDataSetup.h"
 #include "stream/ExtData_ReceiverBuffered.h"
 #include "stream/SComPortSplitter.h"
+#include "support/ExperimentChannels.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -383,11 +384,7 @@ protected:
         options_.core = true;
         options_.seed = 9;
         options_.timeScale = 20.0;
-        SFileIni ini;
-        ASSERT_TRUE(ini.open(SString(testsupport::sourceDir() + "/resources/extdata.ini"), false, true));
-        ExtDataSetup::Channels pointers{};
-        for (std::size_t i = 0; i < channels_.size(); ++i) pointers[i] = &channels_[i];
-        ExtDataSetup::setupChannels(ini, pointers, port_, manager_);
+        ASSERT_TRUE(testsupport::setupExperimentChannels(channels_, port_, manager_));
     }
     void TearDown() override {
         port_.close();
@@ -418,7 +415,7 @@ protected:
     VirtualBoard::Options options_;
     VirtualBoard board_;
     SComPortSplitter port_;
-    std::array<ExtData_ReceiverBuffered, ExtDataSetup::channelCount> channels_;
+    testsupport::ExperimentChannels channels_;
     ExtDataManager manager_;
 };
 

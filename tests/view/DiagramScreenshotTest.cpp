@@ -14,6 +14,7 @@
 #include "gui/SColorMap.h"
 #include "gui/SQtDrawDevice.h"
 #include "repo/ViewElementData.h"
+#include "support/ExperimentChannels.h"
 #include "view/KeloProject.h"
 #include "view/Painter_7Segment.h"
 #include "view/Painter_Oszi.h"
@@ -25,12 +26,8 @@ namespace {
 class ExperimentDiagram : public ::testing::Test {
 protected:
     void SetUp() override {
-        SFileIni ini;
-        ASSERT_TRUE(ini.open(SString(testsupport::sourceDir() + "/resources/extdata.ini"), false, true));
-        ExtDataSetup::Channels pointers{};
-        for (std::size_t i = 0; i < channels.size(); ++i) pointers[i] = &channels[i];
-        ExtDataSetup::setupChannels(
-            ini, pointers, [](Receiver*, uint32_t) { return true; }, project.getProjectData().getExtDataManager());
+        ASSERT_TRUE(testsupport::setupExperimentChannels(
+            channels, [](Receiver*, uint32_t) { return true; }, project.getProjectData().getExtDataManager()));
         ASSERT_TRUE(project.openProject(SString("ini:") +
                                         SString(testsupport::sourceDir() + "/resources/physik.repo")));
         ASSERT_TRUE(project.createDiagrammWindow(300, 0, 0, -1, -40, true));
@@ -83,7 +80,7 @@ protected:
             image.save(QString::fromLocal8Bit(dir) + "/" + name);
     }
 
-    std::array<ExtData_ReceiverBuffered, ExtDataSetup::channelCount> channels;
+    testsupport::ExperimentChannels channels;
     KeloProject project;
     UniedViewWindow* window = nullptr;
 };

@@ -15,6 +15,7 @@
 #include "stream/SComPortSplitter.h"
 #include "view/KeloProject.h"
 #include "view/Painter_7Segment.h"
+#include "support/ExperimentChannels.h"
 #include "view/Painter_Oszi.h"
 
 using viewtest::raw;
@@ -30,11 +31,8 @@ protected:
         options.comPortsFile = SString(comPorts);
         options.timeScale = 25.0;  // a 60 s cycle in 2.4 s
 
-        SFileIni ini;
-        ASSERT_TRUE(ini.open(SString(testsupport::sourceDir() + "/resources/extdata.ini"), false, true));
-        ExtDataSetup::Channels pointers{};
-        for (std::size_t i = 0; i < channels.size(); ++i) pointers[i] = &channels[i];
-        ExtDataSetup::setupChannels(ini, pointers, port, project.getProjectData().getExtDataManager());
+        ASSERT_TRUE(
+            testsupport::setupExperimentChannels(channels, port, project.getProjectData().getExtDataManager()));
         ASSERT_TRUE(project.openProject(SString("ini:") +
                                         SString(testsupport::sourceDir() + "/resources/physik.repo")));
         ASSERT_TRUE(project.createDiagrammWindow(300, 0, 0, -1, -40, true));
@@ -79,7 +77,7 @@ protected:
     VirtualBoard::Options options;
     VirtualBoard board;
     SComPortSplitter port;
-    std::array<ExtData_ReceiverBuffered, ExtDataSetup::channelCount> channels;
+    testsupport::ExperimentChannels channels;
     KeloProject project;
 };
 
