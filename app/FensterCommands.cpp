@@ -152,8 +152,10 @@ void Fenster::onEvent_start() {
                                     " konnte nicht initialisiert werden.");
         } else {
             ok = false;
-            // Without any board the request to attach one says more than a port without name.
+            // Without any board the request to attach one says more than a port without name;
+            // a port the user may not open says what to do about it.
             if (!port.isEmpty()) message = SString(MSG("comNotOpened", "Comport konnte nicht ge\xF6" "ffnet werden: ")) + port;
+            if (!board_.getPermissionError().isEmpty()) message = board_.getPermissionError();
             globalDebug().print(SString("Fenster::onEvent_start(..) board.connectData(") + port +
                                 SString::printf(")= %d", ok ? 1 : 0));
         }
@@ -301,8 +303,11 @@ void Fenster::onEvent_burnHex(const SString& boardType, const SString& file) {
     }
     if (!board_.isConnectedProg()) board_.searchAndConnect(SString(), SString());
     if (!board_.isConnectedProg()) {
-        globalError().showMessage(MSG("noPelmo", "Es konnte keine Verbindung zum Pelmo Board ermittelt werden."), 0,
-                                  "Fehler", SError::iconInformation);
+        // A port the user may not open says what to do about it instead.
+        const SString message = board_.getPermissionError().isEmpty()
+                                    ? SString(MSG("noPelmo", "Es konnte keine Verbindung zum Pelmo Board ermittelt werden."))
+                                    : board_.getPermissionError();
+        globalError().showMessage(message, 0, "Fehler", SError::iconInformation);
         return;
     }
     board_.burnHex(globalResources().getFile(file));

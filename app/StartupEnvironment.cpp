@@ -14,15 +14,40 @@ bool isSet(const StartupEnvironment::Lookup& lookup, const char* name) {
 
 }  // namespace
 
-StartupEnvironment::Decision StartupEnvironment::decide(const Lookup& lookup, bool root) {
+std::string StartupEnvironment::shellCommand(const std::vector<std::string>& words) {
+    std::string line;
+    for (const std::string& word : words) {
+        if (!line.empty()) line += ' ';
+        const bool plain = !word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                                                   "0123456789-_=./:,+@%") == std::string::npos;
+        if (plain) {
+            line += word;
+            continue;
+        }
+        line += '\'';
+        for (char c : word) line += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        line += '\'';
+    }
+    return line;
+}
+
+StartupEnvironment::Decision StartupEnvironment::decide(const Lookup& lookup, bool root,
+                                                        const std::vector<std::string>& arguments) {
     Decision d;
     const bool platformChosen = isSet(lookup, "QT_QPA_PLATFORM");
     if (!platformChosen && !isSet(lookup, "DISPLAY") && !isSet(lookup, "WAYLAND_DISPLAY")) {
         d.haveDisplay = false;
-        d.message =
-            "experiment: no display (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
-            "Start it on a virtual X server:   xvfb-run -a scripts/run\n"
-            "or without any window at all:     QT_QPA_PLATFORM=offscreen scripts/run\n";
+        std::vector<std::string> words{isSet(lookup, "NUK_LAUNCHER") ? lookup("NUK_LAUNCHER")
+                                       : arguments.empty()          ? "experiment"
+                                                                    : arguments[0]};
+        if (arguments.size() > 1) words.insert(words.end(), arguments.begin() + 1, arguments.end());
+        const std::string command = shellCommand(words);
+        d.message = "experiment: no display (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
+                    "Start it on a virtual X server:   xvfb-run -a " +
+                    command +
+                    "\n"
+                    "or without any window at all:     QT_QPA_PLATFORM=offscreen " +
+                    command + "\n";
         return d;
     }
     if (root && !isSet(lookup, "QTWEBENGINE_DISABLE_SANDBOX"))
@@ -41,8 +66,8 @@ StartupEnvironment::Decision StartupEnvironment::decide(const Lookup& lookup, bo
     return d;
 }
 
-bool StartupEnvironment::apply() {
-    Decision d = decide([](const char* name) { return std::getenv(name); }, geteuid() == 0);
+bool StartupEnvironment::apply(const std::vector<std::string>& arguments) {
+    Decision d = decide([](const char* name) { return std::getenv(name); }, geteuid() == 0, arguments);
     if (!d.haveDisplay) {
         std::fputs(d.message.c_str(), stderr);
         return false;

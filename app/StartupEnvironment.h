@@ -30,8 +30,13 @@ public:
     //   program's own local files, and a renderer per pane costs most of a second at start-up
     //   and several hundred megabytes.
     // Switches the user has set are kept; the program's are added behind them.
-    static Decision decide(const Lookup& lookup, bool root);
+    // The message for a missing display repeats the command line (arguments, the first being
+    // the program) as it is to be typed under xvfb-run; NUK_LAUNCHER names the command that
+    // started the program when that was a script (scripts/run), else the program is named.
+    static Decision decide(const Lookup& lookup, bool root, const std::vector<std::string>& arguments);
+    // The arguments as one shell command line: a word with spaces or shell characters is quoted.
+    static std::string shellCommand(const std::vector<std::string>& words);
     // Decides for this process and applies the settings; prints the message to standard error
     // and returns false when there is no display.
-    static bool apply();
+    static bool apply(const std::vector<std::string>& arguments);
 };

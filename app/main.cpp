@@ -7,7 +7,11 @@
 #include <vector>
 
 #include <QApplication>
+#include <QIcon>
 
+#include "Version.h"
+
+#include "app/CommandLine.h"
 #include "app/Fenster.h"
 #include "app/Globals.h"
 #include "app/QuitOnSignal.h"
@@ -19,22 +23,37 @@
 #include "gui/SApplication.h"
 
 int main(int argc, char** argv) {
+    const std::vector<std::string> arguments(argv, argv + argc);
+    // --help and --version answer without a display and start nothing.
+    switch (CommandLine::request(arguments)) {
+    case CommandLine::Request::help:
+        std::fputs(CommandLine::helpText().c_str(), stdout);
+        return 0;
+    case CommandLine::Request::version:
+        std::fputs(CommandLine::versionText().c_str(), stdout);
+        return 0;
+    case CommandLine::Request::run:
+        break;
+    }
     // A page name that does not exist ends the program before anything starts.
-    const StartPage::Choice startPage = StartPage::choose(std::vector<std::string>(argv, argv + argc));
+    const StartPage::Choice startPage = StartPage::choose(arguments);
     if (!startPage.ok) {
         std::fprintf(stderr, "%s\n", startPage.message.c_str());
         return 2;
     }
     globalFenster().setStartPage(startPage.page);
     const VirtualBoardHost::Choice virtualBoard =
-        VirtualBoardHost::choose(std::vector<std::string>(argv, argv + argc));
+        VirtualBoardHost::choose(arguments);
     if (!virtualBoard.ok) {
         std::fprintf(stderr, "%s\n", virtualBoard.message.c_str());
         return 2;
     }
-    if (!StartupEnvironment::apply()) return 1;
+    if (!StartupEnvironment::apply(arguments)) return 1;
     SIEControl::prepareEngine();
     QApplication qt(argc, argv);
+    // The desktop finds the program's entry and icon by its id (Wayland matches windows by it).
+    QGuiApplication::setDesktopFileName(QStringLiteral(NUK_APP_ID));
+    QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(NUK_APP_ID)));
     int result = 0;
     if (globalApplication().init(argc, argv)) {
         QuitOnSignal quitOnSignal;

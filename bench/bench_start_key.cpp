@@ -49,7 +49,7 @@ bool startProgram() {
     if (started != 0) return started > 0;
     started = -1;
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    if (!StartupEnvironment::apply()) return false;
+    if (!StartupEnvironment::apply({"bench_start_key"})) return false;
     const std::string dir = platform::tempDirectory() + "bench_start_key";
     const std::string comPorts = dir + "/comports.ini";
     std::system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "/NUK-Resourcen'").c_str());

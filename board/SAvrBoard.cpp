@@ -1,5 +1,6 @@
 #include "board/SAvrBoard.h"
 
+#include <cerrno>
 #include <cstdlib>
 
 #include "board/AvrMcuXml.h"
@@ -127,7 +128,13 @@ void SAvrBoard::closePort() {
 }
 
 void SAvrBoard::addPortError(const char* prefix) {
+    notePortOpenFailure();
     error_ += SString::raw(prefix) + port_.getError() + SString::raw("\r\n");
+}
+
+void SAvrBoard::notePortOpenFailure() {
+    const int code = port_.getErrorCode();
+    if ((code == EACCES || code == EPERM) && permissionError_.isEmpty()) permissionError_ = port_.getError();
 }
 
 bool SAvrBoard::initProg(const SString& port, const SString& mcu, const SString& programmerType,
@@ -372,6 +379,7 @@ bool SAvrBoard::searchAndConnect(const SString& onlyPort, const SString& onlyPro
     if (isConnectedProg()) return true;
     QuietSplitter quiet(port_);
     bool found = false;
+    permissionError_.clear();
     SString dudeDir;
     if (mode != SString::raw("ravlink")) findAvrdude(dudeDir);
     if (mode != SString::raw("dude")) found = searchUsb(onlyPort, dudeDir);
@@ -379,6 +387,7 @@ bool SAvrBoard::searchAndConnect(const SString& onlyPort, const SString& onlyPro
     if (!found && mode != SString::raw("ravlink")) found = searchCom(onlyPort, dudeDir);
     if (!found) {
         globalDebug().print("SAvrBoard::searchAndConnect(..) nichts gefunden");
+        if (!permissionError_.isEmpty()) error_ = permissionError_ + SString::raw("\r\n") + error_;
         progKind_ = progUnknown;
         adapter_ = adapterNone;
         closePort();
@@ -444,7 +453,8 @@ bool SAvrBoard::searchCom(const SString& onlyPort, const SString& avrdudeDir) {
         port_.close();
         port_.getSettings().fromString(settings);
         bool ok = false;
-        if (port_.open()) {
+        if (!port_.open()) notePortOpenFailure();
+        if (port_.isOpen()) {
             port_.purge();
             SMem id;
             ok = port_.writeByte('S') && port_.readBytes(id, 500, 7) && SAvrProg911::isProgrammerId(id.toString());
@@ -511,6 +521,7 @@ bool SAvrBoard::connectData(const SString& settings, bool skipCheck) {
     globalDebug().print(SString::raw("SAvrBoard::connectData(..)  ") + s + SString::raw("\r\n Zu: ") +
                         connectStack_.join(SString::raw("\r\n")));
     clearMessages();
+    permissionError_.clear();
     if (!skipCheck && !isConnectedProg()) {
         error_ = SString(MSG("errorDataConnection", "Fehler: Vor dem Herstellen einer Datenverbindung muss die "
                                                     "Verbindung zum Programmer aufgebaut werden.\r\n")) +

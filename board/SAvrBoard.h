@@ -98,6 +98,10 @@ public:
         error_.clear();
         info_.clear();
     }
+    // The port's message when the last search or connection met a port the user may not open
+    // (not in the group "dialout"); empty otherwise. A search that finds nothing reports it in
+    // getError() too, since "no board" would send the user looking for a cable.
+    const SString& getPermissionError() const { return permissionError_; }
     SAvrBoardData& getBoardData() { return data_; }
     SComPortSplitter& getPort() { return port_; }
     SAvrProg* getProg() const { return prog_.get(); }
@@ -129,11 +133,14 @@ private:
     // uses the same port; false (port closed) when there is none.
     bool restoreSettingsAfterPop(const SString& popped);
     void addPortError(const char* prefix);
+    // Remembers the port's message when opening it failed for want of permission.
+    void notePortOpenFailure();
     void closePort();
 
     SComPortSplitter port_;
     SString error_;
     SString info_;
+    SString permissionError_;
     SAvrBoardData data_;
     std::unique_ptr<SAvrProg> prog_;
     int progKind_ = progUnknown;

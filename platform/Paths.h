@@ -21,6 +21,8 @@ std::string userConfigDirectory();
 // Configuration folder for all users of this computer (first of $XDG_CONFIG_DIRS, default
 // /etc/xdg, plus /nuk). Usually writable only by the administrator.
 std::string computerConfigDirectory();
+// The login name of the user the process runs as; empty when the system has none for it.
+std::string userName();
 // Current working directory, empty on failure.
 std::string currentDirectory();
 // Absolute form of a name, resolved against the current directory; "." and ".." segments are

@@ -47,8 +47,14 @@ public:
     SerialDevice& operator=(const SerialDevice&) = delete;
 
     // Opens the device and saves its configuration. False with lastError() set on failure
-    // (EBUSY when somebody else holds it).
+    // (EBUSY when somebody else holds it, EACCES when the user may not use it).
     bool open(const std::string& path);
+
+    // The system call that opens a device, replaceable for tests: a device the user may not
+    // open (EACCES) cannot be made with file modes where the tests run as root. nullptr
+    // restores the system's open(2).
+    using OpenFunction = int (*)(const char* path, int flags);
+    static void setOpenFunction(OpenFunction function);
     bool isOpen() const { return fd_ >= 0; }
     const std::string& path() const { return path_; }
     int descriptor() const { return fd_; }

@@ -9,6 +9,7 @@
 #include "foundation/SDebug.h"
 #include "foundation/SError.h"
 #include "platform/ComPortMap.h"
+#include "platform/Paths.h"
 
 namespace {
 
@@ -33,6 +34,26 @@ SString bytesAsText(const SMem& block, std::size_t size) {
 }
 
 }  // namespace
+
+SString SComPort::permissionMessage(const SString& port, const std::string& device) {
+    std::string user = platform::userName();
+    if (user.empty()) user = "BENUTZER";
+    SString where = port;
+    if (device != port.str()) where += SString(" (" + device + ")");
+    return SString(
+               "\xB3\xB3port\xB3\xB3"
+               "Der Port ") +
+           where +
+           SString(
+               "\xB3\xB3noPermission\xB3\xB3 darf nicht ge\xF6"
+               "ffnet werden: keine Berechtigung. Serielle Ports d\xFC"
+               "rfen nur Mitglieder der Gruppe \"dialout\" \xF6"
+               "ffnen.") +
+           SString("\r\n") +
+           SString("\xB3\xB3noPermissionFix\xB3\xB3So geht es: einmal als Administrator eingeben") +
+           SString("\r\n    sudo usermod -aG dialout " + user + "\r\n") +
+           SString("\xB3\xB3noPermissionLogin\xB3\xB3und danach ab- und wieder anmelden.");
+}
 
 SComPort::SComPort() = default;
 
@@ -63,6 +84,10 @@ bool SComPort::open(const SString& portName, intptr_t window) {
     const std::string path = devicePathFor(settings_.port);
     if (path.empty() || !device_.open(path)) {
         errorCode_ = path.empty() ? ENOENT : device_.lastError();
+        if (errorCode_ == EACCES || errorCode_ == EPERM) {
+            error_ = permissionMessage(settings_.port, path);
+            return false;
+        }
         error_ = SString(
                      "\xB3\xB3port\xB3\xB3"
                      "Der Port ") +

@@ -94,6 +94,9 @@ public:
 
     const SString& getError() const { return error_; }
     int getErrorCode() const { return errorCode_; }
+    // The message for a port the user may not open (EACCES: not in the group "dialout"): what
+    // to type, with the user's login name, and that a new login is needed.
+    static SString permissionMessage(const SString& port, const std::string& device);
     const SString& getPortName() const { return settings_.port; }
     SComPortSettings& getSettings() { return settings_; }
     const SComPortSettings& getSettings() const { return settings_; }

@@ -65,6 +65,11 @@ std::string computerConfigDirectory() {
     return first + "/nuk";
 }
 
+std::string userName() {
+    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_name) return pw->pw_name;
+    return {};
+}
+
 std::string currentDirectory() {
     char buf[PATH_MAX];
     if (!::getcwd(buf, sizeof buf)) return {};

@@ -68,10 +68,20 @@ int SerialDevice::baudOfCode(unsigned code) {
     return 0;
 }
 
+namespace {
+
+int systemOpen(const char* path, int flags) { return ::open(path, flags); }
+
+std::atomic<SerialDevice::OpenFunction> openFunction{systemOpen};
+
+}  // namespace
+
+void SerialDevice::setOpenFunction(OpenFunction function) { openFunction = function ? function : systemOpen; }
+
 bool SerialDevice::open(const std::string& path) {
     close();
     // O_NONBLOCK also keeps open() from waiting for a carrier on a real modem line.
-    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    int fd = openFunction.load()(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return fail();
     if (!::isatty(fd)) {
         error_ = ENOTTY;

@@ -12,10 +12,6 @@
 
 namespace {
 
-SString raw(const char* t) {
-    return SString(std::string(t));
-}
-
 TEST(SDuvaroBurnWnd, BurnsTheFileWithTheProgressReachingTheEnd) {
     VirtualBoard board;
     VirtualBoard::Options o;

@@ -1,6 +1,7 @@
 // The decisions the entry function takes before the QApplication exists.
 #include <map>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -64,12 +65,36 @@ TEST(StartupEnvironmentTest, DisplayAndEngineSwitches) {
             auto it = c.environment.find(name);
             return it == c.environment.end() ? nullptr : it->second.c_str();
         };
-        const StartupEnvironment::Decision d = StartupEnvironment::decide(lookup, c.root);
+        const StartupEnvironment::Decision d = StartupEnvironment::decide(lookup, c.root, {"/usr/bin/experiment"});
         EXPECT_EQ(d.haveDisplay, c.display) << c.what;
         EXPECT_EQ(settingsOf(d), c.settings) << c.what;
         if (!c.display) {
-            EXPECT_NE(d.message.find("xvfb-run -a scripts/run"), std::string::npos) << c.what;
+            EXPECT_NE(d.message.find("xvfb-run -a /usr/bin/experiment\n"), std::string::npos) << c.what;
         }
+    }
+}
+
+// Without a display the message gives the command to type on a virtual X server, with the
+// arguments the user gave, quoted for the shell where they need it.
+TEST(StartupEnvironmentTest, NoDisplayRepeatsTheCommandLine) {
+    struct Case {
+        const char* launcher;
+        std::vector<std::string> arguments;
+        const char* command;
+    } cases[] = {
+        {"scripts/run", {"build/experiment", "--virtual-board"}, "xvfb-run -a scripts/run --virtual-board\n"},
+        {nullptr, {"experiment", "--page", "Durchf\xC3\xBChrung"}, "xvfb-run -a experiment --page 'Durchf\xC3\xBChrung'\n"},
+        {nullptr, {"experiment", "--page=Schaltung", "--debug=stderr"},
+         "xvfb-run -a experiment --page=Schaltung --debug=stderr\n"},
+        {nullptr, {"experiment", "it's", ""}, "xvfb-run -a experiment 'it'\\''s' ''\n"},
+    };
+    for (const Case& c : cases) {
+        const auto lookup = [&c](const char* name) -> const char* {
+            return std::string(name) == "NUK_LAUNCHER" ? c.launcher : nullptr;
+        };
+        const StartupEnvironment::Decision d = StartupEnvironment::decide(lookup, false, c.arguments);
+        EXPECT_FALSE(d.haveDisplay);
+        EXPECT_NE(d.message.find(c.command), std::string::npos) << d.message;
     }
 }
 

@@ -48,11 +48,15 @@ bool waitFor(const std::function<bool()>& condition, int ms) {
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (!StartupEnvironment::apply()) return 1;
+    if (!StartupEnvironment::apply({argv[0]})) return 1;
 
     testsupport::TempDir root;
     // Window placements go to a configuration folder of the test's own.
     setenv("XDG_CONFIG_HOME", root.file("config").c_str(), 1);
+    // What the program puts into the temporary folder (the spreadsheet's messung.csv, unpacked
+    // files) stays inside the test's folder, which goes at the end.
+    testsupport::runCommand("mkdir -p '" + root.file("tmp") + "'");
+    setenv("TMPDIR", root.file("tmp").c_str(), 1);
     const std::string dir = root.file("programm");
     const std::string pages = root.file("seiten");
     testsupport::runCommand("mkdir -p '" + dir + "/NUK-Resourcen' '" + pages + "'");

@@ -244,6 +244,25 @@ TEST_F(AvrBoardTest, WithoutAnyBoard) {
     EXPECT_NE(avr.getError().str().find("Vor dem Herstellen einer Datenverbindung"), std::string::npos);
 }
 
+// The board's CP210x port exists but the user may not open it: the search, the data
+// connection and the given port all say how to get the permission instead of "no board".
+TEST_F(AvrBoardTest, APortThatMayNotBeOpenedIsReportedAsSuch) {
+    options.adapter = true;
+    start();
+    testsupport::DeniedSerialOpen denied;
+    EXPECT_FALSE(avr.searchAndConnect());
+    EXPECT_NE(avr.getError().str().find("sudo usermod -aG dialout"), std::string::npos) << avr.getError().str();
+    EXPECT_NE(avr.getPermissionError().str().find(board.getComName().str()), std::string::npos);
+
+    EXPECT_FALSE(avr.connectData(port() + raw(",115200,N,8,1"), true));
+    EXPECT_NE(avr.getPermissionError().str().find("dialout"), std::string::npos);
+
+    ASSERT_TRUE(avr.initProg(port() + raw(",19200"), raw("ATmega8"), raw("avr911"), SString()));
+    EXPECT_FALSE(avr.connectProg());
+    EXPECT_NE(avr.getError().str().find("sudo usermod -aG dialout"), std::string::npos) << avr.getError().str();
+    EXPECT_TRUE(boxes.boxes().empty()) << boxes.all();
+}
+
 // The serial-port search tries the ports in order and stops at the first programmer.
 TEST_F(AvrBoardTest, SerialSearchStopsAtTheSecondPort) {
     platform::setUsbSerialDriverProbe([](const std::string&) { return platform::UsbSerialDriverState{}; });

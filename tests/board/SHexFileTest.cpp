@@ -43,6 +43,10 @@ struct ParseCase {
     std::map<std::size_t, uint8_t> nonZero;  // every other byte below size must be 0x00
 };
 
+// The case's name stands for it in test listings (the bytes of the struct would change with
+// every build).
+void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.name; }
+
 class HexParse : public ::testing::TestWithParam<ParseCase> {};
 
 TEST_P(HexParse, GivesImage) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "foundation/SLanguage.h"
+#include "support/GermanNumbers.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -162,46 +163,9 @@ TEST_F(SStringTest, IntegerConversion) {
     EXPECT_EQ(raw("0b" + std::string(32, '1') + "0").toInt(), -1);
 }
 
-// Switches LC_NUMERIC to a German locale (decimal comma) for its lifetime. When none is
-// installed, a minimal one is built with localedef in a private directory.
-class GermanNumbers {
-public:
-    GermanNumbers() {
-        previous_ = std::setlocale(LC_NUMERIC, nullptr);
-        for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "de_DE@euro"})
-            if (std::setlocale(LC_NUMERIC, name)) return;
-        const char* old = std::getenv("LOCPATH");
-        if (old) oldLocPath_ = old;
-        dir_.write("comma.src",
-                   "LC_NUMERIC\ndecimal_point \"<U002C>\"\nthousands_sep \"<U002E>\"\ngrouping 3;3\nEND LC_NUMERIC\n");
-        std::string out;
-        testsupport::runCommand("localedef -c -i " + dir_.file("comma.src") + " -f ANSI_X3.4-1968 " +
-                                    dir_.file("de_DE"),
-                                &out);
-        setenv("LOCPATH", dir_.path().c_str(), 1);
-        changedLocPath_ = true;
-        std::setlocale(LC_NUMERIC, "de_DE");
-    }
-    ~GermanNumbers() {
-        std::setlocale(LC_NUMERIC, previous_.c_str());
-        if (changedLocPath_) {
-            if (oldLocPath_.empty()) unsetenv("LOCPATH");
-            else setenv("LOCPATH", oldLocPath_.c_str(), 1);
-        }
-    }
-    // The locale really uses a decimal comma.
-    bool active() const { return std::localeconv()->decimal_point[0] == ','; }
-
-private:
-    std::string previous_;
-    std::string oldLocPath_;
-    bool changedLocPath_ = false;
-    testsupport::TempDir dir_;
-};
-
 TEST_F(SStringTest, NumbersIgnoreAGermanLocale) {
-    GermanNumbers german;
-    if (!german.active()) GTEST_SKIP() << "no German locale available";
+    testsupport::GermanNumbers german;
+    ASSERT_TRUE(german.active()) << "no German locale, and localedef could not build one";
     struct Case {
         const char* text;
         double expected;

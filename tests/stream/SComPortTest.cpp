@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -14,6 +15,7 @@
 #include "foundation/SApplicationBasic.h"
 #include "foundation/SFileIni.h"
 #include "platform/ComPortMap.h"
+#include "platform/Paths.h"
 #include "platform/SysError.h"
 #include "stream/Cp210x.h"
 #include "support/PseudoTerminal.h"
@@ -270,6 +272,23 @@ TEST_F(SComPortTest, UnknownNamesAndDevicePaths) {
     ASSERT_TRUE(port.open(raw(pty.path()))) << port.getError().str();
     EXPECT_EQ(port.getPortName().str(), pty.path());
     port.close();
+}
+
+// A port the user may not open (not in the group "dialout") says what to do about it: the
+// command with the user's name, and that a new login is needed.
+TEST_F(SComPortTest, APortThatMayNotBeOpenedSaysHowToGetPermission) {
+    testsupport::DeniedSerialOpen denied;
+    SComPort port;
+    EXPECT_FALSE(port.open(raw(name)));
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(port.getErrorCode(), EACCES);
+    const std::string text = port.getError().str();
+    const std::string user = platform::userName().empty() ? "BENUTZER" : platform::userName();
+    for (const std::string& part : {"Der Port " + name + " (" + pty.path() + ") darf nicht ge\xF6" "ffnet werden",
+                                    std::string("keine Berechtigung"), std::string("Gruppe \"dialout\""),
+                                    "sudo usermod -aG dialout " + user + "\r\n",
+                                    std::string("ab- und wieder anmelden")})
+        EXPECT_NE(text.find(part), std::string::npos) << part << " in: " << text;
 }
 
 TEST_F(SComPortTest, RingKeepsTheNewest400BytesWhenNobodyReads) {

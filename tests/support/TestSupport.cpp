@@ -1,13 +1,18 @@
 #include "support/TestSupport.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <sstream>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "foundation/SFileIni.h"
+#include "platform/SerialDevice.h"
 
 namespace testsupport {
 
@@ -26,16 +31,56 @@ std::string MessageCapture::all() const {
     return out;
 }
 
+namespace {
+
+// The directories of this process that still exist. A test that ends the process with exit()
+// (a death test's child, which runs main again) skips the destructors; the exit handler
+// removes what that process made. Children forked without exec inherit the list, so each
+// entry remembers the process that made it and only that process removes it.
+std::mutex liveDirsMutex;
+std::map<std::string, pid_t>& liveDirs() {
+    static auto* dirs = new std::map<std::string, pid_t>();
+    return *dirs;
+}
+
+void removeLeftoverDirs() {
+    std::lock_guard<std::mutex> lock(liveDirsMutex);
+    for (const auto& [path, owner] : liveDirs()) {
+        std::error_code ec;
+        if (owner == getpid()) std::filesystem::remove_all(path, ec);
+    }
+    liveDirs().clear();
+}
+
+}  // namespace
+
 TempDir::TempDir() {
     std::string tmpl = (std::filesystem::temp_directory_path() / "nuktestXXXXXX").string();
     char* made = mkdtemp(tmpl.data());
     path_ = made ? made : "";
+    if (path_.empty()) return;
+    static const bool registered = std::atexit(removeLeftoverDirs) == 0;
+    (void)registered;
+    std::lock_guard<std::mutex> lock(liveDirsMutex);
+    liveDirs()[path_] = getpid();
 }
 
 TempDir::~TempDir() {
     std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+    if (path_.empty()) return;
+    std::filesystem::remove_all(path_, ec);
+    std::lock_guard<std::mutex> lock(liveDirsMutex);
+    liveDirs().erase(path_);
 }
+
+DeniedSerialOpen::DeniedSerialOpen() {
+    platform::SerialDevice::setOpenFunction(+[](const char*, int) -> int {
+        errno = EACCES;
+        return -1;
+    });
+}
+
+DeniedSerialOpen::~DeniedSerialOpen() { platform::SerialDevice::setOpenFunction(nullptr); }
 
 void TempDir::write(const std::string& name, const std::string& bytes) const {
     std::ofstream(file(name), std::ios::binary) << bytes;

@@ -55,6 +55,16 @@ private:
     std::string old_;
 };
 
+// While it lives, every serial device open fails with EACCES, as for a user outside the group
+// "dialout" (file modes cannot refuse root, as which the tests may run).
+class DeniedSerialOpen {
+public:
+    DeniedSerialOpen();
+    ~DeniedSerialOpen();
+    DeniedSerialOpen(const DeniedSerialOpen&) = delete;
+    DeniedSerialOpen& operator=(const DeniedSerialOpen&) = delete;
+};
+
 // An INI text stored masked behind the header "[nukContentMask+NNN]", as files are kept.
 std::string maskedIni(int number, const std::string& plain);
 // The plain form of a masked file's bytes (header sign and content), as the editor holds it.

@@ -3,6 +3,7 @@
 
 #include <clocale>
 
+#include "support/GermanNumbers.h"
 #include "view/ValueFormat.h"
 
 namespace {
@@ -56,11 +57,12 @@ TEST(ValueFormatTest, AZeroByteInsideTheFormatIsRefused) {
 }
 
 TEST(ValueFormatTest, TheDecimalPointDoesNotDependOnTheLocale) {
-    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
-    const std::string saved = previous ? previous : "C";
-    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) GTEST_SKIP() << "no German locale installed";
-    const std::string text = ValueFormat::format(raw("%.2f"), 1.5, "%.1f").str();
-    std::setlocale(LC_NUMERIC, saved.c_str());
+    std::string text;
+    {
+        testsupport::GermanNumbers german;
+        ASSERT_TRUE(german.active()) << "no German locale, and localedef could not build one";
+        text = ValueFormat::format(raw("%.2f"), 1.5, "%.1f").str();
+    }
     EXPECT_EQ(text, "1.50");
 }
 

@@ -10,8 +10,10 @@
 #include <string>
 #include <thread>
 
-#include "foundation/SDebug.h"
+#include "DataFiles.h"
+#include "Version.h"
 #include "board/SHexFile.h"
+#include "foundation/SDebug.h"
 #include "foundation/SError.h"
 #include "sim/VirtualBoard.h"
 
@@ -41,7 +43,7 @@ void printHelp(std::FILE* out) {
                  "                        image in its flash, with the circuit on PB1, ADC0 and ADC1\n"
                  "                        (--rate and --half-cycle are then the firmware's business).\n"
                  "                        The flash is loaded from FILE.hex, without FILE from the\n"
-                 "                        firmware.hex the program ships (" NUK_FIRMWARE_HEX ")\n"
+                 "                        firmware.hex the program ships\n"
                  "  --erased-flash        with --core: the flash starts erased, as on a new board; the\n"
                  "                        firmware dialogue gets no answer until an image is burnt\n"
                  "  --bootloader KIND     the controller module carries a serial bootloader, myburn or\n"
@@ -51,7 +53,8 @@ void printHelp(std::FILE* out) {
                  "  --bootloader-baud N   myburn: the rate the bootloader switches to after its reply\n"
                  "                        (default 57600; 0 keeps 19200)\n"
                  "  --quiet               do not print the commands the board receives\n"
-                 "  --help                this text\n\n"
+                 "  --help                this text\n"
+                 "  --version             the version\n\n"
                  "The COM port map is the file NUK_COMPORTS names, else comports.ini in the user's\n"
                  "configuration folder. The board stops, and leaves the map, on SIGINT or SIGTERM.\n");
 }
@@ -159,6 +162,9 @@ int main(int argc, char** argv) {
         if (arg == "--help" || arg == "-h") {
             printHelp(stdout);
             return 0;
+        } else if (arg == "--version") {
+            std::printf("boardsim (Kondensator) %s\n", NUK_VERSION);
+            return 0;
         } else if (arg == "--debug" || arg == "--debug=stderr") {
             continue;
         } else if (arg == "--name") {
@@ -250,7 +256,7 @@ int main(int argc, char** argv) {
     if (erasedFlash && !coreHex.empty()) return usageError("--erased-flash and a firmware file exclude each other");
     if (o.core && !erasedFlash) {
         // The image goes into the board's flash, where a later burn replaces it.
-        if (coreHex.empty()) coreHex = NUK_FIRMWARE_HEX;
+        if (coreHex.empty()) coreHex = tools::dataFile("firmware.hex", NUK_FIRMWARE_HEX);
         SHexFile hex;
         SMem image;
         bool read = hex.loadFile(SString(coreHex), image);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "Command.h"
+#include "DataFiles.h"
 #include "FileIo.h"
 #include "board/AvrMcuXml.h"
 #include "board/SAvrBoard.h"
@@ -64,12 +65,11 @@ std::string programmerNames() {
     return names;
 }
 
-// The catalogue built beside nuktool when there is one; else the resources' avr.cxf.
+// The catalogue built beside nuktool or installed with it when there is one; else the
+// resources' avr.cxf.
 void useCatalogue() {
-    SString dir;
-    SFileSystem::splitPath(SString(platform::executablePath()), nullptr, &dir, nullptr, nullptr);
-    const SString built = dir + "resources/avr.cxf";
-    if (SFileSystem::exists(built)) globalAvrMcuXml().setCatalogueFile(built);
+    const SString file(tools::dataFile("avr.cxf", tools::toolDirectory() + "resources/avr.cxf"));
+    if (SFileSystem::exists(file)) globalAvrMcuXml().setCatalogueFile(file);
 }
 
 // Shows the back-end's progress: a bar for the flash and EEPROM lines, the messages as lines.

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "Command.h"
+#include "Version.h"
 #include "foundation/SError.h"
 
 namespace nuktool {
@@ -18,7 +19,8 @@ void printHelp(std::FILE* out) {
                  "nuktool - tool for the files of the experiment\n\n"
                  "Usage:\n");
     for (const Command& c : registry()) std::fprintf(out, "%s\n", c.usage);
-    std::fprintf(out, "\n  nuktool --help            this text\n  nuktool COMMAND --help    the usage of one command\n");
+    std::fprintf(out, "\n  nuktool --help            this text\n  nuktool COMMAND --help    the usage of one command\n"
+                      "  nuktool --version         the version\n");
 }
 }  // namespace
 
@@ -61,6 +63,10 @@ int main(int argc, char** argv) {
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         printHelp(args.empty() ? stderr : stdout);
         return args.empty() ? 2 : 0;
+    }
+    if (args[0] == "--version") {
+        std::printf("nuktool (Kondensator) %s\n", NUK_VERSION);
+        return 0;
     }
     for (const Command& c : commands()) {
         if (args[0] != c.name) continue;

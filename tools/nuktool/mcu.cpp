@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "Command.h"
+#include "DataFiles.h"
 #include "board/AvrMcuXml.h"
 #include "foundation/SFileSystem.h"
 #include "platform/Paths.h"
@@ -14,11 +15,9 @@ const char* const usage =
     "                                            show a microcontroller of the catalogue (avr.cxf or\n"
     "                                            avr.xml), e.g. 'atmega8', '0x1E9307', '9307', '07931E'";
 
-// The catalogue built beside nuktool (build/resources/avr.cxf).
+// The catalogue built beside nuktool (build/resources/avr.cxf), else the installed one.
 SString defaultCatalogue() {
-    SString dir;
-    SFileSystem::splitPath(SString(platform::executablePath()), nullptr, &dir, nullptr, nullptr);
-    return dir + "resources/avr.cxf";
+    return SString(tools::dataFile("avr.cxf", tools::toolDirectory() + "resources/avr.cxf"));
 }
 
 int run(const Args& args) {

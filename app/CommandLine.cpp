@@ -1,0 +1,78 @@
+#include "app/CommandLine.h"
+
+#include "Version.h"
+#include "app/StartPage.h"
+
+CommandLine::Request CommandLine::request(const std::vector<std::string>& arguments) {
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == "--help" || arguments[i] == "-h") return Request::help;
+        if (arguments[i] == "--version") return Request::version;
+        // The value of --page is a page name, never an option.
+        if (arguments[i] == "--page") ++i;
+    }
+    return Request::run;
+}
+
+std::string CommandLine::helpText() {
+    // The page names, wrapped to the option's column.
+    std::string pages;
+    std::size_t column = 34;
+    const SStringList names = StartPage::pageNames();
+    for (int i = 0; i < names.getSize(); ++i) {
+        const std::string name = names.getAt(i).toUtf8() + (i + 1 < names.getSize() ? "," : "");
+        if (column + 1 + name.size() > 90) {
+            pages += "\n                           ";
+            column = 27;
+        } else if (i > 0) {
+            pages += " ";
+            ++column;
+        }
+        pages += name;
+        column += name.size();
+    }
+    return "Usage: experiment [OPTION]...\n"
+           "Das Experiment \xE2\x80\x9ELaden und Entladen eines Kondensators\xE2\x80\x9C f\xC3\xBCr den Physikunterricht:\n"
+           "Seiten zum Lesen, die Firmware auf das Board brennen, die Messung live in zwei\n"
+           "Oszilloskopen verfolgen, die Zeitkonstante auswerten und die Messung als CSV speichern.\n"
+           "\n"
+           "Optionen:\n"
+           "  --page=NAME              \xC3\xB6" "ffnet die Seite NAME statt \"Einleitung\", zum Beispiel\n"
+           "                           --page=Durchf\xC3\xBChrung f\xC3\xBCr den Beamer; Gro\xC3\x9F- und\n"
+           "                           Kleinschreibung egal, \"ae\", \"oe\", \"ue\", \"ss\" f\xC3\xBCr Umlaute\n"
+           "                           und \xC3\x9F. Seiten: " +
+           pages +
+           "\n"
+           "  --virtual-board[=ART]    ein virtuelles Board statt der Hardware, f\xC3\xBCr eine Klasse ohne\n"
+           "                           Board: ohne ART hinter dem Ravlink-Adapter mit Programmer;\n"
+           "                           core: ein simulierter ATmega8 f\xC3\xBChrt die gebrannte Firmware\n"
+           "                           aus; myburn, myboot: das Board mit dem Duvaro-Modul\n"
+           "  --debug[=stderr]         Debug-Ausgabe \xC3\xBC" "ber TCP an localhost:5001; mit \"=stderr\" auch\n"
+           "                           auf die Standardfehlerausgabe\n"
+           "  -h, --help               diese Hilfe\n"
+           "  --version                die Version\n"
+           "\n"
+           "Umgebung:\n"
+           "  NUK_DEBUG=1|stderr       wie --debug\n"
+           "  NUK_COMPORTS=DATEI       die Zuordnung der COM-Namen zu Ger\xC3\xA4ten statt\n"
+           "                           ~/.config/nuk/comports.ini\n"
+           "  NUK_STARTUP_PROBE=1      misst den Start (Sekunden, Speicher) und beendet das Programm\n"
+           "  QT_QPA_PLATFORM=offscreen  ohne Fenster (Tests)\n"
+           "\n"
+           "Dateien:\n"
+           "  ~/.config/nuk/           Einstellungen und die COM-Namen der seriellen Ports\n"
+           "                           (comports.ini); Messungen speichert das Programm im Ordner\n"
+           "                           Dokumente des Benutzers\n"
+           "\n"
+           "Berechtigungen:\n"
+           "  Serielle Ports (/dev/ttyUSB0) \xC3\xB6" "ffnen nur Mitglieder der Gruppe \"dialout\". Einmal\n"
+           "  als Administrator: sudo usermod -aG dialout BENUTZER, danach ab- und wieder anmelden.\n"
+           "\n"
+           "R\xC3\xBC" "ckgabewert:\n"
+           "  0 nach dem Schlie\xC3\x9F" "en des Fensters, 1 ohne Bildschirm, 2 bei falschen Angaben (einer\n"
+           "  unbekannten Seite oder Art des virtuellen Boards).\n";
+}
+
+std::string CommandLine::versionText() {
+    return "experiment (Kondensator) " NUK_VERSION "\n"
+           "Lizenz GPLv3+: GNU GPL Version 3 oder neuer <https://gnu.org/licenses/gpl.html>.\n";
+}
