@@ -151,6 +151,27 @@ TEST_F(ExperimentTest, WithoutBoardStartSaysWhatToAttachAndStopLeadsBack) {
     expectButtons(false);
 }
 
+// The board is there but its port may not be opened (the pupil's account is not in the group
+// "dialout"): Start and "Firmware brennen" say what to type instead of "attach a board".
+TEST_F(ExperimentTest, APortThatMayNotBeOpenedSaysHowToGetPermission) {
+    options.adapter = true;
+    startBoard();
+    testsupport::DeniedSerialOpen denied;
+    send("board-start");
+    ASSERT_EQ(messages.boxes().size(), 1u) << messages.all();
+    EXPECT_NE(messages.boxes()[0].text.find("Der Port com7"), std::string::npos) << messages.all();
+    EXPECT_NE(messages.boxes()[0].text.find("sudo usermod -aG dialout "), std::string::npos) << messages.all();
+    send("board-stop");
+    expectButtons(false);
+
+    messages.clear();
+    fenster.showPage("Vorbereitung");
+    send("cmd:burnHex:firmware.hex", eventPageCommand);
+    ASSERT_EQ(messages.boxes().size(), 1u) << messages.all();
+    EXPECT_NE(messages.boxes()[0].text.find("sudo usermod -aG dialout "), std::string::npos) << messages.all();
+    EXPECT_FALSE(board.isMeasuring());
+}
+
 // Versions are compared as numbers, part by part; a driver too old or missing stops the start
 // with its message, and stop stays the way back.
 TEST_F(ExperimentTest, DriverCheck) {

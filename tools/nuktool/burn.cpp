@@ -176,7 +176,14 @@ bool connect(SAvrBoard& board, const Request& request, ProgressPrinter& printer)
 
 int fail(SAvrBoard& board, const char* what) {
     SString error = board.getError();
+    const SString permission = board.getPermissionError();
     board.disconnectAll();
+    // A port the user may not open: the command to type stands on its own line.
+    if (!permission.isEmpty()) {
+        std::string text = permission.str();
+        for (std::size_t p; (p = text.find("\r\n")) != std::string::npos;) text.replace(p, 2, "\n");
+        return failure(std::string(what) + ":\n" + text);
+    }
     return failure(std::string(what) + (error.isEmpty() ? std::string() : ": " + oneLine(error)));
 }
 
