@@ -75,6 +75,9 @@ public:
     ReadStatus read(uint8_t* buffer, std::size_t size, int timeoutMs, std::size_t* received);
     // Wakes a read() waiting on another thread (it returns interrupted).
     void cancelRead();
+    // Waits up to timeoutMs without reading, so that more bytes gather for the next read();
+    // cancelRead() ends the wait at once (false) and still interrupts the next read().
+    bool pauseReading(int timeoutMs);
     // Writes every byte, retrying after EINTR and waiting while the output queue is full;
     // fails with ETIMEDOUT when the queue does not drain within timeoutMs.
     bool writeAll(const uint8_t* data, std::size_t size, int timeoutMs);

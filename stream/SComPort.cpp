@@ -8,6 +8,7 @@
 #include "foundation/SApplicationBasic.h"
 #include "foundation/SDebug.h"
 #include "foundation/SError.h"
+#include "platform/Clock.h"
 #include "platform/ComPortMap.h"
 #include "platform/Paths.h"
 
@@ -18,7 +19,14 @@ constexpr int settleConfigMs = 60;
 constexpr int settleCloseMs = 100;
 // How long the reader waits in poll before it looks at the stop flag again; close wakes it at
 // once, so this only bounds a lost wake-up.
-constexpr int readerPollMs = 100;
+constexpr int readerPollMs = 500;
+// A line that streams (a read brought several bytes, or bytes follow each other closer than a
+// wake-up costs) is read in larger pieces: after such a read the reader lets the bytes gather
+// for a moment instead of waking for every USB packet or byte. An answer of a byte or two to a
+// command, the usual exchange with a programmer, is passed on at once.
+constexpr std::size_t streamingBytes = 8;
+constexpr int64_t denseGapUs = 150;
+constexpr int gatherMs = 4;
 // Write time-out: 1000 ms plus 1 ms per byte.
 constexpr int writeTimeoutBaseMs = 1000;
 
@@ -127,7 +135,8 @@ bool SComPort::open(const SString& portName, intptr_t window) {
 void SComPort::readerLoop() {
     pthread_setname_np(pthread_self(), "comreader");
     readerOfThisThread = this;
-    uint8_t buffer[256];
+    uint8_t buffer[1024];
+    int64_t lastDataUs = 0;
     while (active_.load(std::memory_order_acquire)) {
         std::size_t got = 0;
         platform::SerialDevice::ReadStatus status = device_.read(buffer, sizeof buffer, readerPollMs, &got);
@@ -138,6 +147,10 @@ void SComPort::readerLoop() {
                 onByte(byte);
                 ring_.put(byte);
             }
+            const int64_t nowUs = platform::monotonicUs();
+            const bool streaming = got >= streamingBytes || nowUs - lastDataUs < denseGapUs;
+            lastDataUs = nowUs;
+            if (streaming) device_.pauseReading(gatherMs);
             continue;
         }
         if (status == platform::SerialDevice::ReadStatus::timeout ||

@@ -253,6 +253,19 @@ SerialDevice::ReadStatus SerialDevice::read(uint8_t* buffer, std::size_t size, i
     }
 }
 
+bool SerialDevice::pauseReading(int timeoutMs) {
+    if (wakeFd_ < 0) return false;
+    const int64_t deadline = monotonicMs() + std::max(timeoutMs, 0);
+    while (true) {
+        // The wake-up is only looked at, not taken: the next read() reports it.
+        pollfd fd = {wakeFd_, POLLIN, 0};
+        const int left = static_cast<int>(std::max<int64_t>(0, deadline - monotonicMs()));
+        const int n = ::poll(&fd, 1, left);
+        if (n < 0 && errno == EINTR) continue;
+        return n == 0;
+    }
+}
+
 void SerialDevice::cancelRead() {
     if (wakeFd_ < 0) return;
     uint64_t one = 1;
