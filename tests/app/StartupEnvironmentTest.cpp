@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include "app/Fenster.h"
+#include "app/CommandLine.h"
 #include "app/Globals.h"
 #include "app/StartupEnvironment.h"
 #include "gui/SApplication.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -108,4 +110,21 @@ TEST(GlobalObjectsTest, FensterIsTheMainWindow) {
     EXPECT_EQ(globalFenster().getVersion().str(), "1.3");
     EXPECT_EQ(globalFenster().getProjectName().str(), "NUK-optional-e01-Kondensator");
     EXPECT_TRUE(globalFenster().getRememberPlacement());
+}
+
+// --help and --version answer without a display, before anything starts; the help names every
+// option the program reads, and the pages "--page" takes.
+TEST(CommandLineTest, HelpAndVersionWithoutADisplay) {
+    std::string out;
+    const std::string program = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" +
+                                testsupport::binaryDir() + "/experiment'";
+    ASSERT_EQ(testsupport::runCommand(program + " --help 2>&1", &out), 0) << out;
+    for (const char* option : {"--page=NAME", "--virtual-board[=ART]", "core", "myburn", "myboot", "--debug[=stderr]",
+                               "-h, --help", "--version", "NUK_COMPORTS", "Durchf\xC3\xBChrung", "dialout"})
+        EXPECT_NE(out.find(option), std::string::npos) << option << " in:\n" << out;
+    ASSERT_EQ(testsupport::runCommand(program + " --version 2>&1", &out), 0) << out;
+    EXPECT_EQ(out.rfind("experiment (Kondensator) 1.3.", 0), 0u) << out;
+    // "--page --help" asks for a page named "--help": no help then.
+    EXPECT_EQ(CommandLine::request({"experiment", "--page", "--help"}), CommandLine::Request::run);
+    EXPECT_EQ(CommandLine::request({"experiment", "-h"}), CommandLine::Request::help);
 }
