@@ -22,6 +22,7 @@ const char* const diagramPane = "Durchf\xFChrung";
 Fenster::Fenster() : version_("1.3"), projectName_("NUK-optional-e01-Kondensator") {
     // The window opens where the user left it.
     rememberPlacement_ = true;
+    board_.getPort().connect(&runEnd_, 0);
 }
 
 Fenster::~Fenster() {

@@ -15,6 +15,7 @@
 #include "multiwindow/SMultiWindow.h"
 #include "stream/ExtDataSetup.h"
 #include "stream/ExtData_ReceiverBuffered.h"
+#include "stream/RunEndReceiver.h"
 #include "stream/SComPortSplitter.h"
 #include "view/KeloProject.h"
 
@@ -143,7 +144,8 @@ private:
     void setMeasuring(bool running);
     // The start and stop buttons as the measurement state says.
     void showButtonStates();
-    // A board pulled out during the measurement: message, port closed, buttons idle.
+    // Every 100 ms of a measurement: a run the firmware ended ends the measurement as Stop
+    // does; a board pulled out ends it with a message, port closed, buttons idle.
     void checkBoard();
     // Polls the diagram until the first samples of a new measurement are shown.
     void pollForFirstSample();
@@ -167,6 +169,8 @@ private:
     SAvrBoard board_;
     // Data channels 1 to 6 of "extdata.ini".
     std::array<ExtData_ReceiverBuffered, ExtDataSetup::channelCount> channels_;
+    // The firmware's "OK Ende" after the last sample of a run.
+    RunEndReceiver runEnd_;
     SString projectName_;
     SString startPage_ = SString("Einleitung");
     HtmlWindowList htmlWindows_;

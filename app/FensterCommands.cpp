@@ -168,6 +168,7 @@ void Fenster::onEvent_start() {
         }
     }
     if (ok) {
+        runEnd_.clear();
         ok = sendCommand("start", answer);
         if (!ok) message = MSG("noStart", "Die Firmware reagiert nicht auf das Start-Kommando.");
         globalDebug().print(SString("Fenster::onEvent_start(..) send start=") + answer +
@@ -237,7 +238,15 @@ void Fenster::showButtonStates() {
 }
 
 void Fenster::checkBoard() {
-    if (!measuring_ || !board_.isBoardGone()) return;
+    if (!measuring_) return;
+    if (runEnd_.takeEnded()) {
+        // One Start is one run: the firmware has sent the last sample and said so. The program
+        // goes back to idle as after Stop (the board released, the buttons at Start).
+        globalDebug().print("Fenster::checkBoard(..) Lauf beendet");
+        stopMeasurement();
+        return;
+    }
+    if (!board_.isBoardGone()) return;
     // The board was pulled out: the measurement ends, the port is closed, the buttons go back
     // to idle, and a new start finds the board once it is back.
     const SString portName = board_.getPort().getPortName();

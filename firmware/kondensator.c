@@ -7,15 +7,18 @@
  * Serial line: 115200 baud, 8N1. Commands are a text and "\n" ("\r\n" and blanks around the
  * command are accepted); every command is answered with one line:
  *   "ver"   -> the firmware's name and version
- *   "start" -> "OK start": discharge the capacitor, then charge 30 s, discharge 30 s, ... and
- *              send one set of frames per sample, 10 samples per second, until "stop"
- *   "stop"  -> "OK stop": no more frames, the capacitor discharges
+ *   "start" -> "OK start": one run: discharge the capacitor until it is empty, then charge
+ *              30 s and discharge 30 s, one set of frames per sample, 10 samples per second;
+ *              the run ends by itself with the line "OK Ende"
+ *   "stop"  -> "OK stop": the run ends at once, no more frames, the capacitor discharges
  *   other   -> an error line
  * Commands are accepted while frames are streaming; a "start" during a run begins a new run.
  *
  * Frames: one id byte and the value as 16-bit little-endian ADC counts (0..1023):
  *   1 U_C while charging, 2 U_C while discharging, 3 U_C always, 4 U_R = |ADC1 - ADC0| always.
- * The frames of one sample are sent together, never split by an answer line.
+ * While the capacitor is emptied before a run, only frames 3 and 4 come (every 100 ms), so the
+ * displays show it falling. The frames of one sample are sent together, never split by an
+ * answer line; "OK Ende" follows the last sample's frames.
  */
 #include <avr/interrupt.h>
 #include <avr/io.h>
@@ -56,12 +59,14 @@
 /* ADC on, its interrupt on, clock 16 MHz / 128 = 125 kHz. */
 #define ADCSRA_ON (_BV(ADEN) | _BV(ADIE) | _BV(ADPS2) | _BV(ADPS1) | _BV(ADPS0))
 
-enum RunState { IDLE, DISCHARGING, RUNNING };
+/* ENDING: the run's last sample is being converted; no further sample is taken. */
+enum RunState { IDLE, DISCHARGING, RUNNING, ENDING };
 enum SampleKind { KIND_PRERUN, KIND_CHARGING, KIND_DISCHARGING };
 
 static const char answerVersion[] PROGMEM = "NUK Kondensator-Firmware 1.0\n";
 static const char answerStart[] PROGMEM = "OK start\n";
 static const char answerStop[] PROGMEM = "OK stop\n";
+static const char answerEnd[] PROGMEM = "OK Ende\n";
 static const char answerError[] PROGMEM = "Fehler: unbekannter Befehl\n";
 static const char commandVersion[] PROGMEM = "ver";
 static const char commandStart[] PROGMEM = "start";
@@ -147,7 +152,11 @@ ISR(TIMER1_COMPA_vect) {
         }
         if (++halfIndex >= SAMPLES_PER_HALF_CYCLE) {
             halfIndex = 0;
-            charging = !charging;
+            /* After the discharging half the run is over: this is its last sample. */
+            if (charging)
+                charging = 0;
+            else
+                runState = ENDING;
         }
     } else if (runState == DISCHARGING) {
         kind = KIND_PRERUN;
@@ -272,17 +281,30 @@ static void handleSample(void) {
     sampleReady = 0;
     sei();
     if (epoch != runEpoch) return; /* taken before the last "start" or "stop" */
-    if (kind == KIND_PRERUN) {
-        if (runState == DISCHARGING) checkDischarge(adc0);
-        return;
-    }
-    if (runState != RUNNING) return;
     uint16_t ur = adc1 > adc0 ? adc1 - adc0 : adc0 - adc1;
     uint8_t frames[9];
+    if (kind == KIND_PRERUN) {
+        if (runState != DISCHARGING) return;
+        /* The displays follow the capacitor while it is emptied; the curves wait for the run. */
+        uint8_t* p = putFrame(frames, 3, adc0);
+        putFrame(p, 4, ur);
+        send(frames, 6);
+        checkDischarge(adc0);
+        return;
+    }
+    if (runState != RUNNING && runState != ENDING) return;
     uint8_t* p = putFrame(frames, kind == KIND_CHARGING ? 1 : 2, adc0);
     p = putFrame(p, 3, adc0);
     putFrame(p, 4, ur);
     send(frames, sizeof(frames));
+    if (runState == ENDING) {
+        /* The last sample is out: the run is over, the capacitor stays on discharge. */
+        cli();
+        runState = IDLE;
+        ++runEpoch;
+        sei();
+        sendText(answerEnd);
+    }
 }
 
 static void execute(char* line, uint8_t length, uint8_t broken) {

@@ -1,5 +1,6 @@
 #include "sim/BoardFirmware.h"
 
+#include <algorithm>
 #include <cmath>
 
 // One entry of the command table: the command text, its answer line and what it does
@@ -71,19 +72,49 @@ void BoardFirmware::execute(const std::string& line, SimTime now) {
     send(errorAnswer);
 }
 
-void BoardFirmware::startRun(SimTime now) {
-    // The capacitor is discharged before the first sample, so every run starts at 0 V.
-    runStart_ = now + startDelay;
-    nextSample_ = 0;
-    measuring_ = true;
+double BoardFirmware::modelSeconds(SimTime from, SimTime to) const {
+    // samplePeriodNs_ real nanoseconds are one sample period of the model.
+    return static_cast<double>(to - from) / samplePeriodNs_ / circuit_.getParameters().sampleRate;
 }
 
-void BoardFirmware::stopRun(SimTime) {
+int64_t BoardFirmware::samplesPerRun() const {
+    const RcParameters& p = circuit_.getParameters();
+    return std::llround(2.0 * p.halfCycle * p.sampleRate);
+}
+
+double BoardFirmware::capacitorVoltageAt(SimTime now) const {
+    const double tau = circuit_.getTau();
+    if (measuring_ && emptying_)
+        return emptyingVoltage_ * std::exp(-std::max(0.0, modelSeconds(emptyingStart_, now)) / tau);
+    if (measuring_) return circuit_.capacitorVoltage(std::max(0.0, modelSeconds(runStart_, now)));
+    return restVoltage_ * std::exp(-std::max(0.0, modelSeconds(restSince_, now)) / tau);
+}
+
+void BoardFirmware::startRun(SimTime now) {
+    // Every run starts from 0 V: the capacitor is read every sample period, from half the start
+    // pause after the answer on, until it reads empty; sample 0 follows one period later (with an
+    // empty capacitor that is the end of the start pause).
+    const double voltage = capacitorVoltageAt(now);
+    nextSample_ = 0;
+    measuring_ = true;
+    emptying_ = true;
+    emptyingStart_ = now;
+    emptyingVoltage_ = voltage;
+    nextReading_ = now + startDelay / 2;
+    runStart_ = now + startDelay;
+}
+
+void BoardFirmware::stopRun(SimTime now) {
+    restVoltage_ = capacitorVoltageAt(now);
+    restSince_ = now;
+    emptying_ = false;
     measuring_ = false;
 }
 
 void BoardFirmware::reset() {
     measuring_ = false;
+    emptying_ = false;
+    restVoltage_ = 0.0;
     line_.clear();
     overlong_ = false;
 }
@@ -93,14 +124,43 @@ SimTime BoardFirmware::sampleDue(int64_t k) const {
 }
 
 SimTime BoardFirmware::nextDue() const {
-    return measuring_ ? sampleDue(nextSample_) : simNever;
+    if (!measuring_) return simNever;
+    return emptying_ ? nextReading_ : sampleDue(nextSample_);
 }
 
 void BoardFirmware::poll(SimTime now) {
-    while (measuring_ && sampleDue(nextSample_) <= now) {
-        sendSample(nextSample_);
-        ++nextSample_;
+    while (measuring_ && emptying_ && nextReading_ <= now) {
+        const SimTime at = nextReading_;
+        sendPrerunReading(at);
+        if (!emptying_) {
+            // Empty: the run's sample 0 comes one period after this reading, and never before
+            // the start pause is over.
+            runStart_ = std::max(at + static_cast<SimTime>(std::llround(samplePeriodNs_)), emptyingStart_ + startDelay);
+            break;
+        }
+        nextReading_ = at + static_cast<SimTime>(std::llround(samplePeriodNs_));
     }
+    while (measuring_ && !emptying_ && sampleDue(nextSample_) <= now) {
+        const int64_t k = nextSample_;
+        sendSample(k);
+        ++nextSample_;
+        if (k + 1 >= samplesPerRun()) {
+            // The run is over after its discharging half; the capacitor rests on discharge.
+            restVoltage_ = circuit_.capacitorVoltage(circuit_.sampleTime(k));
+            restSince_ = sampleDue(k);
+            measuring_ = false;
+            send(endAnswer);
+        }
+    }
+}
+
+void BoardFirmware::sendPrerunReading(SimTime at) {
+    const int counts = circuit_.toCounts(capacitorVoltageAt(at));
+    // While it is emptied the capacitor discharges: U_R is U_C.
+    const uint8_t bytes[6] = {3, static_cast<uint8_t>(counts & 0xFF), static_cast<uint8_t>(counts >> 8),
+                              4, static_cast<uint8_t>(counts & 0xFF), static_cast<uint8_t>(counts >> 8)};
+    send(bytes, sizeof bytes, 2);
+    if (counts <= emptyCounts) emptying_ = false;
 }
 
 void BoardFirmware::sendSample(int64_t k) {

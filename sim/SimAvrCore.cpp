@@ -58,7 +58,9 @@ public:
     bool onByte(uint8_t b) {
         if (frameLeft_ > 0) {
             if (--frameLeft_ > 0) return false;
-            if (id_ == 3) ++core_.samples_;
+            // A sample of the run carries a curve frame (1 or 2); the readings while the
+            // capacitor is emptied before it do not.
+            if (id_ == 1 || id_ == 2) ++core_.samples_;
             ++core_.frames_;
             return true;
         }
@@ -73,7 +75,7 @@ public:
             if (text_ == "OK start\n") {
                 core_.samples_ = 0;
                 core_.measuring_ = true;
-            } else if (text_ == "OK stop\n") {
+            } else if (text_ == "OK stop\n" || text_ == "OK Ende\n") {
                 core_.measuring_ = false;
             }
             text_.clear();

@@ -56,7 +56,8 @@ public:
     bool isRunning() const { return running_.load(); }
     // A run as seen on the line: from the answer to "start" until the answer to "stop".
     bool isMeasuring() const { return measuring_.load(); }
-    // Sets of frames (samples) since the last "start" answer, and frames in all.
+    // Samples of the run (sets with a curve frame) since the last "start" answer, and frames in
+    // all.
     int64_t getSampleCount() const { return samples_.load(); }
     int64_t getFramesSent() const { return frames_.load(); }
     // Controller seconds since it last started.

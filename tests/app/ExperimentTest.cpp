@@ -119,6 +119,29 @@ TEST_F(ExperimentTest, StartAndStopWithTheBoardAttachedDirectly) {
     EXPECT_EQ(messages.all(), "");
 }
 
+// One Start is one run: after one charging and one discharging half cycle the firmware ends
+// the run, and the program goes back to idle as after Stop; no second cycle follows.
+// (The firmware on the simulated controller ends its run the same way; its tests show that.)
+TEST_F(ExperimentTest, TheRunEndsByItselfAfterOneCycle) {
+    options.adapter = true;
+    startBoard();
+    send("board-start");
+    ASSERT_EQ(messages.all(), "");
+    expectButtons(true);
+    // 60 s of the experiment at 20 times the speed.
+    ASSERT_TRUE(waitFor([&] { return !fenster.isMeasuring(); }, 8000));
+    expectButtons(false);
+    EXPECT_FALSE(fenster.getBoard().getPort().isOpen());
+    EXPECT_FALSE(board.isMeasuring());
+    ASSERT_TRUE(waitFor([&] { return samples(204) == 300; }, 2000));
+    EXPECT_EQ(samples(203), 300);
+    EXPECT_EQ(messages.all(), "");
+    // Nothing more arrives: the board was released and its run is over.
+    SApplicationBasic::wait(500);
+    EXPECT_EQ(samples(203), 300);
+    EXPECT_EQ(samples(204), 300);
+}
+
 TEST_F(ExperimentTest, StartBehindTheAdapterSwitchesPassThroughAndSupply) {
     options.adapter = true;
     startBoard();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -83,24 +84,33 @@ TEST_F(FirmwareTest, AnswersEachCommandWithOneLine) {
     EXPECT_FALSE(firmware_.isMeasuring());
 }
 
-TEST_F(FirmwareTest, StreamsOneSetOfFramesPerSampleUntilStop) {
+TEST_F(FirmwareTest, OneRunIsOneSetOfFramesPerSampleThenTheEndLine) {
     const SimTime t0 = 1'000'000'000;
     type(firmware_, "start\n", t0);
     EXPECT_EQ(out_.take(), "OK start\n");
     EXPECT_TRUE(firmware_.isMeasuring());
-    // The first sample (t = 0) comes after the pause that lets the program switch its splitter on.
+    // The first sample (t = 0) comes after the pause that lets the program switch its splitter
+    // on; the capacitor is empty, so one reading half way (frames 3 and 4) is all before it.
     const SimTime first = t0 + BoardFirmware::startDelay;
-    EXPECT_EQ(firmware_.nextDue(), first);
     firmware_.poll(first - 1);
-    EXPECT_EQ(out_.take(), "");
+    std::vector<Frame> before = frames(out_.take());
+    ASSERT_EQ(before.size(), 2u);
+    EXPECT_EQ(before[0].id, 3);
+    EXPECT_EQ(before[1].id, 4);
+    EXPECT_EQ(firmware_.nextDue(), first);
 
-    firmware_.poll(first + 25 * period);  // samples 0 .. 25
-    std::vector<Frame> f = frames(out_.take());
-    ASSERT_EQ(f.size(), 26u * 3);
-    for (int k = 0; k <= 25; ++k) {
+    // One run: 10 charging and 10 discharging samples, then "OK Ende" and nothing more.
+    firmware_.poll(first + 25 * period);
+    const std::string stream = out_.take();
+    const std::string end = BoardFirmware::endAnswer;
+    ASSERT_GE(stream.size(), end.size());
+    EXPECT_EQ(stream.substr(stream.size() - end.size()), end);
+    std::vector<Frame> f = frames(stream.substr(0, stream.size() - end.size()));
+    ASSERT_EQ(f.size(), 20u * 3);
+    for (int k = 0; k < 20; ++k) {
         RcCircuit::Sample s = circuit_.sample(k);
         const Frame* set = &f[static_cast<std::size_t>(k) * 3];
-        EXPECT_EQ(s.phase, (k / 10) % 2 == 0 ? RcCircuit::charging : RcCircuit::discharging);
+        EXPECT_EQ(s.phase, k < 10 ? RcCircuit::charging : RcCircuit::discharging);
         EXPECT_EQ(set[0].id, s.phase == RcCircuit::charging ? 1 : 2) << k;
         EXPECT_EQ(set[0].value, s.capacitorCounts) << k;
         EXPECT_EQ(set[1].id, 3) << k;
@@ -108,14 +118,50 @@ TEST_F(FirmwareTest, StreamsOneSetOfFramesPerSampleUntilStop) {
         EXPECT_EQ(set[2].id, 4) << k;
         EXPECT_EQ(set[2].value, s.resistorCounts) << k;
     }
-    EXPECT_EQ(out_.frames, 26 * 3);
-    EXPECT_EQ(firmware_.nextDue(), first + 26 * period);
+    EXPECT_EQ(out_.frames, 2 + 20 * 3);
+    EXPECT_FALSE(firmware_.isMeasuring());
+    EXPECT_EQ(firmware_.nextDue(), simNever);
+    EXPECT_EQ(firmware_.getSampleCount(), firmware_.samplesPerRun());
+}
 
-    type(firmware_, "stop\n", first + 25 * period + 1);
-    EXPECT_EQ(out_.take(), "OK stop\n");
+TEST_F(FirmwareTest, StopEndsTheRunAndTheNextStartEmptiesTheCapacitorFirst) {
+    type(firmware_, "start\n", 0);
+    const SimTime first = BoardFirmware::startDelay;
+    firmware_.poll(first + 8 * period);  // samples 0 .. 8, charging
+    type(firmware_, "stop\n", first + 8 * period + 1);
+    const std::string stopped = out_.take();
+    EXPECT_EQ(stopped.substr(stopped.size() - 8), "OK stop\n");
     firmware_.poll(first + 100 * period);
     EXPECT_EQ(out_.take(), "");
     EXPECT_EQ(firmware_.nextDue(), simNever);
+
+    // Started again at once, the charged capacitor is emptied: readings of U_C and I every
+    // period (U_R is U_C while discharging), falling with tau, until it reads empty; then the
+    // run begins from 0 V, charging.
+    const SimTime again = first + 8 * period + 2;
+    const double charged = firmware_.capacitorVoltageAt(again);
+    EXPECT_GT(charged, 0.5);
+    type(firmware_, "start\n", again);
+    EXPECT_EQ(out_.take(), "OK start\n");
+    firmware_.poll(again + 400 * period);
+    std::string stream = out_.take();
+    const std::string end = BoardFirmware::endAnswer;
+    if (stream.ends_with(end)) stream.resize(stream.size() - end.size());
+    std::vector<Frame> f = frames(stream);
+    std::size_t readings = 0;
+    while (2 * readings + 1 < f.size() && f[2 * readings].id == 3) {
+        EXPECT_EQ(f[2 * readings + 1].id, 4);
+        EXPECT_EQ(f[2 * readings + 1].value, f[2 * readings].value);
+        ++readings;
+    }
+    const double tau = circuit_.getTau();
+    const double expectedReadings = tau * 10.0 * std::log(circuit_.toCounts(charged) / 1.5);
+    EXPECT_NEAR(static_cast<double>(readings), expectedReadings, 0.1 * expectedReadings);
+    EXPECT_NEAR(f[0].value, circuit_.toCounts(charged * std::exp(-0.1 / tau)), 3);
+    EXPECT_LE(f[2 * (readings - 1)].value, BoardFirmware::emptyCounts);
+    ASSERT_GT(f.size(), 2 * readings);
+    EXPECT_EQ(f[2 * readings].id, 1);
+    EXPECT_LE(f[2 * readings].value, 2);
 }
 
 TEST_F(FirmwareTest, TimeScaleShortensThePeriodAndResetEndsTheRun) {
@@ -123,8 +169,8 @@ TEST_F(FirmwareTest, TimeScaleShortensThePeriodAndResetEndsTheRun) {
     fast.setSink(&out_);
     type(fast, "start\n", 0);
     out_.take();
-    fast.poll(BoardFirmware::startDelay + period / 100 * 49);
-    EXPECT_EQ(frames(out_.take()).size(), 50u * 3);
+    fast.poll(BoardFirmware::startDelay + period / 100 * 14);
+    EXPECT_EQ(frames(out_.take()).size(), 2u + 15 * 3);
     // A half-typed command is lost with the supply, and so is the run.
     type(fast, "st", 0);
     fast.reset();

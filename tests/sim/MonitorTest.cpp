@@ -46,7 +46,8 @@ TEST(MonitorTest, FindsTheRegisteredBoardAndShowsEveryChannel) {
     EXPECT_GT(uc, 300) << out;
     EXPECT_EQ(frames(out, "I"), uc);
     EXPECT_EQ(frames(out, "Aufladen"), 300) << out;
-    EXPECT_EQ(frames(out, "Aufladen") + frames(out, "Entladen"), uc) << out;
+    // The displays' channels also got the reading of the empty capacitor before the run.
+    EXPECT_EQ(frames(out, "Aufladen") + frames(out, "Entladen") + 1, uc) << out;
     EXPECT_EQ(out.find("splitter:"), std::string::npos) << out;
     EXPECT_TRUE(std::regex_search(out, std::regex("\nU_C +3 +[0-9]+ +[0-9]+  [0-9]\\.[0-9]{2} V\n"))) << out;
 }

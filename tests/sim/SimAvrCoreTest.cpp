@@ -68,12 +68,27 @@ struct Wire {
             }
         }
     }
-    // U_C of each sample (the id-3 frames).
+    // U_C of each reading (the id-3 frames): while the capacitor is emptied before a run,
+    // then of each sample of the run.
     std::vector<int> capacitor() const {
         std::vector<int> v;
         for (const Frame& f : frames)
             if (f.id == 3) v.push_back(f.value);
         return v;
+    }
+    // U_C of each sample of the runs (the curves' frames 1 and 2).
+    std::vector<int> curve() const {
+        std::vector<int> v;
+        for (const Frame& f : frames)
+            if (f.id == 1 || f.id == 2) v.push_back(f.value);
+        return v;
+    }
+    // The readings before a run: frames 3 and 4 without a curve frame before them.
+    std::size_t prerunReadings() const {
+        std::size_t n = 0;
+        for (std::size_t i = 0; i < frames.size(); ++i)
+            if (frames[i].id == 3 && (i == 0 || (frames[i - 1].id != 1 && frames[i - 1].id != 2))) ++n;
+        return n;
     }
 
 private:
@@ -197,21 +212,24 @@ TEST_F(SimAvrCoreTest, AFloodOfCommandsLosesLinesButNeverMisreadsThem) {
     EXPECT_EQ(say("ver\n", now), BoardFirmware::versionAnswer);
 }
 
-TEST_F(SimAvrCoreTest, ChargesAndDischargesWithTheCircuitsTimeConstant) {
+TEST_F(SimAvrCoreTest, OneRunChargesAndDischargesWithTheCircuitsTimeConstantAndEnds) {
     SimTime now = 0;
     EXPECT_EQ(say("start\n", now, 5 * ms), "OK start\n");
     runTo(65 * second + 100 * ms);
-    EXPECT_TRUE(core_->isMeasuring());
 
-    // One set per 100 ms; the first sample follows 200 ms after the start (the capacitor is
-    // empty already), so 65.1 s hold samples 0..648.
-    std::vector<int> uc = wire_.capacitor();
-    ASSERT_EQ(uc.size(), 649u);
-    ASSERT_EQ(wire_.frames.size(), 3 * uc.size());
-    EXPECT_EQ(core_->getSampleCount(), 649);
+    // The capacitor is empty already: one reading 100 ms after the start (frames 3 and 4 only),
+    // then one set per 100 ms from 200 ms on, 300 charging and 300 discharging, then the line
+    // "OK Ende" after the last set, and nothing more.
+    EXPECT_EQ(wire_.prerunReadings(), 1u);
+    ASSERT_EQ(wire_.frames.size(), 2u + 3 * 600);
+    EXPECT_EQ(wire_.frames[0].id, 3);
+    EXPECT_EQ(wire_.frames[1].id, 4);
+    std::vector<int> uc = wire_.curve();
+    ASSERT_EQ(uc.size(), 600u);
+    EXPECT_EQ(core_->getSampleCount(), 600);
     for (std::size_t k = 0; k < uc.size(); ++k) {
-        const Frame* set = &wire_.frames[3 * k];
-        bool charging = (k / 300) % 2 == 0;
+        const Frame* set = &wire_.frames[2 + 3 * k];
+        bool charging = k < 300;
         ASSERT_EQ(set[0].id, charging ? 1 : 2) << k;
         ASSERT_EQ(set[0].value, set[1].value) << k;
         ASSERT_EQ(set[1].id, 3) << k;
@@ -220,6 +238,11 @@ TEST_F(SimAvrCoreTest, ChargesAndDischargesWithTheCircuitsTimeConstant) {
         int expected = charging ? 1023 - set[1].value : set[1].value;
         ASSERT_NEAR(set[2].value, expected, 2) << k;
     }
+    ASSERT_EQ(wire_.lines, std::vector<std::string>{"OK Ende\n"});
+    EXPECT_EQ(wire_.lineAt[0], wire_.frames.size());
+    EXPECT_FALSE(core_->isMeasuring());
+    EXPECT_FALSE(core_->isChargePinHigh()) << "after the run the capacitor discharges";
+
     // Every run starts from 0 V and follows U0 (1 - e^(-t/tau)).
     EXPECT_LE(uc[0], 1);
     const double tau = circuit_.getTau();
@@ -230,9 +253,12 @@ TEST_F(SimAvrCoreTest, ChargesAndDischargesWithTheCircuitsTimeConstant) {
     std::vector<int> discharge(uc.begin() + 300, uc.begin() + 600);
     EXPECT_NEAR(fitTau(charge, 1023.0, 1023.0), tau, 0.03 * tau);
     EXPECT_NEAR(fitTau(discharge, 0.0, discharge.front()), tau, 0.03 * tau);
-    // The next cycle charges again from what the discharge left.
-    EXPECT_EQ(wire_.frames[3 * 600].id, 1);
-    EXPECT_LE(uc[600], 3);
+
+    // The next start works as the first.
+    EXPECT_EQ(say("start\n", now = 66 * second, 5 * ms), "OK start\n");
+    runTo(70 * second);
+    EXPECT_TRUE(core_->isMeasuring());
+    EXPECT_GT(wire_.curve().size(), 600u);
 }
 
 TEST_F(SimAvrCoreTest, AnswersWhileStreamingAndStopsAtOnce) {
@@ -251,36 +277,52 @@ TEST_F(SimAvrCoreTest, AnswersWhileStreamingAndStopsAtOnce) {
     EXPECT_EQ(wire_.lines[0], BoardFirmware::versionAnswer);
     EXPECT_EQ(wire_.lines[1], BoardFirmware::errorAnswer);
     EXPECT_EQ(wire_.lines[2], "OK stop\n");
-    // The answers come between whole sets of frames, the sets go on without a gap, and none
-    // follows the stop answer.
-    for (std::size_t at : wire_.lineAt) EXPECT_EQ(at % 3, 0u);
+    // The answers come between whole sets of frames (after the one reading of the empty
+    // capacitor before the run), the sets go on without a gap, and none follows the stop answer.
+    ASSERT_EQ(wire_.prerunReadings(), 1u);
+    for (std::size_t at : wire_.lineAt) EXPECT_EQ((at - 2) % 3, 0u);
     EXPECT_EQ(wire_.lineAt[2], wire_.frames.size());
-    EXPECT_EQ(wire_.capacitor().size(), 59u);  // samples 0..58: 0.2 s .. 6.0 s after start
+    EXPECT_EQ(wire_.curve().size(), 59u);  // samples 0..58: 0.2 s .. 6.0 s after start
     EXPECT_FALSE(core_->isMeasuring());
     EXPECT_FALSE(core_->isChargePinHigh()) << "stopped: the capacitor discharges";
 }
 
-TEST_F(SimAvrCoreTest, StartDuringARunDischargesFirst) {
+TEST_F(SimAvrCoreTest, StartDuringARunDischargesFirstAndTheDisplaysFollow) {
     SimTime now = 0;
     say("start\n", now, 5 * ms);
     runTo(10 * second);
-    std::size_t firstRun = wire_.capacitor().size();
+    std::size_t firstRun = wire_.curve().size();
     double charged = core_->getCapacitorVoltage();
     ASSERT_GT(charged, 4.0);
+    const std::size_t framesBefore = wire_.frames.size();
     for (char c : std::string("start\n")) core_->onByte(static_cast<uint8_t>(c), 10 * second);
     runTo(50 * second);
 
     ASSERT_EQ(wire_.lines.size(), 1u);
     EXPECT_EQ(wire_.lines[0], "OK start\n");
-    std::vector<int> uc = wire_.capacitor();
-    ASSERT_GT(uc.size(), firstRun);
+    // While the capacitor is emptied, every 100 ms a reading of U_C and I (frames 3 and 4)
+    // shows it falling; no curve frame comes.
+    std::vector<int> emptying;
+    std::size_t i = framesBefore;
+    for (; i + 1 < wire_.frames.size() && wire_.frames[i].id == 3; i += 2) {
+        ASSERT_EQ(wire_.frames[i + 1].id, 4) << i;
+        EXPECT_NEAR(wire_.frames[i + 1].value, wire_.frames[i].value, 2) << "U_R is U_C while discharging";
+        emptying.push_back(wire_.frames[i].value);
+    }
+    // Discharging from about 4.4 V to a count or two takes about 6 tau = 29 s.
+    ASSERT_GT(emptying.size(), 250u);
+    ASSERT_LT(emptying.size(), 330u);
+    EXPECT_GT(emptying.front(), 850);
+    EXPECT_LE(emptying.back(), 1);
+    EXPECT_NEAR(emptying[47], emptying.front() * std::exp(-1.0), 0.03 * emptying.front()) << "one tau later";
+
     // The new run begins once the capacitor is empty again: from 0 V (within the noise),
-    // charging.
+    // charging; the 40 s window then holds only about 11 s of samples.
+    std::vector<int> uc = wire_.curve();
+    ASSERT_GT(uc.size(), firstRun);
+    EXPECT_EQ(wire_.frames[i].id, 1);
     EXPECT_LE(uc[firstRun], 3);
-    EXPECT_EQ(wire_.frames[3 * firstRun].id, 1);
     EXPECT_GT(uc[firstRun + 50], 600);
-    // Discharging from about 4.4 V to a count or two takes about 6 tau = 29 s; the new run's
-    // 40 s window then holds only about 11 s of samples.
     std::size_t secondRun = uc.size() - firstRun;
     EXPECT_GT(secondRun, 90u);
     EXPECT_LT(secondRun, 130u);
@@ -306,14 +348,15 @@ TEST(SimAvrCoreStartTest, ACapacitorThatDoesNotDischargeDelaysTheRunOnlyBriefly)
     core.runUntil(4 * second);
     wire.add(out.take());
     EXPECT_EQ(wire.lines, std::vector<std::string>{"OK start\n"});
-    EXPECT_TRUE(wire.frames.empty());
+    // Meanwhile the displays get the voltage that does not fall (readings only, no curve).
+    EXPECT_TRUE(wire.curve().empty());
+    EXPECT_GT(wire.prerunReadings(), 30u);
     core.runUntil(6 * second);
     wire.add(out.take());
-    std::vector<int> uc = wire.capacitor();
+    std::vector<int> uc = wire.curve();
     ASSERT_GE(uc.size(), 10u);
     ASSERT_LE(uc.size(), 20u);
     EXPECT_NEAR(uc.front(), 512, 2);
-    EXPECT_EQ(wire.frames.front().id, 1);
 }
 
 TEST(SimAvrCoreFlashTest, AnErasedFlashRunsNothingUntilAnImageArrives) {

@@ -1,4 +1,5 @@
 // The virtual board over its pseudo-terminal, seen from the program's side with plain termios.
+#include "sim/BoardFirmware.h"
 #include "sim/VirtualBoard.h"
 
 #include <gtest/gtest.h>
@@ -140,15 +141,21 @@ TEST_F(VirtualBoardTest, AnswersVersionAndUnknownCommandsAtOnce) {
     EXPECT_EQ(port_.read(100), "") << "nothing unasked";
 }
 
-TEST_F(VirtualBoardTest, StartStreamsTheCurvesOfTheModelAndStopEndsThem) {
+TEST_F(VirtualBoardTest, StartStreamsOneRunOfTheModelThenEnds) {
     startBoard();
     port_.write("start\n");
-    // One full cycle: 300 charging samples, then 300 discharging ones (0.6 s at scale 100).
-    std::string stream = port_.read(10000, "", 9 + 600 * 9);
+    // One reading of the empty capacitor, then one run: 300 charging samples and 300
+    // discharging ones (0.6 s at scale 100), then the end line.
+    std::string stream = port_.read(10000, BoardFirmware::endAnswer);
     ASSERT_EQ(stream.substr(0, 9), "OK start\n");
     stream.erase(0, 9);
     std::vector<Frame> f = takeFrames(stream);
-    ASSERT_GE(f.size(), 600u * 3);
+    ASSERT_EQ(f.size(), 2u + 600 * 3);
+    EXPECT_EQ(f[0].id, 3);
+    EXPECT_EQ(f[1].id, 4);
+    EXPECT_LE(f[0].value, BoardFirmware::emptyCounts);
+    f.erase(f.begin(), f.begin() + 2);
+    EXPECT_EQ(stream, BoardFirmware::endAnswer) << "the end line follows the last set";
 
     const RcCircuit& rc = board_.getCircuit();
     const double tau = rc.getTau();
@@ -174,13 +181,20 @@ TEST_F(VirtualBoardTest, StartStreamsTheCurvesOfTheModelAndStopEndsThem) {
     EXPECT_NEAR(f[47 * 3].value, 0.632 * 1023, 2.0);
     EXPECT_NEAR(f[347 * 3].value, 0.367 * 1022, 2.0);
 
+    EXPECT_EQ(port_.read(150), "") << "nothing after the run";
+    EXPECT_FALSE(board_.isMeasuring());
+    EXPECT_EQ(board_.getFramesSent(), static_cast<int64_t>(2 + f.size()));
+
+    // Stop ends a run at once: frames stay whole and the answer comes after them.
+    port_.write("start\n");
+    std::string next = port_.read(2000, "", 9 + 6 + 30 * 9);
+    ASSERT_EQ(next.substr(0, 9), "OK start\n");
     port_.write("stop\n");
-    std::string rest = stream + port_.read(2000, "OK stop\n");
+    std::string rest = next.substr(9) + port_.read(2000, "OK stop\n");
     takeFrames(rest);
-    EXPECT_EQ(rest, "OK stop\n") << "frames stay whole and the answer comes after them";
+    EXPECT_EQ(rest, "OK stop\n");
     EXPECT_EQ(port_.read(150), "");
     EXPECT_FALSE(board_.isMeasuring());
-    EXPECT_GE(board_.getFramesSent(), static_cast<int64_t>(f.size()));
 }
 
 TEST_F(VirtualBoardTest, BehindTheAdapterTheFirmwareNeedsPassThroughAndSupply) {
@@ -245,6 +259,8 @@ TEST_F(VirtualBoardTest, SeesTheProgramsSettingsAndSurvivesItsClose) {
 
 TEST_F(VirtualBoardTest, RealisticTimingNeedsTheFirmwaresBaudRateAndTakesLineTime) {
     options_.realisticTiming = true;
+    // A run long enough to be still streaming when the line is changed below.
+    options_.circuit.halfCycle = 300.0;
     startBoard();
     EXPECT_EQ(ask("ver\n", "\n", 500), BoardFirmware::versionAnswer);
     port_.setLine(B19200, CS8);
