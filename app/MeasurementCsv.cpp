@@ -49,12 +49,20 @@ bool MeasurementCsv::isSampleNumbers(const std::vector<std::pair<float, float>>&
 
 SString MeasurementCsv::build(const std::vector<Curve>& curves, Format format) {
     if (curves.empty()) return SString();
-    std::size_t rows = maxRows;
-    for (const Curve& c : curves) rows = std::min(rows, c.values.size());
+    // Every sample shown is written: as many rows as the longest curve has, with an empty cell
+    // where a curve has no value (a charging curve stopped early beside an empty discharging
+    // one). The x of a row comes from the first curve that has the row.
+    std::size_t rows = 0;
+    const Curve* longest = &curves.front();
+    for (const Curve& c : curves) {
+        if (c.values.size() > longest->values.size()) longest = &c;
+        rows = std::max(rows, c.values.size());
+    }
+    rows = std::min(rows, maxRows);
     const bool comma = format == Format::commaPoint;
     const char separator = comma ? ',' : ';';
     const char decimalMark = comma ? '.' : ',';
-    const bool timeColumn = isSampleNumbers(curves.front().values);
+    const bool timeColumn = isSampleNumbers(longest->values);
 
     std::string out;
     appendCaption(out, curves.front().xText.str(), comma);
@@ -69,7 +77,14 @@ SString MeasurementCsv::build(const std::vector<Curve>& curves, Format format) {
     out += "\r\n";
     out.reserve(out.size() + rows * (curves.size() + 2) * 12);
     for (std::size_t r = 0; r < rows; ++r) {
-        const double x = static_cast<double>(curves.front().values[r].first);
+        const Curve* withRow = &curves.front();
+        for (const Curve& c : curves) {
+            if (r < c.values.size()) {
+                withRow = &c;
+                break;
+            }
+        }
+        const double x = static_cast<double>(withRow->values[r].first);
         appendNumber(out, x, decimalMark);
         if (timeColumn) {
             out += separator;
@@ -77,7 +92,7 @@ SString MeasurementCsv::build(const std::vector<Curve>& curves, Format format) {
         }
         for (const Curve& c : curves) {
             out += separator;
-            appendNumber(out, static_cast<double>(c.values[r].second), decimalMark);
+            if (r < c.values.size()) appendNumber(out, static_cast<double>(c.values[r].second), decimalMark);
         }
         out += "\r\n";
     }

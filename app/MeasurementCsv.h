@@ -28,13 +28,15 @@ public:
     // The caption of the time column added beside sample numbers.
     static constexpr const char* timeCaption = "t in s";
 
-    // The header "x caption;y caption 1;y caption 2..." and one row per sample that every curve
-    // has: the x of the first curve, then each curve's y, as "%f" with "," for ".". Captions are
+    // The header "x caption;y caption 1;y caption 2..." and one row per sample of the longest
+    // curve: the x of the first curve that has the row, then each curve's y, as "%f" with ","
+    // for ".", or an empty cell where a curve has no value for the row. Captions are
     // written as they are (a ";" in one shifts the columns; nothing is quoted).
     // In the comma format the cells are separated by "," and the numbers keep their ".";
     // a caption with a "," or a quote is quoted, so the columns stay.
-    // When the x values are sample numbers (0, 1, 2, ... as the x axis of an oscilloscope that
-    // counts samples), a column "t in s" with the time in seconds follows the x column.
+    // When the x values (of the longest curve) are sample numbers (0, 1, 2, ... as the x axis of
+    // an oscilloscope that counts samples), a column "t in s" with the time in seconds follows
+    // the x column.
     static SString build(const std::vector<Curve>& curves, Format format = Format::semicolonComma);
     // True when the x values are consecutive whole numbers (at least two of them).
     static bool isSampleNumbers(const std::vector<std::pair<float, float>>& values);

@@ -267,8 +267,9 @@ TEST_F(ExperimentTest, KeysSendTheButtonsCommandsFromAnyPane) {
     EXPECT_TRUE(dir.read("taste.csv").rfind("t in s;", 0) == 0) << dir.read("taste.csv");
 }
 
-// The samples of both oscilloscopes as the file holds them, with the x column of the first one
-// collected and the two captions as column headers.
+// The samples of both oscilloscopes as the file holds them, "Laden" first, with the x column
+// of the first one collected and the two captions as column headers: every sample shown, an
+// empty cell where an oscilloscope has none.
 TEST_F(ExperimentTest, CsvOfTheOscilloscopesSamples) {
     const std::vector<Painter_Oszi*> found = fenster.findOscilloscopes();
     ASSERT_EQ(found.size(), 2u);
@@ -288,8 +289,11 @@ TEST_F(ExperimentTest, CsvOfTheOscilloscopesSamples) {
                                  found[1]->getYText().str() +
                                  "\r\n"
                                  "0,000000;0,500000;4,500000\r\n"
-                                 "0,100000;1,250000;-0,250000\r\n";
+                                 "0,100000;1,250000;-0,250000\r\n"
+                                 "0,200000;2,000000;\r\n";
     EXPECT_EQ(found[0]->getXText().str(), "t in s");
+    EXPECT_EQ(found[0]->getYText().str(), "U_C (Laden) in V");
+    EXPECT_EQ(found[1]->getYText().str(), "U_C (Entladen) in V");
     EXPECT_NE(found[0]->getYText().str(), found[1]->getYText().str());
     EXPECT_TRUE(found[0]->getYText().str().find("in V") != std::string::npos);
 
@@ -331,7 +335,8 @@ TEST_F(ExperimentTest, CsvOfTheOscilloscopesSamples) {
                                      found[1]->getYText().str() +
                                      "\r\n"
                                      "0.000000,0.500000,4.500000\r\n"
-                                     "0.100000,1.250000,-0.250000\r\n");
+                                     "0.100000,1.250000,-0.250000\r\n"
+                                     "0.200000,2.000000,\r\n");
 
     // A failing write says so, and the file that was there stays.
     dir.write("c.csv", "alt");
@@ -344,10 +349,14 @@ TEST_F(ExperimentTest, CsvOfTheOscilloscopesSamples) {
             << messages.boxes()[0].text;
         EXPECT_EQ(dir.read("c.csv"), "alt");
     }
-    // Clearing empties the curves: the header alone.
+    // Only the discharging curve: its rows with empty charging cells; none at all: the header.
     fill(found[0], {});
     ASSERT_TRUE(fenster.saveCsv(raw(dir.file("d.csv"))));
-    EXPECT_EQ(dir.read("d.csv"), expected.substr(0, expected.find("\r\n") + 2));
+    const std::string header = expected.substr(0, expected.find("\r\n") + 2);
+    EXPECT_EQ(dir.read("d.csv"), header + "9,000000;;4,500000\r\n9,100000;;-0,250000\r\n");
+    fill(found[1], {});
+    ASSERT_TRUE(fenster.saveCsv(raw(dir.file("f.csv"))));
+    EXPECT_EQ(dir.read("f.csv"), header);
 }
 
 // After each half cycle the oscilloscopes show the time constant: the virtual board's R and C

@@ -13,28 +13,43 @@ MeasurementCsv::Curve curve(const char* x, const char* y, std::vector<std::pair<
     return MeasurementCsv::Curve{SString(std::string(x)), SString(std::string(y)), std::move(values)};
 }
 
-TEST(MeasurementCsvTest, RowsOfTheSamplesAllCurvesHave) {
+// Every sample shown is written: rows as the longest curve has, empty cells where a curve has
+// no value; a file of curves of equal length is what it always was.
+TEST(MeasurementCsvTest, RowsOfEverySampleShown) {
     struct Case {
         const char* what;
         std::vector<MeasurementCsv::Curve> curves;
         std::string expected;
     } cases[] = {
-        {"two curves, the shorter decides",
-         {curve("t in s", "U_C (Laden) in V", {{0.0f, 0.5f}, {0.1f, -12.5f}, {0.2f, 3.0f}}),
+        {"two curves of equal length",
+         {curve("t in s", "U_C (Laden) in V", {{0.0f, 0.5f}, {0.1f, -12.5f}}),
           curve("x2", "U_C (Entladen) in V", {{7.0f, 4.75f}, {8.0f, 1234567.0f}})},
          "t in s;U_C (Laden) in V;U_C (Entladen) in V\r\n"
          "0,000000;0,500000;4,750000\r\n"
          "0,100000;-12,500000;1234567,000000\r\n"},
+        {"stopped while charging: the discharging cells stay empty",
+         {curve("t in s", "U_C (Laden) in V", {{0.0f, 0.5f}, {0.1f, 1.5f}, {0.2f, 3.0f}}),
+          curve("t in s", "U_C (Entladen) in V", {})},
+         "t in s;U_C (Laden) in V;U_C (Entladen) in V\r\n"
+         "0,000000;0,500000;\r\n"
+         "0,100000;1,500000;\r\n"
+         "0,200000;3,000000;\r\n"},
+        {"stopped while discharging: the x of the rows past the first curve from the second",
+         {curve("t in s", "A", {{0.0f, 1.0f}}), curve("t in s", "B", {{0.0f, 4.0f}, {0.1f, 3.0f}})},
+         "t in s;A;B\r\n0,000000;1,000000;4,000000\r\n0,100000;;3,000000\r\n"},
         {"one curve: x and y", {curve("t", "U", {{1.5f, 2.25f}})}, "t;U\r\n1,500000;2,250000\r\n"},
-        {"no samples: the header only",
-         {curve("t", "A", {}), curve("t", "B", {{1.0f, 1.0f}})},
-         "t;A;B\r\n"},
+        {"no samples: the header only", {curve("t", "A", {}), curve("t", "B", {})}, "t;A;B\r\n"},
         {"captions as they are, umlauts in Windows-1252",
          {curve("Zeit;s", "Spannung \xFC" "ber C", {{0.0f, 0.0f}})},
          "Zeit;s;Spannung \xFC" "ber C\r\n0,000000;0,000000\r\n"},
     };
     for (const Case& c : cases) EXPECT_EQ(MeasurementCsv::build(c.curves).str(), c.expected) << c.what;
     EXPECT_EQ(MeasurementCsv::build({}).str(), "");
+    // The time column beside sample numbers also when the first curve is empty.
+    EXPECT_EQ(MeasurementCsv::build({curve("Nr.", "A", {}), curve("Nr.", "B", {{0.0f, 1.0f}, {1.0f, 2.0f}})},
+                                    MeasurementCsv::Format::commaPoint)
+                  .str(),
+              "Nr.,t in s,A,B\r\n0.000000,0.000000,,1.000000\r\n1.000000,0.100000,,2.000000\r\n");
 }
 
 TEST(MeasurementCsvTest, BothFormatsAndATimeColumnBesideSampleNumbers) {
