@@ -1,5 +1,5 @@
 // The experiment's pages as nuktool packs them: Windows-1252 text, links that resolve inside
-// resources/, and the teacher's page reachable only from the preparation page.
+// resources/, and the teacher's page linked from none of the pupils' pages.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -68,16 +68,30 @@ TEST(ResourcePages, AreWindows1252WithLinksThatResolve) {
     EXPECT_GE(pages, 11);
 }
 
-TEST(ResourcePages, TheTeachersPageIsLinkedFromThePreparationOnly) {
-    const std::string preparation = read(resources() + "/wndvorbereitung.htm");
-    // A plain link: the browser opens the file in the same pane ("wnd:" only switches cards).
-    EXPECT_NE(preparation.find("href=\"wndlehrkraft.htm\""), std::string::npos);
-    EXPECT_NE(preparation.find("id=\"burnOutput\""), std::string::npos);
-    EXPECT_NE(preparation.find("id=\"burnState\""), std::string::npos);
+TEST(ResourcePages, NoPupilsPageLinksToTheTeachersPage) {
+    // The teacher opens the solutions with "experiment --page Lehrkraft"; a pupil's page offers no way there,
+    // neither as a plain link nor as a card.
+    int pages = 0;
+    for (const auto& entry : fs::directory_iterator(resources())) {
+        const std::string name = lower(entry.path().filename().string());
+        if (entry.path().extension() != ".htm" || name == "wndlehrkraft.htm") continue;
+        SCOPED_TRACE(name);
+        ++pages;
+        const std::string text = lower(read(entry.path()));
+        EXPECT_EQ(text.find("wndlehrkraft"), std::string::npos);
+        EXPECT_EQ(text.find("wnd:lehrkraft"), std::string::npos);
+    }
+    EXPECT_GE(pages, 10);
     const std::string progress = read(resources() + "/wndprojektverlauf.htm");
     EXPECT_EQ(lower(progress).find("lehrkraft"), std::string::npos);
     const std::string teacher = read(resources() + "/wndlehrkraft.htm");
     EXPECT_NE(teacher.find("href=\"wndvorbereitung.htm\""), std::string::npos);
+}
+
+TEST(ResourcePages, ThePreparationPageShowsTheBurnersProgress) {
+    const std::string preparation = read(resources() + "/wndvorbereitung.htm");
+    EXPECT_NE(preparation.find("id=\"burnOutput\""), std::string::npos);
+    EXPECT_NE(preparation.find("id=\"burnState\""), std::string::npos);
 }
 
 }  // namespace
