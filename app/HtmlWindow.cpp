@@ -59,8 +59,16 @@ bool HtmlWindow::onBeforeNavigate2(int flags, const SString& address) {
 
 int HtmlWindow::onEvent(SEvent& event) {
     if (winId_ != progressPane || event.text == winId_) return 0;
+    // Remembered for a page that is still loading: it marks the entry once it is there.
+    shownPage_ = event.text;
+    markShownPage();
+    return 0;
+}
+
+void HtmlWindow::markShownPage() {
+    if (shownPage_.isEmpty()) return;
     SHtmlDocument2 document = getDocument();
-    if (!document.isValid()) return 0;
+    if (!document.isValid()) return;
     SHtmlElementCollection divs = document.getElementsByTagName("DIV");
     const int count = divs.getCount();
     for (int i = 0; i < count; ++i) {
@@ -68,14 +76,15 @@ int HtmlWindow::onEvent(SEvent& event) {
         if (!div.isValid()) continue;
         const SString id = div.getId();
         if (id.isEmpty() || div.getClass().isEmpty()) continue;
-        div.setClass(id == event.text ? "aktNavEntry" : "navEntry");
+        div.setClass(id == shownPage_ ? "aktNavEntry" : "navEntry");
     }
-    return 0;
 }
 
 void HtmlWindow::onDocumentComplete() {
     ++loads_;
     if (winId_ != progressPane || !eventManager_) return;
+    // The page shown before the progress pane had loaded (the start page) gets its mark now.
+    markShownPage();
     SEvent event;
     event.type = eventPageCommand;
     event.code = 0;

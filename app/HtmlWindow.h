@@ -32,15 +32,20 @@ public:
 
     // "wnd:" shows the page, "cmd:" sends the command; both cancel. Anything else navigates.
     bool onBeforeNavigate2(int flags, const SString& address) override;
-    // In "Projektverlauf": marks the navigation entry of the event's page. Always 0, so the
-    // other handlers see the event too.
+    // In "Projektverlauf": marks the navigation entry of the event's page (once the pane has
+    // loaded, if it is still loading). Always 0, so the other handlers see the event too.
     int onEvent(SEvent& event) override;
-    // In "Projektverlauf": asks for the version text and shows it in "versionsstring".
+    // In "Projektverlauf": marks the entry of the page shown, asks for the version text and
+    // shows it in "versionsstring".
     void onDocumentComplete() override;
 
 private:
+    // Gives the entry of shownPage_ the class "aktNavEntry", every other entry "navEntry".
+    void markShownPage();
+
     SMultiWindow* owner_ = nullptr;
     SEventManager* eventManager_ = nullptr;
     SString winId_;
+    SString shownPage_;
     int loads_ = 0;
 };

@@ -1,7 +1,9 @@
 // The panes of the experiment's main window, as the split-pane layout describes them.
 #pragma once
 
-// The title over the rest, which is the progress pane beside the nine content pages as cards.
+// The title over the rest, which is the progress pane beside the content pages as cards: the
+// nine pupils' pages and the teacher's page "Lehrkraft", which no pupil's page links to and the
+// progress pane does not list (the teacher opens it with "--page Lehrkraft").
 // Tabs separate the elements; "Durchf\xFChrung" is Windows-1252. Header-only, so the tests of
 // the XML reader and of the layout read the same text the program builds its window from.
 inline constexpr const char* mainWindowLayout =
@@ -12,4 +14,5 @@ inline constexpr const char* mainWindowLayout =
     "\t\t\t\t<Window name='Vorbetrachtungen' size='*' />\t\t\t\t<Window name='Schaltung' size='*' />"
     "\t\t\t\t<Window name='Aufgaben' size='*' />\t\t\t\t<Window name='Vorbereitung' size='*' />"
     "\t\t\t\t<Window name='Durchf\xFChrung' size='*' />\t\t\t\t<Window name='Auswertung' size='*' />"
+    "\t\t\t\t<Window name='Lehrkraft' size='*' />"
     "\t\t\t</Splitter>\t\t</Splitter>\t</Splitter></MultiWindow>";

@@ -27,7 +27,7 @@ namespace {
 
 const char* const contentPages[] = {"Einleitung",       "Bauformen",       "Anwendungen",
                                     "Vorbetrachtungen", "Schaltung",       "Aufgaben",
-                                    "Vorbereitung",     "Durchf\xFChrung", "Auswertung"};
+                                    "Vorbereitung",     "Durchf\xFChrung", "Auswertung", "Lehrkraft"};
 
 // Remembers the events that no earlier handler claimed.
 class Recorder : public SEventHandler {
@@ -125,7 +125,7 @@ TEST_F(FensterTest, PanesFillTheWindow) {
         EXPECT_EQ(content.height, 630) << name;
     }
     // Every pane but the diagram's shows its page.
-    EXPECT_EQ(fenster.getHtmlWindows().getSize(), 10);
+    EXPECT_EQ(fenster.getHtmlWindows().getSize(), 11);
     EXPECT_EQ(fenster.getHtmlWindows().findById("Durchf\xFChrung"), nullptr);
 }
 

@@ -187,6 +187,21 @@ TEST_F(HtmlWindowTest, ProgressPaneMarksTheAnnouncedPage) {
     for (const char* entry : entries) EXPECT_EQ(classIn(progress, entry), "navEntry") << entry;
 }
 
+// The start page is announced before the progress pane has loaded ("--page Durchf\xFChrung"):
+// the pane marks it once it is there, and again after every load, not its own static mark.
+TEST_F(HtmlWindowTest, ProgressPaneMarksThePageShownWhileItWasLoading) {
+    HtmlWindow* progress = host.pages.getById("Projektverlauf");
+    SEvent event;
+    event.type = eventPageShown;
+    event.text = "Durchf\xFChrung";
+    host.manager.send(event);
+    const int loads = progress->getLoadCount();
+    progress->navigate(SString(progress->getPage()->url().toLocalFile().toStdString()));
+    ASSERT_TRUE(waitFor([&] { return progress->getLoadCount() > loads; }));
+    EXPECT_EQ(classIn(progress, "Durchf\xFChrung"), "aktNavEntry");
+    EXPECT_EQ(classIn(progress, "Einleitung"), "navEntry");
+}
+
 TEST_F(HtmlWindowTest, ProgressPaneShowsTheVersionAfterEveryLoad) {
     HtmlWindow* progress = host.pages.getById("Projektverlauf");
     auto version = [&] {

@@ -11,7 +11,7 @@ namespace {
 
 const std::string pageList =
     "Einleitung, Bauformen, Anwendungen, Vorbetrachtungen, Schaltung, Aufgaben, Vorbereitung, "
-    "Durchf\xC3\xBChrung, Auswertung";
+    "Durchf\xC3\xBChrung, Auswertung, Lehrkraft";
 
 TEST(StartPageTest, NamesMatchWithoutCaseInUtf8OrWindows1252OrSpelledOut) {
     const std::pair<std::vector<std::string>, const char*> cases[] = {
@@ -19,6 +19,7 @@ TEST(StartPageTest, NamesMatchWithoutCaseInUtf8OrWindows1252OrSpelledOut) {
         {{"experiment", "--debug"}, "Einleitung"},
         {{"experiment", "--page", "Schaltung"}, "Schaltung"},
         {{"experiment", "--page=auswertung"}, "Auswertung"},
+        {{"experiment", "--page", "Lehrkraft"}, "Lehrkraft"},
         {{"experiment", "--page", "Durchf\xC3\xBChrung"}, "Durchf\xFChrung"},
         {{"experiment", "--page", "DURCHF\xC3\x9CHRUNG"}, "Durchf\xFChrung"},
         {{"experiment", "--page", "Durchf\xFChrung"}, "Durchf\xFChrung"},
