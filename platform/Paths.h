@@ -34,7 +34,8 @@ std::string executablePath();
 std::vector<std::string> commandLineArguments();
 // Creates a directory and its missing parents with the given mode.
 bool createDirectories(const std::string& path, unsigned mode = 0755);
-// The user's documents folder: what `xdg-user-dir DOCUMENTS` names, else ~/Documents when it
+// The user's documents folder: what `xdg-user-dir DOCUMENTS` names (unless that is the home
+// folder, its answer when nothing is configured), else ~/Dokumente or ~/Documents when one
 // exists, else the home folder. Without a trailing separator.
 std::string documentsDirectory();
 

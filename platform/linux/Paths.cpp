@@ -134,7 +134,7 @@ bool createDirectories(const std::string& path, unsigned mode) {
 
 std::string documentsDirectory() {
     // xdg-user-dir reads the user's user-dirs.dirs (and XDG_DOCUMENTS_DIR); it answers the home
-    // folder when the documents folder is not configured.
+    // folder when the documents folder is not configured, which counts as no answer.
     std::string named;
     if (FILE* pipe = ::popen("xdg-user-dir DOCUMENTS 2>/dev/null", "r")) {
         char buf[PATH_MAX];
@@ -142,9 +142,13 @@ std::string documentsDirectory() {
         ::pclose(pipe);
     }
     while (!named.empty() && (named.back() == '\n' || named.back() == '\r')) named.pop_back();
-    if (!named.empty() && named[0] == '/' && isDirectory(named)) return named;
-    const std::string home = homeDirectory();
-    if (isDirectory(home + "/Documents")) return home + "/Documents";
+    while (named.size() > 1 && named.back() == '/') named.pop_back();
+    std::string home = homeDirectory();
+    while (home.size() > 1 && home.back() == '/') home.pop_back();
+    // The home folder is xdg-user-dir's answer for "not configured": then the usual names.
+    if (!named.empty() && named[0] == '/' && named != home && isDirectory(named)) return named;
+    for (const char* name : {"/Dokumente", "/Documents"})
+        if (isDirectory(home + name)) return home + name;
     return home;
 }
 

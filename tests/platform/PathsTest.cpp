@@ -78,15 +78,25 @@ TEST(PathsTest, DocumentsFolder) {
     testsupport::ScopedEnv config("XDG_CONFIG_HOME", root.file("conf").c_str());
     testsupport::ScopedEnv documents("XDG_DOCUMENTS_DIR", nullptr);
     fs::create_directories(root.file("conf"));
-    fs::create_directories(root.file("Dokumente"));
-    root.write("conf/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n");
-    if (testsupport::runCommand("command -v xdg-user-dir >/dev/null") == 0) {
-        EXPECT_EQ(platform::documentsDirectory(), root.file("Dokumente"));
-    }
+    const bool haveXdg = testsupport::runCommand("command -v xdg-user-dir >/dev/null") == 0;
 
-    // Without xdg-user-dir: ~/Documents when it exists, else the home folder.
-    testsupport::ScopedEnv path("PATH", root.file("leer").c_str());
+    // Nothing configured and no documents folder: the home folder.
     EXPECT_EQ(platform::documentsDirectory(), root.path());
+    // Nothing configured (xdg-user-dir answers the home folder then): ~/Documents, and
+    // ~/Dokumente before it, when they exist.
     fs::create_directories(root.file("Documents"));
     EXPECT_EQ(platform::documentsDirectory(), root.file("Documents"));
+    fs::create_directories(root.file("Dokumente"));
+    EXPECT_EQ(platform::documentsDirectory(), root.file("Dokumente"));
+    // Configured: that folder.
+    fs::create_directories(root.file("Schule/Messungen"));
+    root.write("conf/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Schule/Messungen\"\n");
+    if (haveXdg) EXPECT_EQ(platform::documentsDirectory(), root.file("Schule/Messungen"));
+    // Configured as the home folder itself, which is what "not configured" looks like.
+    root.write("conf/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/\"\n");
+    EXPECT_EQ(platform::documentsDirectory(), root.file("Dokumente"));
+
+    // Without xdg-user-dir the same fallbacks.
+    testsupport::ScopedEnv path("PATH", root.file("leer").c_str());
+    EXPECT_EQ(platform::documentsDirectory(), root.file("Dokumente"));
 }
