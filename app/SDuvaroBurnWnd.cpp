@@ -13,6 +13,7 @@
 #include "foundation/SError.h"
 #include "foundation/SFileSystem.h"
 #include "foundation/SResources.h"
+#include "gui/KeyboardReturn.h"
 #include "gui/SQtString.h"
 
 namespace {
@@ -177,6 +178,7 @@ bool SDuvaroBurnWnd::burnHexFile(const SString& file) {
     burner_.setDisplay(&display);
     dialog.setPicture(SString::raw("reset_ausloesen.bmp"));
     startWorker();
+    const gui::KeyboardReturn keyboard;
     int code = dialog.exec();
     globalDebug().printf("modalExitCode=%d", code);
     // A close while the worker ran has asked it to stop; the window is gone once it has.

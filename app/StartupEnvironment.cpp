@@ -52,7 +52,6 @@ StartupEnvironment::Decision StartupEnvironment::decide(const Lookup& lookup, bo
     }
     if (root && !isSet(lookup, "QTWEBENGINE_DISABLE_SANDBOX"))
         d.settings.emplace_back("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (!isSet(lookup, "QT_QUICK_BACKEND")) d.settings.emplace_back("QT_QUICK_BACKEND", "software");
     const std::string platform = platformChosen ? lookup("QT_QPA_PLATFORM") : "";
     const bool headless = platform.starts_with("offscreen") || platform.starts_with("minimal");
     const std::string given =

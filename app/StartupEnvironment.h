@@ -26,11 +26,6 @@ public:
     // - as root the browser engine runs only without its sandbox (QTWEBENGINE_DISABLE_SANDBOX=1);
     // - headless (the offscreen or minimal platform) it renders without GPU (--disable-gpu
     //   added to QTWEBENGINE_CHROMIUM_FLAGS);
-    // - the browser views draw in software (QT_QUICK_BACKEND=software): with Qt Quick's OpenGL
-    //   back-end a window that holds a browser view re-composes the whole window through
-    //   OpenGL on every repaint of the diagram, which on a computer without a graphics driver
-    //   (Mesa's llvmpipe) cost about 8 % of a core during a measurement; the pages are static
-    //   and draw as fast in software;
     // - one renderer process serves all panes (--renderer-process-limit=1): the pages are the
     //   program's own local files, and a renderer per pane costs most of a second at start-up
     //   and several hundred megabytes.

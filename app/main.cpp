@@ -20,6 +20,7 @@
 #include "app/StartupProbe.h"
 #include "app/VirtualBoardHost.h"
 #include "browser/SIEControl.h"
+#include "gui/QtTranslations.h"
 #include "gui/SApplication.h"
 
 int main(int argc, char** argv) {
@@ -54,6 +55,8 @@ int main(int argc, char** argv) {
     // The desktop finds the program's entry and icon by its id (Wayland matches windows by it).
     QGuiApplication::setDesktopFileName(QStringLiteral(NUK_APP_ID));
     QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(NUK_APP_ID)));
+    // Qt's own dialogs and buttons speak the program's language.
+    gui::installQtTranslations("de");
     int result = 0;
     if (globalApplication().init(argc, argv)) {
         QuitOnSignal quitOnSignal;

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QStringList>
 
+#include "gui/KeyboardReturn.h"
 #include "gui/SQtString.h"
 #include "gui/SWindow.h"
 
@@ -41,6 +42,7 @@ SString SFileDialog::getSaveFileName(SWindow* owner, const SString& title, const
         if (filterIndex) *filterIndex = chosenFilter();
         return chooser()(title, filter, proposed);
     }
+    const gui::KeyboardReturn keyboard;
     QFileDialog dialog(owner ? owner->getWidget() : nullptr, toQString(title));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);

@@ -7,6 +7,7 @@
 #include <QPointer>
 
 #include "foundation/SError.h"
+#include "gui/KeyboardReturn.h"
 #include "gui/SQtString.h"
 
 int SMessageBox::show(const SString& text, const SString& title, unsigned flags) {
@@ -61,6 +62,7 @@ int SMessageBox::show(const SString& text, const SString& title, unsigned flags)
             break;
     }
 
+    const gui::KeyboardReturn keyboard;
     // The box may outlive its owner when the owner closes meanwhile: a guarded pointer.
     QPointer<QMessageBox> box =
         new QMessageBox(icon, toQString(title), body, buttons, QApplication::activeWindow());

@@ -1,7 +1,11 @@
 // The experiment end to end in the real main window: the virtual board on a pseudo-terminal,
 // registered in a COM port map of the test's own, answers the start, stop and burn commands.
+#include <fstream>
+
 #include <QApplication>
+#include <QFileDialog>
 #include <QImage>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QWebEngineView>
@@ -230,6 +234,48 @@ TEST_F(ExperimentTest, DriverCheck) {
     expectButtons(true);
     send("board-stop");
     expectButtons(false);
+}
+
+// After the save dialog the window's keys work again: F5 starts the next run. The real dialog,
+// in German, accepted by a timer.
+TEST_F(ExperimentTest, F5StartsTheNextRunAfterASaveThroughTheDialog) {
+    startBoard();
+    QApplication::setActiveWindow(fenster.getWidget());
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == fenster.getWidget(); }, 2000));
+    SFileDialog::setChooser(nullptr);
+    std::string saved;
+    QStringList buttons;
+    QTimer accept;
+    QObject::connect(&accept, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible()) return;
+        accept.stop();
+        QPushButton* save = nullptr;
+        for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+            buttons << button->text().remove(QLatin1Char('&'));
+            if (buttons.back() == QStringLiteral("Speichern")) save = button;
+        }
+        // As the user does: the proposed name, then the dialog's save button.
+        if (!dialog->selectedFiles().isEmpty()) saved = dialog->selectedFiles().first().toStdString();
+        if (save) QMetaObject::invokeMethod(save, "click", Qt::QueuedConnection);
+    });
+    accept.start(50);
+    send("save-csv");
+    accept.stop();
+    ASSERT_FALSE(saved.empty());
+    std::ifstream written(saved, std::ios::binary);
+    std::string header;
+    std::getline(written, header);
+    EXPECT_EQ(header.rfind("t in s;", 0), 0u) << saved;
+    EXPECT_TRUE(buttons.contains(QStringLiteral("Speichern"))) << buttons.join(QLatin1Char(',')).toStdString();
+    EXPECT_TRUE(buttons.contains(QStringLiteral("Abbrechen"))) << buttons.join(QLatin1Char(',')).toStdString();
+
+    // The keyboard is back in the main window: F5 where the keyboard now is starts the run.
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == fenster.getWidget(); }, 2000));
+    QWidget* keyboard = QApplication::focusWidget() ? QApplication::focusWidget() : fenster.getWidget();
+    QTest::keyClick(keyboard, Qt::Key_F5);
+    expectButtons(true);
+    EXPECT_TRUE(waitFor([&] { return board.isMeasuring(); }, 2000));
 }
 
 TEST_F(ExperimentTest, KeysSendTheButtonsCommandsFromAnyPane) {

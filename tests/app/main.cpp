@@ -14,6 +14,7 @@
 #include "foundation/SError.h"
 #include "foundation/SFileIni.h"
 #include "foundation/SResources.h"
+#include "gui/QtTranslations.h"
 #include "gui/SApplication.h"
 #include "platform/Clock.h"
 #include "platform/Shell.h"
@@ -71,6 +72,7 @@ int main(int argc, char** argv) {
 
     SIEControl::prepareEngine();
     QApplication qt(argc, argv);
+    gui::installQtTranslations("de");
     SStringList arguments;
     arguments.add(SString(dir + "/experiment"));
     if (!globalApplication().init(arguments)) return 1;
