@@ -6,13 +6,38 @@
 namespace tauformat {
 namespace {
 
-const char* const tau = "\xCF\x84";    // τ
+const char* const tau = "\xCF\x84";          // τ
 const char* const plusMinus = " \xC2\xB1 ";  // ±
 const char* const dot = " \xC2\xB7 ";        // ·
 
-std::string noFit() { return utf8(SString("\xB3\xB3" "tauNoFit\xB3\xB3" "kein Fit m\xF6glich")); }
+std::string noFit() {
+    return utf8(
+        SString("\xB3\xB3"
+                "tauNoFit\xB3\xB3"
+                "kein Fit m\xF6glich"));
+}
 
-std::string routeLine(const TauRoute& route, const char* name, bool withUncertainty) {
+// The routes' names behind their values: "(Fit)", "(63 %)", "(ln)".
+std::string fitName() {
+    return utf8(
+        SString("\xB3\xB3"
+                "tauRouteFit\xB3\xB3"
+                "Fit"));
+}
+std::string point63Name() {
+    return utf8(
+        SString("\xB3\xB3"
+                "tauRoute63\xB3\xB3"
+                "63 %"));
+}
+std::string lnName() {
+    return utf8(
+        SString("\xB3\xB3"
+                "tauRouteLn\xB3\xB3"
+                "ln"));
+}
+
+std::string routeLine(const TauRoute& route, const std::string& name, bool withUncertainty) {
     if (!route.ok) return noFit() + " (" + name + "): " + utf8(route.reason);
     std::string line = std::string(tau) + " = " + germanNumber(route.tau) + " s";
     if (withUncertainty) line += plusMinus + uncertainty(route.uncertainty) + " s";
@@ -24,12 +49,14 @@ std::string routeLine(const TauRoute& route, const char* name, bool withUncertai
 std::string germanNumber(double value, int decimals) {
     if (!std::isfinite(value)) return "-";
     char buffer[64];
-    auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
     if (error != std::errc()) return "-";
     std::string text(buffer, end);
     for (char& c : text)
         if (c == '.') c = ',';
-    if (text.find_first_not_of("-0,") == std::string::npos && text.front() == '-') text.erase(0, 1);  // no "-0,00"
+    if (text.find_first_not_of("-0,") == std::string::npos && text.front() == '-')
+        text.erase(0, 1);  // no "-0,00"
     return text;
 }
 
@@ -40,9 +67,15 @@ std::string uncertainty(double value) {
     return germanNumber(hundredths / 100.0);
 }
 
-std::string fitLine(const TauResult& result) { return routeLine(result.fit, "Fit", true); }
-std::string point63Line(const TauResult& result) { return routeLine(result.point63, "63 %", false); }
-std::string lnLine(const TauResult& result) { return routeLine(result.lnLine, "ln", false); }
+std::string fitLine(const TauResult& result) {
+    return routeLine(result.fit, fitName(), true);
+}
+std::string point63Line(const TauResult& result) {
+    return routeLine(result.point63, point63Name(), false);
+}
+std::string lnLine(const TauResult& result) {
+    return routeLine(result.lnLine, lnName(), false);
+}
 
 std::string summary(const TauResult& result) {
     if (!result.any()) {
@@ -56,9 +89,10 @@ std::string summary(const TauResult& result) {
         text += text.empty() ? std::string(tau) + " = " + part : dot + part;
     };
     if (result.fit.ok)
-        add(germanNumber(result.fit.tau) + " s" + plusMinus + uncertainty(result.fit.uncertainty) + " s (Fit)");
-    if (result.point63.ok) add(germanNumber(result.point63.tau) + " s (63 %)");
-    if (result.lnLine.ok) add(germanNumber(result.lnLine.tau) + " s (ln)");
+        add(germanNumber(result.fit.tau) + " s" + plusMinus + uncertainty(result.fit.uncertainty) + " s (" +
+            fitName() + ")");
+    if (result.point63.ok) add(germanNumber(result.point63.tau) + " s (" + point63Name() + ")");
+    if (result.lnLine.ok) add(germanNumber(result.lnLine.tau) + " s (" + lnName() + ")");
     if (!result.fit.ok) text += dot + noFit();
     return text;
 }

@@ -2,6 +2,8 @@
 // channel's ring: pseudo-terminal, the serial port's reader thread and the stream splitter.
 #include <benchmark/benchmark.h>
 
+#include "BenchSmoke.h"
+
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -132,7 +134,7 @@ BENCHMARK(BM_BoardToChannelRing)
     ->Arg(0)
     ->Arg(1)
     ->UseManualTime()
-    ->Iterations(1000)
+    ->Iterations(benchsmoke::iterations(1000))
     ->Unit(benchmark::kMicrosecond);
 
 }  // namespace

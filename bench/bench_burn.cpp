@@ -3,6 +3,8 @@
 // the same board. The wire alone takes 8192 * 10 / 19200 = 4.27 s.
 #include <benchmark/benchmark.h>
 
+#include "BenchSmoke.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -96,7 +98,10 @@ void BM_BurnAvrdude(benchmark::State& state) {
     if (oursSeconds > 0.0) state.counters["ours_to_avrdude"] = oursSeconds / avrdude;
 }
 
-BENCHMARK(BM_BurnOurs)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BurnAvrdude)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BurnOurs)->UseManualTime()->Iterations(benchsmoke::iterations(3))->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BurnAvrdude)
+    ->UseManualTime()
+    ->Iterations(benchsmoke::iterations(3))
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -142,7 +142,7 @@ void BM_OsziPaintBothEvaluated(benchmark::State& state) {
         scope.setCursorAt(SPoint{values[47].xCoord, values[47].yCoord});
     }
     for (auto _ : state) paint();
-    state.counters["runs"] = static_cast<double>(diagram.scopes[0].getRuns().size());
+    state.counters["runs"] = static_cast<double>(diagram.scopes[0].getEvaluation().getRuns().size());
 }
 BENCHMARK(BM_OsziPaintBothEvaluated)->Unit(benchmark::kMillisecond);
 

@@ -8,6 +8,8 @@
 // is reported too.
 #include <benchmark/benchmark.h>
 
+#include "BenchSmoke.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -189,6 +191,9 @@ void BM_ByteDelay(benchmark::State& state) {
     state.counters["p99_us"] = delaysUs[delaysUs.size() * 99 / 100];
     state.counters["max_us"] = delaysUs.back();
 }
-BENCHMARK(BM_ByteDelay)->Iterations(2000)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ByteDelay)
+    ->Iterations(benchsmoke::iterations(2000))
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -5,9 +5,12 @@
 // no answer first, then the adapter is found and switched to pass-through).
 #include <benchmark/benchmark.h>
 
+#include "BenchSmoke.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 #include <QApplication>
@@ -41,39 +44,41 @@ int samples() {
     return oszi && oszi->getChannels().getSize() > 0 ? oszi->getChannels().getAt(0)->values.getSize() : 0;
 }
 
-// The program as its entry function starts it, once, in a folder of its own whose resource.ini
-// leads to the experiment's files.
-bool startProgram() {
-    static int started = 0;
-    static std::unique_ptr<QApplication> qt;
-    if (started != 0) return started > 0;
-    started = -1;
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    if (!StartupEnvironment::apply({"bench_start_key"})) return false;
-    const std::string dir = platform::tempDirectory() + "bench_start_key";
-    const std::string comPorts = dir + "/comports.ini";
-    std::system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "/NUK-Resourcen'").c_str());
-    setenv("NUK_COMPORTS", comPorts.c_str(), 1);
+// The folder the program runs from, with a resource.ini that leads to the experiment's files;
+// main prepares it before the QApplication exists.
+const std::string& programFolder() {
+    static const std::string dir = platform::tempDirectory() + "bench_start_key";
+    return dir;
+}
+
+bool prepareFolder() {
+    const std::string& dir = programFolder();
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
+    std::filesystem::create_directories(dir + "/NUK-Resourcen", ignored);
+    setenv("NUK_COMPORTS", (dir + "/comports.ini").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
     // A program file without archive: the resources come from the folders.
     if (FILE* program = std::fopen((dir + "/experiment").c_str(), "wb")) std::fclose(program);
     FILE* ini = std::fopen((dir + "/NUK-Resourcen/resource.ini").c_str(), "wb");
     if (!ini) return false;
-    std::fprintf(ini, "[StandardResourcePath]\r\nquellen=%s/resources\r\nbuild=%s/resources\r\n", NUK_SOURCE_DIR,
-                 NUK_BINARY_DIR);
+    std::fprintf(ini, "[StandardResourcePath]\r\nquellen=%s/resources\r\nbuild=%s/resources\r\n",
+                 NUK_SOURCE_DIR, NUK_BINARY_DIR);
     std::fclose(ini);
-    SIEControl::prepareEngine();
-    static int argc = 1;
-    static char name[] = "bench_start_key";
-    static char* argv[] = {name, nullptr};
-    qt = std::make_unique<QApplication>(argc, argv);
+    return true;
+}
+
+bool prepared = false;
+
+// The program as its entry function starts it, once, with the QApplication main made.
+bool startProgram() {
+    static int started = 0;
+    if (started != 0) return started > 0;
+    started = -1;
+    if (!prepared) return false;
     SStringList arguments;
-    arguments.add(SString(dir + "/experiment"));
+    arguments.add(SString(programFolder() + "/experiment"));
     if (!globalApplication().init(arguments)) return false;
-    // The browsers go before the QApplication, as in the program's entry function.
-    static struct Shutdown {
-        ~Shutdown() { globalApplication().shutdown(); }
-    } shutdown;
     globalError().setMessageSink([](const SString& text, const SString&, unsigned) {
         std::fprintf(stderr, "%s\n", text.c_str());
         return 1;
@@ -122,6 +127,28 @@ void BM_StartKeyToFirstSample(benchmark::State& state) {
     state.counters["min_ms"] = fastest;
     state.counters["max_ms"] = slowest;
 }
-BENCHMARK(BM_StartKeyToFirstSample)->Arg(0)->Arg(1)->Iterations(8)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StartKeyToFirstSample)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(benchsmoke::iterations(8))
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+// Its own entry function, as the program has one: the QApplication lives on main's stack, so
+// the windows (with their browsers) and then the application end before the exit handlers
+// destroy Qt's and the browser engine's statics. An application kept in a static would outlive
+// them and crash at exit.
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    prepared = StartupEnvironment::apply({"bench_start_key"}) && prepareFolder();
+    SIEControl::prepareEngine();
+    QApplication qt(argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    globalApplication().shutdown();
+    benchmark::Shutdown();
+    return 0;
+}

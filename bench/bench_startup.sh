@@ -23,6 +23,15 @@ for ((i = 0; i < runs; i++)); do
     browser+=("$(sed -n 's/.* browser_rss=\([0-9]*\) kB.*/\1/p' <<<"$out")")
 done
 
+# A run whose probe reported nothing did not start (or did not load its pages): that is a
+# failure, not a figure.
+for ((i = 0; i < runs; i++)); do
+    if [ -z "${window[i]}" ] || [ -z "${first[i]}" ] || [ -z "${all[i]}" ]; then
+        echo "bench_startup: run $((i + 1)) of $program reported no start-up times" >&2
+        exit 1
+    fi
+done
+
 # Median and range of a list of numbers.
 stats() { printf '%s\n' "$@" | sort -n | awk '{v[NR]=$1} END {printf "median %s  (min %s, max %s)", v[int((NR+1)/2)], v[1], v[NR]}'; }
 echo "experiment start-up, $runs runs ($program)"

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "analysis/HalfCycleSplitter.h"
-#include "analysis/MeasurementCsv.h"
+#include "analysis/MeasurementCsvReader.h"
 #include "analysis/TauEvaluation.h"
 #include "analysis/TauFormat.h"
 
@@ -29,16 +29,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     MeasurementTable table;
     SString error;
-    const bool ok = MeasurementCsv::parse(text, table, error);
+    const bool ok = MeasurementCsvReader::parse(text, table, error);
     check(ok == error.isEmpty());
     if (!ok) return 0;
-    check(table.columns.size() >= 2 && table.columns.size() <= MeasurementCsv::maxColumns);
+    check(table.columns.size() >= 2 && table.columns.size() <= MeasurementCsvReader::maxColumns);
     check(table.headers.size() == table.columns.size());
     for (const auto& column : table.columns) check(column.size() == table.rows());
 
-    const XAxis axis = MeasurementCsv::detectXAxis(table.columns[0]);
+    const XAxis axis = MeasurementCsvReader::detectXAxis(table.columns[0]);
     for (std::size_t c = 1; c < table.columns.size(); ++c) {
-        const Curve curve = MeasurementCsv::curve(table, c, axis);
+        const Curve curve = MeasurementCsvReader::curve(table, c, axis);
         for (const HalfCycleSegment& segment : splitHalfCycles(curve)) {
             check(segment.first <= segment.last && segment.last < curve.size());
             const TauResult r = evaluateHalfCycle(segmentCurve(curve, segment), segment.kind);

@@ -8,6 +8,9 @@
 
 // type = eventGui; code = the window message of the action; point in the receiver's
 // coordinates (window pixels, or whatever units the receiver converted them to).
+//
+// Header only and without Qt: view/ works with these events below gui's Qt side, so nothing
+// declared here may need an implementation there (the platform's drag distance is SWindow's).
 struct SGuiEvent : public SEvent {
     enum Message : int32_t {
         mouseMove = 0x200,
@@ -28,10 +31,6 @@ struct SGuiEvent : public SEvent {
         type = eventGui;
         code = message;
     }
-
-    // How far (in pixels, x plus y) the mouse must move with the button held before a press
-    // becomes a drag, as the platform tells a click from a drag.
-    static int dragDistance();
 
     SPoint point;
     uint32_t keyState = 0;

@@ -407,6 +407,10 @@ void SWindow::reportSize(int width, int height) {
     onSize(width, height);
 }
 
+int SWindow::dragDistance() {
+    return QApplication::startDragDistance();
+}
+
 int SWindow::virtualKey(int qtKey, bool keypad) {
     if (keypad) {
         if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return 0x60 + (qtKey - Qt::Key_0);

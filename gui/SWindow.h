@@ -185,6 +185,9 @@ public:
 
     // The Win32 virtual-key code of a Qt key (0 when there is none).
     static int virtualKey(int qtKey, bool keypad);
+    // How far (in pixels, x plus y) the mouse must move with the button held before a press
+    // becomes a drag, as the platform tells a click from a drag.
+    static int dragDistance();
 
 private:
     friend class SApplication;

@@ -44,7 +44,7 @@ int SMultiClientSeparator::onMouseEvent(SGuiEvent& event) {
             // platform's drag detection decides between a click and a drag.
             if (pressed_ && (event.keyState & SGuiEvent::keyLeftButton) &&
                 std::abs(event.point.x - pressPoint_.x) + std::abs(event.point.y - pressPoint_.y) >=
-                    SGuiEvent::dragDistance()) {
+                    dragDistance()) {
                 pressed_ = false;
                 if (splitter_->startDrag(this)) splitter_->dragTo(inSplitter);
                 return 1;

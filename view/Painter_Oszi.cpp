@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <deque>
+#include <optional>
 
-#include "analysis/HalfCycleSplitter.h"
-#include "analysis/TauFormat.h"
 #include "foundation/SDebug.h"
 #include "gui/SGuiEvent.h"
 #include "repo/ViewElementData.h"
@@ -46,11 +46,8 @@ uint32_t blend(uint32_t color, uint32_t background, double share) {
 
 // Share of the curve colour for the kept runs, newest first: older runs fade further.
 constexpr std::array<double, 3> runShares = {0.45, 0.3, 0.2};
-
-// "4,70" with a decimal comma.
-std::string number(double value, int decimals) {
-    return tauformat::germanNumber(value, decimals);
-}
+static_assert(runShares.size() >= static_cast<std::size_t>(OsziEvaluation::maxRuns),
+              "a share for every kept run");
 
 }  // namespace
 
@@ -77,7 +74,8 @@ bool Painter_Oszi::onConnectExtData(const SString& names) {
         name.trim();
         ExtData* extData = connectExtData(name);
         if (extData == nullptr) {
-            debug.print(SString("FEHLER: onConnectExtData('") + names + "'): Unbekannte ExtData-Verbindung: " + name);
+            debug.print(SString("FEHLER: onConnectExtData('") + names +
+                        "'): Unbekannte ExtData-Verbindung: " + name);
             ok = false;
             continue;
         }
@@ -118,14 +116,7 @@ bool Painter_Oszi::loadAttributes() {
 bool Painter_Oszi::update() {
     newSamples_ = false;
     loadFromExtData();
-    if (newSamples_) {
-        receiving_ = true;
-    } else if (receiving_) {
-        // The stream paused: a half cycle is over (or the measurement stopped). Its samples are
-        // evaluated even while the display is frozen on older ones.
-        receiving_ = false;
-        evaluate(false);
-    }
+    if (evaluation_.afterPoll(newSamples_, channels)) setChanged();
     return KeloPainter::update();
 }
 
@@ -151,8 +142,8 @@ bool Painter_Oszi::loadChannel(ExtData& extData, SOsziChannel& channel) {
             break;
         default:
             // The bytes stay in the ring; the message comes once per update.
-            globalDebug().printf("FEHLER: Painter_Oszi::loadFromExtData(..): Daten f\xFCr unbekannten PainterTyp =%d",
-                                 type);
+            globalDebug().printf(
+                "FEHLER: Painter_Oszi::loadFromExtData(..): Daten f\xFCr unbekannten PainterTyp =%d", type);
             return false;
     }
     auto* ring = static_cast<SRingBuffer*>(extData.data(ExtData::dataRing));
@@ -198,7 +189,7 @@ bool Painter_Oszi::loadChannel(ExtData& extData, SOsziChannel& channel) {
     if (changedValues) {
         newSamples_ = true;
         // A frozen display shows its snapshot: the new samples wait for the resume.
-        if (!frozen_) setChanged();
+        if (!evaluation_.isFrozen()) setChanged();
     }
     return true;
 }
@@ -224,8 +215,7 @@ bool Painter_Oszi::handleEvent(SEvent& event) {
             onClick(gui.code);
             return true;
         }
-        // Cursors only on a still picture: frozen, or no samples coming in.
-        if (!frozen_ && receiving_) return false;
+        if (!evaluation_.takesCursors()) return false;
         return setCursorAt(gui.point);
     }
     if (event.type != eventApplication) return false;
@@ -240,7 +230,7 @@ bool Painter_Oszi::handleEvent(SEvent& event) {
             setFrozen(false);
             break;
         case codeToggleFreeze:
-            setFrozen(!frozen_);
+            setFrozen(!evaluation_.isFrozen());
             break;
         case codeEvaluate:
             evaluate();
@@ -255,62 +245,28 @@ bool Painter_Oszi::handleEvent(SEvent& event) {
 }
 
 void Painter_Oszi::startNewRun() {
-    bool any = false;
-    for (SOsziChannel* channel : channels) any = any || !channel->values.isEmpty();
-    if (any) {
-        Run run;
-        for (SOsziChannel* channel : channels) run.push_back(channel->values);
-        runs_.push_front(std::move(run));
-        while (static_cast<int>(runs_.size()) > maxRuns) runs_.pop_back();
-    }
+    evaluation_.startRun(channels);
     clear();
-    receiving_ = false;
-    tau_.reset();
-    tauText_.clear();
-    clearCursors();
     setChanged();
 }
 
 void Painter_Oszi::clearRuns() {
-    runs_.clear();
-    clearCursors();
+    evaluation_.clearRuns();
     setChanged();
 }
 
 void Painter_Oszi::setFrozen(bool frozen) {
-    if (frozen == frozen_) return;
-    frozen_ = frozen;
-    frozenValues_.clear();
-    if (frozen) {
-        for (SOsziChannel* channel : channels) frozenValues_.push_back(channel->values);
-    } else {
-        clearCursors();
-    }
-    setChanged();
+    if (evaluation_.setFrozen(frozen, channels)) setChanged();
 }
 
 SOsziValues& Painter_Oszi::shownValues(int c) {
-    if (frozen_ && c >= 0 && c < static_cast<int>(frozenValues_.size()))
-        return frozenValues_[static_cast<std::size_t>(c)];
+    if (SOsziValues* frozen = evaluation_.frozenValues(c)) return *frozen;
     return channels.getAt(c)->values;
 }
 
 void Painter_Oszi::evaluate(bool shown) {
     if (channels.getSize() == 0) return;
-    const SOsziValues& values = shown ? shownValues(0) : channels.getAt(0)->values;
-    if (values.isEmpty()) return;
-    Curve curve;
-    curve.reserve(static_cast<std::size_t>(values.getSize()));
-    for (const SOsziValue& v : values)
-        curve.push_back({static_cast<double>(v.xValue), static_cast<double>(v.yValue)});
-    // Samples of an earlier half cycle may still be on screen: the last one counts.
-    const std::vector<HalfCycleSegment> segments = splitHalfCycles(curve);
-    TauResult result = segments.empty() ? evaluateHalfCycle(curve)
-                                        : evaluateHalfCycle(segmentCurve(curve, segments.back()), segments.back().kind);
-    tauEnd_ = segments.empty() ? curve.back().t : curve[segments.back().last].t;
-    tauText_ = tauformat::summary(result);
-    tau_ = std::move(result);
-    setChanged();
+    if (evaluation_.evaluate(shown ? shownValues(0) : channels.getAt(0)->values)) setChanged();
 }
 
 float Painter_Oszi::leftX(const SOsziValues& values) const {
@@ -335,47 +291,26 @@ bool Painter_Oszi::setCursorAt(const SPoint& point) {
         }
     };
     for (int c = 0; c < channels.getSize(); ++c) search(shownValues(c));
-    for (const Run& run : runs_)
+    for (const OsziEvaluation::Run& run : evaluation_.getRuns())
         for (const SOsziValues& values : run) search(values);
     if (best == nullptr) return false;
-    cursors_[static_cast<std::size_t>(nextCursor_)] =
-        Cursor{static_cast<double>(best->xValue) - static_cast<double>(bestLeft), static_cast<double>(best->yValue)};
-    if (nextCursor_ == 0) cursors_[1].reset();
-    nextCursor_ = (nextCursor_ + 1) % 2;
+    evaluation_.placeCursor({static_cast<double>(best->xValue) - static_cast<double>(bestLeft),
+                             static_cast<double>(best->yValue)});
     setChanged();
     return true;
 }
 
-void Painter_Oszi::clearCursors() {
-    cursors_[0].reset();
-    cursors_[1].reset();
-    nextCursor_ = 0;
-}
-
-std::vector<std::string> Painter_Oszi::getCursorLines() const {
-    std::vector<std::string> lines;
-    for (std::size_t i = 0; i < cursors_.size(); ++i) {
-        if (!cursors_[i]) continue;
-        lines.push_back("Cursor " + std::to_string(i + 1) + ": t = " + number(cursors_[i]->t, 2) +
-                        " s  U = " + number(cursors_[i]->u, 2) + " V");
-    }
-    if (cursors_[0] && cursors_[1]) {
-        const std::string delta = "\xCE\x94";  // Delta
-        lines.push_back(delta + "t = " + number(cursors_[1]->t - cursors_[0]->t, 2) + " s  " + delta +
-                        "U = " + number(cursors_[1]->u - cursors_[0]->u, 2) + " V");
-    }
-    return lines;
-}
-
 void Painter_Oszi::paintBehind(SDrawDevice& device, int y0) {
     // Oldest first, so the newer runs lie over the older ones.
-    for (int r = static_cast<int>(runs_.size()) - 1; r >= 0; --r) {
-        Run& run = runs_[static_cast<std::size_t>(r)];
-        const double share = runShares[static_cast<std::size_t>(std::min(r, static_cast<int>(runShares.size()) - 1))];
+    std::deque<OsziEvaluation::Run>& runs = evaluation_.getRuns();
+    for (int r = static_cast<int>(runs.size()) - 1; r >= 0; --r) {
+        OsziEvaluation::Run& run = runs[static_cast<std::size_t>(r)];
+        const double share =
+            runShares[static_cast<std::size_t>(std::min(r, static_cast<int>(runShares.size()) - 1))];
         for (std::size_t c = 0; c < run.size() && static_cast<int>(c) < channels.getSize(); ++c) {
             float x0 = 0.0F;
-            paintCurve(device, run[c], blend(channels.getAt(static_cast<int>(c))->color, style.backColor, share), y0,
-                       x0);
+            paintCurve(device, run[c],
+                       blend(channels.getAt(static_cast<int>(c))->color, style.backColor, share), y0, x0);
         }
     }
 }
@@ -388,7 +323,7 @@ void Painter_Oszi::paintOver(SDrawDevice& device, int y0, float x0) {
     const int bottom = top - std::abs(dataRect.height);
 
     // The fitted curve at the measured samples' times, over the evaluated stretch.
-    if (tau_ && tau_->fit.ok && channels.getSize() > 0) {
+    if (evaluation_.hasFit() && channels.getSize() > 0) {
         const SOsziValues& values = shownValues(0);
         SPointList points;
         auto flush = [&] {
@@ -400,8 +335,9 @@ void Painter_Oszi::paintOver(SDrawDevice& device, int y0, float x0) {
         const float start = leftX(values);
         for (const SOsziValue& v : values) {
             const double t = v.xValue;
-            if (t < tau_->t0 || t > tauEnd_) continue;
-            const double u = tau_->fittedVoltage(t);
+            const std::optional<double> fitted = evaluation_.fittedVoltage(t);
+            if (!fitted) continue;
+            const double u = *fitted;
             const int xc = left + toUnits((t - start) * xDataZoom);
             const int yc = y0 - toUnits(u * yDataZoom);
             if (std::isfinite(u) && xc >= left && xc <= right && yc >= bottom && yc <= top)
@@ -413,7 +349,7 @@ void Painter_Oszi::paintOver(SDrawDevice& device, int y0, float x0) {
     }
 
     // Cursors: a dotted vertical line through the data area and a short mark at the sample.
-    for (const auto& cursor : cursors_) {
+    for (const auto& cursor : evaluation_.getCursors()) {
         if (!cursor) continue;
         const int xc = left + toUnits(cursor->t * xDataZoom);
         if (xc < left || xc > right) continue;
@@ -426,28 +362,28 @@ void Painter_Oszi::paintOver(SDrawDevice& device, int y0, float x0) {
 
     // The read-outs and the result: at the top for a falling curve, else at the bottom, where
     // the curve is far from the box.
-    std::vector<std::string> lines = getCursorLines();
-    if (frozen_) lines.insert(lines.begin(), "angehalten");
-    if (!tauText_.empty()) lines.push_back(tauText_);
-    const bool atTop = tau_ && tau_->kind == HalfCycle::discharging;
-    paintTextBox(device, lines, atTop, y0);
+    const std::optional<TauResult>& result = evaluation_.getTauResult();
+    const bool atTop = result && result->kind == HalfCycle::discharging;
+    paintTextBox(device, evaluation_.getBoxLines(), atTop, y0);
 }
 
-void Painter_Oszi::paintTextBox(SDrawDevice& device, const std::vector<std::string>& lines, bool atTop, int y0) {
+void Painter_Oszi::paintTextBox(SDrawDevice& device, const std::vector<OsziEvaluation::BoxLine>& lines,
+                                bool atTop, int y0) {
     if (lines.empty()) return;
     const int lineHeight = 45 * style.fontSize;
     const int charHeight = 130 * style.fontSize / 4;
     const int left = dataRect.x + style.tickLength;
     const int width = std::abs(dataRect.width) - style.tickLength - 100;
     // Below the y caption's line at the top; above the x caption at the bottom.
-    const int firstTop = atTop ? dataRect.y - lineHeight
-                               : y0 + charHeight + style.tickLength + static_cast<int>(lines.size()) * lineHeight;
+    const int firstTop =
+        atTop ? dataRect.y - lineHeight
+              : y0 + charHeight + style.tickLength + static_cast<int>(lines.size()) * lineHeight;
     device.setTextBackground(style.backColor);
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        const bool result = !tauText_.empty() && i + 1 == lines.size();
-        device.setTextColor(result ? fitColor : cursorColor);
-        device.drawTextUtf8(lines[i], SRect(left, firstTop - static_cast<int>(i) * lineHeight, width, -lineHeight, true),
-                            "rv");
+        device.setTextColor(lines[i].result ? fitColor : cursorColor);
+        device.drawTextUtf8(
+            lines[i].text, SRect(left, firstTop - static_cast<int>(i) * lineHeight, width, -lineHeight, true),
+            "rv");
     }
     device.setTextColor(style.axisColor);
 }

@@ -1,18 +1,13 @@
 // The oscilloscope painter: draws an SOszi fed from named data channels.
 #pragma once
 
-#include <array>
 #include <cstdint>
-#include <deque>
-#include <optional>
-#include <string>
 #include <vector>
-
-#include "analysis/TauEvaluation.h"
 
 #include "foundation/SLists.h"
 #include "stream/ExtDataPointerList.h"
 #include "view/KeloPainter.h"
+#include "view/OsziEvaluation.h"
 #include "view/SOszi.h"
 
 // Set-up (from KeloPainter::init): onConnectExtData makes one channel per name of the base
@@ -25,11 +20,10 @@
 // x value from a counter shared by all channels, advanced by "OsziValueStepX"), 1002 an x byte
 // and a y byte per sample.
 //
-// Evaluation around the live curves: when a channel's stream pauses (a half cycle is over) the
-// samples on screen are evaluated (time constant three ways) and the fitted curve is drawn over
-// the measured one with a result box. A clear keeps the curves as a run; the last maxRuns runs
-// are drawn fainter behind the current one. Frozen, the display keeps showing what it showed
-// while the samples keep coming in; a frozen or idle oscilloscope takes two cursors by click.
+// Around the live curves it draws what its OsziEvaluation holds: the kept runs fainter behind
+// them, the fitted curve of the last evaluated half cycle, the cursors and the text box over
+// them. The painter feeds the evaluation after every poll and passes it the events below; it
+// finds the sample under a click, because only the painter knows where it drew them.
 class Painter_Oszi : public KeloPainter, public SOszi {
 public:
     S_CLASSNAME(Painter_Oszi)
@@ -43,20 +37,9 @@ public:
     static constexpr int32_t codeToggleFreeze = 10102;
     static constexpr int32_t codeEvaluate = 10103;
     static constexpr int32_t codeClearRuns = 10104;
-    // Runs kept for the overlay.
-    static constexpr int maxRuns = 3;
     // The fitted curve and the cursors, 0x00BBGGRR.
     static constexpr uint32_t fitColor = 0x0000FFFF;
     static constexpr uint32_t cursorColor = 0x00FFFFFF;
-
-    // A cursor: the sample nearest to the click, with t as the x axis shows it (relative to its
-    // run's first sample in relative mode).
-    struct Cursor {
-        double t = 0.0;
-        double u = 0.0;
-    };
-    // The samples of every channel at the end of a run.
-    using Run = std::vector<SOsziValues>;
 
     Painter_Oszi() = default;
     ~Painter_Oszi() override = default;
@@ -90,31 +73,23 @@ public:
     int getMaxValuesShowCount() const { return maxValuesShowCount; }
     bool isRecalcDue() const { return needsRecalc != 0; }
 
+    // The evaluation, the kept runs, the frozen state and the cursors.
+    OsziEvaluation& getEvaluation() { return evaluation_; }
+    const OsziEvaluation& getEvaluation() const { return evaluation_; }
+
+    // These act on the evaluation and ask for a repaint when the display changed.
     // Evaluates the first channel's samples on screen (or, shown false, the samples received
     // even while frozen): the last half cycle among them.
     void evaluate(bool shown = true);
-    // The last evaluation, and its result box in UTF-8 (empty before the first one).
-    const std::optional<TauResult>& getTauResult() const { return tau_; }
-    const std::string& getTauText() const { return tauText_; }
-
     void setFrozen(bool frozen);
-    bool isFrozen() const { return frozen_; }
+    void clearRuns();
+    // Sets the next cursor (1, 2, then 1 again) to the sample nearest the point, in units
+    // relative to the element's top-left corner as the last paint placed the samples, among the
+    // shown samples and the kept runs. False when no sample was painted yet.
+    bool setCursorAt(const SPoint& point);
+
     // What the display shows of channel c: the frozen picture, or the current samples.
     SOsziValues& shownValues(int c) override;
-    // True while samples arrived at the last update.
-    bool isReceiving() const { return receiving_; }
-
-    const std::deque<Run>& getRuns() const { return runs_; }
-    void clearRuns();
-
-    // Sets the next cursor (1, 2, then 1 again) to the sample nearest the point, in units
-    // relative to the element's top-left corner as the last paint placed the samples. False
-    // when no sample was painted yet.
-    bool setCursorAt(const SPoint& point);
-    const std::array<std::optional<Cursor>, 2>& getCursors() const { return cursors_; }
-    void clearCursors();
-    // The read-out lines in UTF-8: each cursor's t and U, and with both the differences.
-    std::vector<std::string> getCursorLines() const;
 
 protected:
     // Takes the samples of one channel; false when its data type is unknown.
@@ -136,23 +111,13 @@ private:
     void startNewRun();
     // The x value at the left edge for these samples.
     float leftX(const SOsziValues& values) const;
-    // Texts in UTF-8, one per line, right-aligned in a box at the top or bottom of the data area.
-    void paintTextBox(SDrawDevice& device, const std::vector<std::string>& lines, bool atTop, int y0);
+    // The evaluation's lines, right-aligned in a box at the top or bottom of the data area.
+    void paintTextBox(SDrawDevice& device, const std::vector<OsziEvaluation::BoxLine>& lines, bool atTop,
+                      int y0);
 
     // Bytes taken from a ring in one piece, kept between updates.
     std::vector<uint8_t> buffer_;
-    // Samples arrived at the last update.
-    bool receiving_ = false;
     // Samples came in during the current update.
     bool newSamples_ = false;
-    std::optional<TauResult> tau_;
-    // The time of the last evaluated sample: the fitted curve ends there.
-    double tauEnd_ = 0.0;
-    std::string tauText_;
-    std::deque<Run> runs_;
-    bool frozen_ = false;
-    // What the display showed when it was frozen.
-    Run frozenValues_;
-    std::array<std::optional<Cursor>, 2> cursors_;
-    int nextCursor_ = 0;
+    OsziEvaluation evaluation_;
 };

@@ -423,18 +423,19 @@ TEST_F(ExperimentTest, ResultBoxesShowTheTimeConstantOfTheCircuit) {
         send("board-start");
         // A full cycle: charging, then discharging, each evaluated when its stream pauses.
         auto evaluated = [&](int32_t nr, HalfCycle kind) {
-            const auto& result = oszi(nr)->getTauResult();
+            const auto& result = oszi(nr)->getEvaluation().getTauResult();
             return result && result->kind == kind && result->fit.ok;
         };
         ASSERT_TRUE(waitFor([&] { return evaluated(203, HalfCycle::charging); }, 8000));
         ASSERT_TRUE(waitFor([&] { return evaluated(204, HalfCycle::discharging); }, 8000));
         for (int32_t nr : {203, 204}) {
-            const TauResult& result = *oszi(nr)->getTauResult();
+            const TauResult& result = *oszi(nr)->getEvaluation().getTauResult();
             for (const TauRoute* route : {&result.fit, &result.point63, &result.lnLine}) {
                 ASSERT_TRUE(route->ok) << nr << " " << route->reason.str();
                 EXPECT_NEAR(route->tau, tau, 0.02 * tau) << nr;
             }
-            EXPECT_EQ(oszi(nr)->getTauText().rfind("\xCF\x84 = ", 0), 0u) << oszi(nr)->getTauText();
+            EXPECT_EQ(oszi(nr)->getEvaluation().getTauText().rfind("\xCF\x84 = ", 0), 0u)
+                << oszi(nr)->getEvaluation().getTauText();
         }
         send("board-stop");
         board.stop();
@@ -449,12 +450,12 @@ TEST_F(ExperimentTest, PauseLosesNoSample) {
     UniedViewWindow* window = fenster.getDiagram();
     ASSERT_NE(window, nullptr);
     ASSERT_EQ(window->onKeyDown(UniedViewWindow::keySpace, 0), 1);
-    EXPECT_TRUE(oszi(203)->isFrozen());
+    EXPECT_TRUE(oszi(203)->getEvaluation().isFrozen());
     const int shown = oszi(203)->getChannels().getSize() > 0 ? oszi(203)->shownValues(0).getSize() : 0;
     ASSERT_TRUE(waitFor([&] { return samples(203) >= shown + 40 || samples(203) == 300; }, 5000));
     EXPECT_EQ(oszi(203)->shownValues(0).getSize(), shown);
     send("oszi-pause");  // the button does the same
-    EXPECT_FALSE(oszi(203)->isFrozen());
+    EXPECT_FALSE(oszi(203)->getEvaluation().isFrozen());
     // Consecutive x values: nothing was dropped on the way.
     const SOsziValues& values = oszi(203)->shownValues(0);
     for (int i = 1; i < values.getSize(); ++i) ASSERT_NEAR(values[i].xValue - values[i - 1].xValue, 0.1F, 1e-3F) << i;

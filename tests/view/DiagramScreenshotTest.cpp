@@ -153,7 +153,7 @@ TEST_F(ExperimentDiagram, EvaluatedCycleAndTheEvaluationButtonsFitThePane) {
     auto* charging = dynamic_cast<Painter_Oszi*>(project.findPainter(203));
     auto* discharging = dynamic_cast<Painter_Oszi*>(project.findPainter(204));
     ASSERT_TRUE(charging && discharging);
-    ASSERT_TRUE(charging->getTauResult() && discharging->getTauResult());
+    ASSERT_TRUE(charging->getEvaluation().getTauResult() && discharging->getEvaluation().getTauResult());
     render();  // places the samples
     // Cursors on the charging curve at 0 s and at its 63 % point.
     const SOsziValue& first = charging->getChannels().getAt(0)->values[0];
@@ -175,7 +175,8 @@ TEST_F(ExperimentDiagram, EvaluatedCycleAndTheEvaluationButtonsFitThePane) {
     };
     EXPECT_GT(yellowish(203), 500);
     EXPECT_GT(yellowish(204), 500);
-    EXPECT_EQ(charging->getCursorLines().back().rfind("\xCE\x94t = 4,70 s", 0), 0u) << charging->getCursorLines().back();
+    EXPECT_EQ(charging->getEvaluation().getCursorLines().back().rfind("\xCE\x94t = 4,70 s", 0), 0u)
+        << charging->getEvaluation().getCursorLines().back();
 
     const SRect pane(0, 0, static_cast<int>(870 * 2540 / 96), -static_cast<int>(630 * 2540 / 96), true);
     std::vector<SRect> rects;
@@ -196,14 +197,14 @@ TEST_F(ExperimentDiagram, EvaluatedCycleAndTheEvaluationButtonsFitThePane) {
 
     // Space freezes both oscilloscopes and resumes them; Delete forgets the kept runs.
     ASSERT_EQ(window->onKeyDown(UniedViewWindow::keySpace, 0), 1);
-    EXPECT_TRUE(charging->isFrozen() && discharging->isFrozen());
+    EXPECT_TRUE(charging->getEvaluation().isFrozen() && discharging->getEvaluation().isFrozen());
     ASSERT_EQ(window->onKeyDown(UniedViewWindow::keySpace, 0), 1);
-    EXPECT_FALSE(charging->isFrozen() || discharging->isFrozen());
+    EXPECT_FALSE(charging->getEvaluation().isFrozen() || discharging->getEvaluation().isFrozen());
     EXPECT_EQ(window->onKeyDown(UniedViewWindow::keySpace, SGuiEvent::keyShift), 0);
     project.sendToObject(203, codeClear);
-    EXPECT_EQ(charging->getRuns().size(), 1u);
+    EXPECT_EQ(charging->getEvaluation().getRuns().size(), 1u);
     ASSERT_EQ(window->onKeyDown(UniedViewWindow::keyDelete, 0), 1);
-    EXPECT_TRUE(charging->getRuns().empty());
+    EXPECT_TRUE(charging->getEvaluation().getRuns().empty());
 }
 
 }  // namespace

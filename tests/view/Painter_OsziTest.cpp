@@ -436,16 +436,16 @@ TEST_F(OsziEvaluationTest, AHalfCycleEndingBringsTheResultBoxAndTheFittedCurve) 
     makeExperimentOszi();
     put(charging, halfCycle(4.7, 300));
     oszi.update();
-    EXPECT_FALSE(oszi.getTauResult().has_value());  // still receiving
+    EXPECT_FALSE(oszi.getEvaluation().getTauResult().has_value());  // still receiving
     oszi.update();                                   // the stream paused
-    ASSERT_TRUE(oszi.getTauResult().has_value());
-    const TauResult& result = *oszi.getTauResult();
+    ASSERT_TRUE(oszi.getEvaluation().getTauResult().has_value());
+    const TauResult& result = *oszi.getEvaluation().getTauResult();
     EXPECT_EQ(result.kind, HalfCycle::charging);
     for (const TauRoute* route : {&result.fit, &result.point63, &result.lnLine}) {
         ASSERT_TRUE(route->ok);
         EXPECT_NEAR(route->tau, 4.7, 0.02 * 4.7);
     }
-    const std::string text = oszi.getTauText();
+    const std::string text = oszi.getEvaluation().getTauText();
     EXPECT_EQ(text.rfind("\xCF\x84 = 4,", 0), 0u) << text;
     EXPECT_NE(text.find("(Fit) \xC2\xB7 "), std::string::npos) << text;
     EXPECT_NE(text.find("(63 %)"), std::string::npos) << text;
@@ -480,21 +480,22 @@ TEST_F(OsziEvaluationTest, OnlyTheLastHalfCycleOnScreenCountsAndFlatDataGiveNoFi
     put(charging, both);
     oszi.update();
     send(Painter_Oszi::codeEvaluate);
-    ASSERT_TRUE(oszi.getTauResult().has_value());
-    ASSERT_TRUE(oszi.getTauResult()->fit.ok);
-    EXPECT_NEAR(oszi.getTauResult()->fit.tau, 4.7, 0.1);
+    ASSERT_TRUE(oszi.getEvaluation().getTauResult().has_value());
+    ASSERT_TRUE(oszi.getEvaluation().getTauResult()->fit.ok);
+    EXPECT_NEAR(oszi.getEvaluation().getTauResult()->fit.tau, 4.7, 0.1);
 
     send(codeClear);
     put(charging, std::vector<uint8_t>(2 * 50, 0));
     oszi.update();
     oszi.update();
-    ASSERT_TRUE(oszi.getTauResult().has_value());
-    EXPECT_FALSE(oszi.getTauResult()->any());
-    EXPECT_EQ(oszi.getTauText().rfind("kein Fit m\xC3\xB6glich", 0), 0u) << oszi.getTauText();
+    ASSERT_TRUE(oszi.getEvaluation().getTauResult().has_value());
+    EXPECT_FALSE(oszi.getEvaluation().getTauResult()->any());
+    EXPECT_EQ(oszi.getEvaluation().getTauText().rfind("kein Fit m\xC3\xB6glich", 0), 0u)
+        << oszi.getEvaluation().getTauText();
     // No fitted curve without a fit; the box says why.
     const Recorder device = painted();
     for (const auto& c : device.of("polyline")) EXPECT_NE(c.color, Painter_Oszi::fitColor);
-    EXPECT_EQ(utf8Texts(device).back(), oszi.getTauText());
+    EXPECT_EQ(utf8Texts(device).back(), oszi.getEvaluation().getTauText());
 }
 
 TEST_F(OsziEvaluationTest, TheLastThreeRunsAreKeptFainterBehindTheCurrentOne) {
@@ -507,7 +508,7 @@ TEST_F(OsziEvaluationTest, TheLastThreeRunsAreKeptFainterBehindTheCurrentOne) {
     }
     put(charging, halfCycle(4.7, 20));
     oszi.update();
-    const auto& runs = oszi.getRuns();
+    const auto& runs = oszi.getEvaluation().getRuns();
     ASSERT_EQ(runs.size(), 3u);
     // Newest first; the first run (10 samples) was dropped.
     EXPECT_EQ(runs[0][0].getSize(), 13);
@@ -546,7 +547,7 @@ TEST_F(OsziEvaluationTest, AFrozenDisplayKeepsItsPictureAndLosesNoSample) {
     oszi.update();
     painted();
     send(Painter_Oszi::codeToggleFreeze);
-    ASSERT_TRUE(oszi.isFrozen());
+    ASSERT_TRUE(oszi.getEvaluation().isFrozen());
     EXPECT_TRUE(oszi.update());  // the "angehalten" mark
     put(charging, std::vector<uint8_t>(bytes.begin() + 2 * 40, bytes.end()));
     // Samples keep coming in but ask for no repaint: the picture stays.
@@ -565,7 +566,7 @@ TEST_F(OsziEvaluationTest, AFrozenDisplayKeepsItsPictureAndLosesNoSample) {
     EXPECT_EQ(utf8Texts(device).front(), "angehalten");
 
     send(Painter_Oszi::codeToggleFreeze);
-    EXPECT_FALSE(oszi.isFrozen());
+    EXPECT_FALSE(oszi.getEvaluation().isFrozen());
     device = painted();
     ASSERT_EQ(curve(device).size(), 1u);
     EXPECT_EQ(curve(device)[0].points.size(), 120u);
@@ -591,14 +592,14 @@ TEST_F(OsziEvaluationTest, TwoClicksGiveTheCursorsAndTheirDifferences) {
     EXPECT_FALSE(click(values()[47]));
     oszi.update();  // the stream paused
     painted();
-    ASSERT_TRUE(click(oszi.getRuns()[0][0][20]));
+    ASSERT_TRUE(click(oszi.getEvaluation().getRuns()[0][0][20]));
     ASSERT_TRUE(click(values()[47]));
-    const auto& cursors = oszi.getCursors();
+    const auto& cursors = oszi.getEvaluation().getCursors();
     ASSERT_TRUE(cursors[0] && cursors[1]);
     EXPECT_NEAR(cursors[0]->t, 2.0, 1e-4);
     EXPECT_NEAR(cursors[1]->t, 4.7, 1e-4);
     EXPECT_NEAR(cursors[0]->u, 5.0 * (1 - std::exp(-1.0)), 0.01);
-    const std::vector<std::string> lines = oszi.getCursorLines();
+    const std::vector<std::string> lines = oszi.getEvaluation().getCursorLines();
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], "Cursor 1: t = 2,00 s  U = 3,16 V");
     EXPECT_EQ(lines[1], "Cursor 2: t = 4,70 s  U = 3,16 V");

@@ -5,7 +5,7 @@
 #include "Command.h"
 #include "FileIo.h"
 #include "analysis/HalfCycleSplitter.h"
-#include "analysis/MeasurementCsv.h"
+#include "analysis/MeasurementCsvReader.h"
 #include "analysis/TauEvaluation.h"
 #include "analysis/TauFormat.h"
 
@@ -54,11 +54,11 @@ bool evaluateFile(const std::string& path, const Options& options) {
     MeasurementTable table;
     SString csvError;
     const std::string_view text(reinterpret_cast<const char*>(bytes.getData()), bytes.getSize());
-    if (!MeasurementCsv::parse(text, table, csvError)) {
+    if (!MeasurementCsvReader::parse(text, table, csvError)) {
         failure("tau: '" + path + "': " + oneLine(csvError));
         return false;
     }
-    const XAxis axis = options.forced ? options.axis : MeasurementCsv::detectXAxis(table.columns[0]);
+    const XAxis axis = options.forced ? options.axis : MeasurementCsvReader::detectXAxis(table.columns[0]);
     if (!options.brief)
         std::printf("%s: Trennzeichen \"%s\", Dezimal%s, %s, %zu Zeilen\n", path.c_str(),
                     table.separator == '\t' ? "Tab" : std::string(1, table.separator).c_str(),
@@ -67,7 +67,7 @@ bool evaluateFile(const std::string& path, const Options& options) {
     bool usable = false;
     for (std::size_t column = 1; column < table.columns.size(); ++column) {
         const std::string name = columnName(table, column);
-        const Curve curve = MeasurementCsv::curve(table, column, axis);
+        const Curve curve = MeasurementCsvReader::curve(table, column, axis);
         const auto segments = splitHalfCycles(curve);
         if (segments.empty()) {
             const TauResult whole = evaluateHalfCycle(curve);

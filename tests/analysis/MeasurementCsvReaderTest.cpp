@@ -3,11 +3,11 @@
 #include <cmath>
 #include <string>
 
-#include "analysis/MeasurementCsv.h"
+#include "analysis/MeasurementCsvReader.h"
 
 namespace {
 
-TEST(MeasurementCsv, ReadsBothVariantsAndWhatSpreadsheetsWriteBack) {
+TEST(MeasurementCsvReader, ReadsBothVariantsAndWhatSpreadsheetsWriteBack) {
     struct Case {
         const char* name;
         std::string text;
@@ -35,7 +35,7 @@ TEST(MeasurementCsv, ReadsBothVariantsAndWhatSpreadsheetsWriteBack) {
         SCOPED_TRACE(c.name);
         MeasurementTable table;
         SString error;
-        ASSERT_TRUE(MeasurementCsv::parse(c.text, table, error)) << error.str();
+        ASSERT_TRUE(MeasurementCsvReader::parse(c.text, table, error)) << error.str();
         EXPECT_EQ(table.separator, c.separator);
         EXPECT_EQ(table.decimalMark, c.decimal);
         EXPECT_EQ(table.headers, c.headers);
@@ -52,27 +52,33 @@ TEST(MeasurementCsv, ReadsBothVariantsAndWhatSpreadsheetsWriteBack) {
     }
 }
 
-TEST(MeasurementCsv, CaptionsKeepTheirBytesAndSayWhetherTheyAreUtf8) {
+TEST(MeasurementCsvReader, CaptionsKeepTheirBytesAndSayWhetherTheyAreUtf8) {
     MeasurementTable table;
     SString error;
-    ASSERT_TRUE(MeasurementCsv::parse("t;Spannung \xFC" "ber C\n0;1\n1;2\n", table, error));
+    ASSERT_TRUE(
+        MeasurementCsvReader::parse("t;Spannung \xFC"
+                                    "ber C\n0;1\n1;2\n",
+                                    table, error));
     EXPECT_EQ(table.headers[1], "Spannung \xFC" "ber C");
     EXPECT_FALSE(table.headerUtf8);
-    ASSERT_TRUE(MeasurementCsv::parse("t;Spannung \xC3\xBC" "ber C\n0;1\n1;2\n", table, error));
+    ASSERT_TRUE(
+        MeasurementCsvReader::parse("t;Spannung \xC3\xBC"
+                                    "ber C\n0;1\n1;2\n",
+                                    table, error));
     EXPECT_TRUE(table.headerUtf8);
 }
 
-TEST(MeasurementCsv, RefusesTextsWithoutATable) {
+TEST(MeasurementCsvReader, RefusesTextsWithoutATable) {
     for (const char* text : {"", "\r\n\r\n", "t;U\r\n", "nur Text\nund noch mehr Text\n", "0\n1\n2\n", "t;U\nx;y\n",
                              "t;U\n1;\n2;\n"}) {
         MeasurementTable table;
         SString error;
-        EXPECT_FALSE(MeasurementCsv::parse(text, table, error)) << text;
+        EXPECT_FALSE(MeasurementCsvReader::parse(text, table, error)) << text;
         EXPECT_FALSE(error.isEmpty());
     }
 }
 
-TEST(MeasurementCsv, TheXColumnCountsSecondsOrSamples) {
+TEST(MeasurementCsvReader, TheXColumnCountsSecondsOrSamples) {
     struct Case {
         std::vector<double> x;
         XAxis axis;
@@ -86,18 +92,18 @@ TEST(MeasurementCsv, TheXColumnCountsSecondsOrSamples) {
         {{3, 2, 1}, XAxis::rows},
         {{NAN, NAN}, XAxis::rows},
     };
-    for (const Case& c : cases) EXPECT_EQ(MeasurementCsv::detectXAxis(c.x), c.axis) << c.x.size();
+    for (const Case& c : cases) EXPECT_EQ(MeasurementCsvReader::detectXAxis(c.x), c.axis) << c.x.size();
 
     MeasurementTable table;
     table.columns = {{10, 11, 12}, {1, 2, 3}};
     table.headers = {"n", "U"};
-    const Curve samples = MeasurementCsv::curve(table, 1, XAxis::samples);
+    const Curve samples = MeasurementCsvReader::curve(table, 1, XAxis::samples);
     ASSERT_EQ(samples.size(), 3u);
     EXPECT_DOUBLE_EQ(samples[2].t, 1.2);
-    EXPECT_DOUBLE_EQ(MeasurementCsv::curve(table, 1, XAxis::rows)[2].t, 0.2);
-    EXPECT_DOUBLE_EQ(MeasurementCsv::curve(table, 1, XAxis::seconds)[2].t, 12.0);
-    EXPECT_TRUE(MeasurementCsv::curve(table, 0, XAxis::seconds).empty());
-    EXPECT_TRUE(MeasurementCsv::curve(table, 2, XAxis::seconds).empty());
+    EXPECT_DOUBLE_EQ(MeasurementCsvReader::curve(table, 1, XAxis::rows)[2].t, 0.2);
+    EXPECT_DOUBLE_EQ(MeasurementCsvReader::curve(table, 1, XAxis::seconds)[2].t, 12.0);
+    EXPECT_TRUE(MeasurementCsvReader::curve(table, 0, XAxis::seconds).empty());
+    EXPECT_TRUE(MeasurementCsvReader::curve(table, 2, XAxis::seconds).empty());
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ struct MeasurementTable {
 // rise) nothing usable, so the row number counts instead.
 enum class XAxis { seconds, samples, rows };
 
-class MeasurementCsv {
+class MeasurementCsvReader {
 public:
     // More columns are not read: the program writes one per oscilloscope.
     static constexpr std::size_t maxColumns = 64;

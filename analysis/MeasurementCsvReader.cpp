@@ -1,4 +1,4 @@
-#include "analysis/MeasurementCsv.h"
+#include "analysis/MeasurementCsvReader.h"
 
 #include <algorithm>
 #include <charconv>
@@ -72,7 +72,7 @@ bool validUtf8(std::string_view s, bool& nonAscii) {
 
 }  // namespace
 
-bool MeasurementCsv::parse(std::string_view text, MeasurementTable& table, SString& error) {
+bool MeasurementCsvReader::parse(std::string_view text, MeasurementTable& table, SString& error) {
     table = MeasurementTable();
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
 
@@ -147,7 +147,7 @@ bool MeasurementCsv::parse(std::string_view text, MeasurementTable& table, SStri
     return true;
 }
 
-XAxis MeasurementCsv::detectXAxis(const std::vector<double>& x) {
+XAxis MeasurementCsvReader::detectXAxis(const std::vector<double>& x) {
     bool integers = true, consecutive = true;
     double previous = missing;
     std::size_t values = 0;
@@ -166,7 +166,8 @@ XAxis MeasurementCsv::detectXAxis(const std::vector<double>& x) {
     return integers && consecutive && values > 1 ? XAxis::samples : XAxis::seconds;
 }
 
-Curve MeasurementCsv::curve(const MeasurementTable& table, std::size_t column, XAxis axis, double sampleRate) {
+Curve MeasurementCsvReader::curve(const MeasurementTable& table, std::size_t column, XAxis axis,
+                                  double sampleRate) {
     Curve c;
     if (column == 0 || column >= table.columns.size()) return c;
     const std::vector<double>& x = table.columns[0];

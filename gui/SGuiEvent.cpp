@@ -1,5 +1,0 @@
-#include "gui/SGuiEvent.h"
-
-#include <QApplication>
-
-int SGuiEvent::dragDistance() { return QApplication::startDragDistance(); }
