@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -219,7 +220,8 @@ int main(int argc, char** argv) {
     const long growth = maxRss - warmRss;
     std::printf("memory after warm-up: %ld kB at minute %.0f, at most %ld kB later (%+ld kB)\n", warmRss, warmUp,
                 maxRss, growth);
-    std::system(("rm -rf '" + dir + "'").c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
     const int64_t lostLater = (sent - received) - std::max<int64_t>(lostAtFirstMinute, 0);
     std::printf("frames lost: %lld while the first start answer was read, %lld after the first minute\n",
                 static_cast<long long>(std::max<int64_t>(lostAtFirstMinute, 0)),

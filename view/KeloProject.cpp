@@ -30,7 +30,11 @@ bool KeloProject::reloadProject(const SString& spec) {
             return true;
         }
     }
-    for (UniedViewWindow* window : windows_) window->getDiagramm().clear();
+    // What the oscilloscopes show and keep goes over to the reloaded diagram.
+    for (UniedViewWindow* window : windows_) {
+        window->getDiagramm().keepForReload();
+        window->getDiagramm().clear();
+    }
     data_.getRepo().close();
     const bool ok = data_.getRepo().openProject(spec);
     for (UniedViewWindow* window : windows_) window->loadDiagramm(window->getDiagramm().getDiagrammNr());

@@ -255,6 +255,24 @@ void Painter_Oszi::clearRuns() {
     setChanged();
 }
 
+Painter_Oszi::Carried Painter_Oszi::carryOut() {
+    Carried carried;
+    for (int c = 0; c < channels.getSize(); ++c) carried.values.push_back(channels.getAt(c)->values);
+    carried.xCounter = xCounter;
+    carried.evaluation = std::move(evaluation_);
+    evaluation_ = OsziEvaluation();
+    return carried;
+}
+
+void Painter_Oszi::carryIn(Carried&& carried) {
+    if (static_cast<int>(carried.values.size()) == channels.getSize()) {
+        for (int c = 0; c < channels.getSize(); ++c) channels.getAt(c)->values = std::move(carried.values[c]);
+        xCounter = carried.xCounter;
+    }
+    evaluation_ = std::move(carried.evaluation);
+    setChanged();
+}
+
 void Painter_Oszi::setFrozen(bool frozen) {
     if (evaluation_.setFrozen(frozen, channels)) setChanged();
 }

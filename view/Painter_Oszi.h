@@ -91,6 +91,19 @@ public:
     // What the display shows of channel c: the frozen picture, or the current samples.
     SOsziValues& shownValues(int c) override;
 
+    // What an oscilloscope holds that no file has: the current samples of each channel, the
+    // next sample's x, and the evaluation with its kept runs, frozen picture and cursors. A
+    // reload of the repository makes new painters; the new one of the same element takes this
+    // over from the old one, so a reload loses nothing on screen.
+    struct Carried {
+        std::vector<SOsziValues> values;
+        double xCounter = 0.0;
+        OsziEvaluation evaluation;
+    };
+    Carried carryOut();
+    // Takes the samples over when the channels are the same in number, the evaluation always.
+    void carryIn(Carried&& carried);
+
 protected:
     // Takes the samples of one channel; false when its data type is unknown.
     bool loadChannel(ExtData& extData, SOsziChannel& channel);

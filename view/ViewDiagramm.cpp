@@ -1,10 +1,13 @@
 #include "view/ViewDiagramm.h"
 
+#include <map>
+
 #include "foundation/SDebug.h"
 #include "foundation/SRegExp.h"
 #include "repo/ViewElementData.h"
 #include "view/KeloPainter.h"
 #include "view/KeloProjectData.h"
+#include "view/Painter_Oszi.h"
 #include "view/UniedViewWindow.h"
 
 ViewDiagramm::~ViewDiagramm() {
@@ -41,7 +44,21 @@ bool ViewDiagramm::loadDiagramm(int32_t n, KeloProjectData* project) {
     return load(n);
 }
 
+void ViewDiagramm::keepForReload() {
+    for (ViewDiagrammObject* object : objects_) {
+        auto* oszi = dynamic_cast<Painter_Oszi*>(object->getPainter());
+        if (oszi && object->getElement()) carried_[object->getElement()->getObjNr()] = oszi->carryOut();
+    }
+    carriedDiagram_ = diagrammNr_;
+}
+
 bool ViewDiagramm::load(int32_t n) {
+    // The same diagram loaded again: its oscilloscopes' samples, kept runs and frozen pictures
+    // go over to the new painters of the same elements.
+    if (n == diagrammNr_ && objects_.getSize() > 0) keepForReload();
+    std::map<int32_t, Painter_Oszi::Carried> carried;
+    if (n == carriedDiagram_) carried.swap(carried_);
+    carried_.clear();
     removeObjects();
     diagrammNr_ = n;
     RepoProject& repo = project_->getRepo();
@@ -54,6 +71,9 @@ bool ViewDiagramm::load(int32_t n) {
         objects_.add(object);
         object->setProject(project_);
         object->setElement(child);
+        auto found = carried.find(child);
+        auto* oszi = dynamic_cast<Painter_Oszi*>(object->getPainter());
+        if (found != carried.end() && oszi) oszi->carryIn(std::move(found->second));
     }
     return true;
 }

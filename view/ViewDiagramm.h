@@ -3,8 +3,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <vector>
 
+#include "view/Painter_Oszi.h"
 #include "view/ViewDiagrammObjectList.h"
 
 class BaseElementData;
@@ -29,6 +31,9 @@ public:
     bool reload();
     // Removes every object (their painters go back to the factory); waits like loadDiagramm.
     void clear();
+    // Before the repository is reloaded: the oscilloscopes' samples, kept runs, frozen pictures
+    // and cursors are kept, and the next load of this diagram gives them to the new painters.
+    void keepForReload();
 
     // Runs the job now, or, while the objects are handling an event, as soon as they are done:
     // a button whose command reloads the repository must not delete the objects that are still
@@ -65,6 +70,9 @@ private:
     KeloProjectData* project_ = nullptr;
     BaseElementData* diagrammElement_ = nullptr;
     int32_t diagrammNr_ = 0;
+    // What keepForReload kept, by element number, for the diagram carriedDiagram_.
+    std::map<int32_t, Painter_Oszi::Carried> carried_;
+    int32_t carriedDiagram_ = 0;
     int dispatching_ = 0;
     std::vector<std::function<void()>> pending_;
 };

@@ -405,6 +405,34 @@ TEST_F(ExperimentTest, CsvOfTheOscilloscopesSamples) {
     EXPECT_EQ(dir.read("f.csv"), header);
 }
 
+// A reload of the repository makes new painters; the curves on screen, the kept runs and the
+// frozen picture go over to them.
+TEST_F(ExperimentTest, AReloadKeepsTheCurvesRunsAndFrozenPicture) {
+    startBoard();
+    send("board-start");
+    ASSERT_TRUE(waitFor([&] { return samples(203) > 20; }, 5000));
+    send("board-stop");
+    // The curve becomes a kept run with the next start's clear; then a second one is measured.
+    send("board-start");
+    ASSERT_TRUE(waitFor([&] { return samples(203) > 20; }, 5000));
+    send("board-stop");
+    ASSERT_EQ(oszi(203)->getEvaluation().getRuns().size(), 1u);
+    oszi(203)->setFrozen(true);
+    const int shown = samples(203);
+
+    SEvent reload;
+    reload.type = eventApplication;
+    reload.code = codeReload;
+    fenster.getEventManager().send(reload);
+    Painter_Oszi* after = oszi(203);
+    ASSERT_NE(after, nullptr);
+    EXPECT_EQ(samples(203), shown);
+    EXPECT_EQ(after->getEvaluation().getRuns().size(), 1u);
+    EXPECT_TRUE(after->getEvaluation().isFrozen());
+    after->setFrozen(false);
+    expectButtons(false);
+}
+
 // After each half cycle the oscilloscopes show the time constant: the virtual board's R and C
 // within 2 % by every route.
 TEST_F(ExperimentTest, ResultBoxesShowTheTimeConstantOfTheCircuit) {
