@@ -19,7 +19,7 @@ namespace {
 const char* const mainLayout = mainWindowLayout;
 
 const char* cardNames[] = {"Einleitung", "Bauformen",    "Anwendungen",     "Vorbetrachtungen", "Schaltung",
-                           "Aufgaben",   "Vorbereitung", "Durchf\xFChrung", "Auswertung"};
+                           "Aufgaben",   "Vorbereitung", "Durchf\xFChrung", "Auswertung",       "Lehrkraft"};
 
 SString bytes(const char* text) {
     return SString(std::string(text));
@@ -145,7 +145,7 @@ TEST_F(SMultiWindowTest, MainWindowLayoutFillsTheFrame) {
     EXPECT_EQ(SRect(0, 100, 1000, 630), unten->getWindowRect());
     EXPECT_EQ(SRect(0, 0, 130, 630), rectOf("Projektverlauf"));
     EXPECT_EQ(SRect(130, 0, 870, 630), inhalt->getWindowRect());
-    ASSERT_EQ(9, inhalt->getEntryCount());
+    ASSERT_EQ(10, inhalt->getEntryCount());
     for (const char* n : cardNames) {
         EXPECT_EQ(SRect(0, 0, 870, 630), rectOf(n)) << n;
         EXPECT_EQ(inhalt, frame.getSplitWindow(bytes(n))->getParentWindow())
@@ -440,11 +440,11 @@ TEST_F(SMultiWindowTest, RemovingEntriesDestroysOnlyWhenAsked) {
     SWindow* kept = frame.getSplitWindow("Bauformen");
     frame.removeSplitWindow("Bauformen", false);
     EXPECT_EQ(1, frame.deletedPanes);
-    EXPECT_EQ(8, frame.getSplitter("inhalt")->getEntryCount());
+    EXPECT_EQ(9, frame.getSplitter("inhalt")->getEntryCount());
     delete kept;
     EXPECT_EQ(2, frame.deletedPanes);
 
     frame.removeSplitWindow("*", true);
-    EXPECT_EQ(11, frame.deletedPanes);
+    EXPECT_EQ(12, frame.deletedPanes);
     EXPECT_EQ(0, frame.getMainSplitter().getEntryCount());
 }
