@@ -92,8 +92,9 @@ SString SAvrProgDude::prepareJob(const SString& key, SMem& block) {
     } else {
         std::string made = platform::createTempFile(platform::tempDirectory(), "dude");
         if (made.empty()) {
-            error_ += SString(MSG("errorTempFile", "Fehler: Es konnte keine Tempor\xE4re Datei f\xFCr den job ")) + key +
-                      SString(MSG("notCreated", " angelegt werden.\r\n"));
+            error_ +=
+                SString(MSG("errorTempFile", "Fehler: Es konnte keine Tempor\xE4re Datei f\xFCr den job ")) +
+                key + SString(MSG("notCreated", " angelegt werden.\r\n"));
             return {};
         }
         file = SString(made);

@@ -80,8 +80,8 @@ TEST_F(AvrProgDudeTest, WritesVerifiesAndReadsBackTheFlashAndReadsTheSignatureIn
 
     EXPECT_EQ(prog.getProgram().str(), "/usr/bin/avrdude");
     const std::string args = prog.getArguments().str();
-    EXPECT_TRUE(args.starts_with(" -p ATmega8 -c avr911 -P " + board.getDevicePath().str() + " -U flash:w:\"" +
-                                 dir.file("fw.hex") + "\":i -U signature:r:\""))
+    EXPECT_TRUE(args.starts_with(" -p ATmega8 -c avr911 -P " + board.getDevicePath().str() +
+                                 " -U flash:w:\"" + dir.file("fw.hex") + "\":i -U signature:r:\""))
         << args;
     EXPECT_TRUE(args.ends_with(":r -u")) << args;
     EXPECT_EQ(bytesOf(jobs.get(raw("read-signature"))), (std::vector<uint8_t>{0x1E, 0x93, 0x07}));
@@ -113,8 +113,8 @@ TEST_F(AvrProgDudeTest, MissingInputFileStopsBeforeAvrdudeStarts) {
     jobs.set(raw("write-flash-file"), text(dir.file("missing.hex")));
     EXPECT_FALSE(prog.execute(jobs));
     EXPECT_EQ(prog.getExitCode(), -1);
-    EXPECT_EQ(prog.getError().str(),
-              "Fehler: Die Datei '" + dir.file("missing.hex") + "' f\xFCr den job 'write-flash-file'wurde nicht gefunden.\r\n");
+    EXPECT_EQ(prog.getError().str(), "Fehler: Die Datei '" + dir.file("missing.hex") +
+                                         "' f\xFCr den job 'write-flash-file'wurde nicht gefunden.\r\n");
     // The console shows the message, and nothing of avrdude.
     EXPECT_EQ(output().find("avrdude"), std::string::npos);
 }

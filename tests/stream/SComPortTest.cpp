@@ -284,10 +284,12 @@ TEST_F(SComPortTest, APortThatMayNotBeOpenedSaysHowToGetPermission) {
     EXPECT_EQ(port.getErrorCode(), EACCES);
     const std::string text = port.getError().str();
     const std::string user = platform::userName().empty() ? "BENUTZER" : platform::userName();
-    for (const std::string& part : {"Der Port " + name + " (" + pty.path() + ") darf nicht ge\xF6" "ffnet werden",
-                                    std::string("keine Berechtigung"), std::string("Gruppe \"dialout\""),
-                                    "sudo usermod -aG dialout " + user + "\r\n",
-                                    std::string("ab- und wieder anmelden")})
+    for (const std::string& part :
+         {"Der Port " + name + " (" + pty.path() +
+              ") darf nicht ge\xF6"
+              "ffnet werden",
+          std::string("keine Berechtigung"), std::string("Gruppe \"dialout\""),
+          "sudo usermod -aG dialout " + user + "\r\n", std::string("ab- und wieder anmelden")})
         EXPECT_NE(text.find(part), std::string::npos) << part << " in: " << text;
 }
 
