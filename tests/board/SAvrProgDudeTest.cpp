@@ -97,6 +97,31 @@ TEST_F(AvrProgDudeTest, WritesVerifiesAndReadsBackTheFlashAndReadsTheSignatureIn
     port.close();
 }
 
+// Had the board's port stayed open, its reader would have taken avrdude's answers. It lets go
+// of the device for the run however the port is named, and is open again afterwards.
+TEST_F(AvrProgDudeTest, TheBoardsPortIsClosedForTheRunWhateverItsName) {
+    for (const SString& name : {board.getComName().uppered(), board.getComName(), board.getDevicePath()}) {
+        SCOPED_TRACE(name.str());
+        data.port = name + raw(",19200");
+        SComPort port;
+        port.getSettings().fromString(data.port);
+        ASSERT_TRUE(port.open()) << port.getError().str();
+        data.comPort = &port;
+        SMapStringToMem jobs;
+        jobs.set(raw("read-signature"), SMem());
+        ASSERT_TRUE(prog.execute(jobs)) << prog.getError().str() << output();
+        EXPECT_EQ(bytesOf(jobs.get(raw("read-signature"))), (std::vector<uint8_t>{0x1E, 0x93, 0x07}));
+        EXPECT_NE(prog.getArguments().str().find(" -P " + board.getDevicePath().str() + " "),
+                  std::string::npos);
+        EXPECT_TRUE(port.isOpen());
+        port.close();
+        data.comPort = nullptr;
+    }
+    EXPECT_TRUE(SAvrProgDude::isSerialPort(raw("COM10")));
+    EXPECT_FALSE(SAvrProgDude::isSerialPort(raw("LPT1")));
+    EXPECT_FALSE(SAvrProgDude::isSerialPort(raw("USB")));
+}
+
 TEST_F(AvrProgDudeTest, NonZeroExitFailsWithoutReadingTheTemporaryFiles) {
     data.mcu = raw("ATtiny13");  // the board answers with the ATmega8's signature
     SMapStringToMem jobs;
