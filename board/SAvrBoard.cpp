@@ -25,6 +25,10 @@ namespace {
 // The name of the avrdude program on this platform.
 const char* const avrdudeProgram = "avrdude";
 
+// A quiet line for this long after some answer bytes ends the look for the adapter: the adapter
+// sends its line in one piece, 50 ms are about a hundred characters at 19200 baud.
+constexpr int adapterQuietMs = 50;
+
 // Keeps the splitter away from adapter and programmer answers while it lives: raw mode (so no
 // frames are assembled) and suspended (so no answer byte becomes the id of a frame).
 class QuietSplitter {
@@ -246,7 +250,11 @@ bool SAvrBoard::connectProgCom() {
         if (type == SString::raw("avr910") || type == SString::raw("avr911")) {
             port_.purge();
             SString answer;
-            if (adapterCommand('v', "\r\n", 500, answer) && answer.find(SString::raw("Ravlink")) >= 0) {
+            // The adapter answers with a line at once. A programmer without adapter answers the
+            // prefix bytes and the 'v' with a few bytes and no line end: once those are in and
+            // the line has gone quiet, no adapter is there to wait for.
+            if (adapterCommand('v', "\r\n", 500, answer, adapterQuietMs) &&
+                answer.find(SString::raw("Ravlink")) >= 0) {
                 adapter_ = adapterRavlink;
                 progKind_ = progAvr911;
                 globalDebug().print("Ravlink gefunden");
@@ -649,12 +657,14 @@ void SAvrBoard::disconnectAll() {
     prog_.reset();
 }
 
-bool SAvrBoard::adapterCommand(char command, const char* terminator, int timeoutMs, SString& answer) {
+bool SAvrBoard::adapterCommand(char command, const char* terminator, int timeoutMs, SString& answer,
+                               int quietMs) {
     SMem message;
     message.append(SComPort::smartCmdPrefix, sizeof SComPort::smartCmdPrefix);
     message.appendByte(static_cast<uint8_t>(command));
     answer.clear();
-    bool ok = port_.writeBlock(message) && port_.readUntil(answer, timeoutMs, SString::raw(terminator));
+    bool ok =
+        port_.writeBlock(message) && port_.readUntil(answer, timeoutMs, SString::raw(terminator), quietMs);
     if (!ok && port_.isHungUp()) addPortError("Fehler: ");
     return ok;
 }
