@@ -43,7 +43,8 @@ bool AvrMcuXml::init() {
     SString path = catalogueFile_.isEmpty() ? globalResources().getFile("avr.cxf") : catalogueFile_;
     int result = path.isEmpty() ? 0 : document_->load(path);
     loadState = result != 0 ? loaded : notLoaded;
-    globalDebug().printf("AvrMcuXml::init(..) dauer: %d ms", static_cast<int>(platform::monotonicMs() - started));
+    globalDebug().printf("AvrMcuXml::init(..) dauer: %d ms",
+                         static_cast<int>(platform::monotonicMs() - started));
     return loadState == loaded;
 }
 
@@ -79,9 +80,13 @@ int AvrMcuXml::getSize(const SString& mcu, const char* element) {
     return size->getText().trim().toInt();
 }
 
-int AvrMcuXml::getFlashSize(const SString& mcu) { return getSize(mcu, "PROG_FLASH"); }
+int AvrMcuXml::getFlashSize(const SString& mcu) {
+    return getSize(mcu, "PROG_FLASH");
+}
 
-int AvrMcuXml::getEepromSize(const SString& mcu) { return getSize(mcu, "EEPROM"); }
+int AvrMcuXml::getEepromSize(const SString& mcu) {
+    return getSize(mcu, "EEPROM");
+}
 
 SString AvrMcuXml::getPartName(const SString& signature) {
     if (!init()) return {};

@@ -25,6 +25,10 @@ namespace {
 // The name of the avrdude program on this platform.
 const char* const avrdudeProgram = "avrdude";
 
+// A quiet line for this long after some answer bytes ends the look for the adapter: the adapter
+// sends its line in one piece, 50 ms are about a hundred characters at 19200 baud.
+constexpr int adapterQuietMs = 50;
+
 // Keeps the splitter away from adapter and programmer answers while it lives: raw mode (so no
 // frames are assembled) and suspended (so no answer byte becomes the id of a frame).
 class QuietSplitter {
@@ -111,13 +115,13 @@ int SAvrBoard::kindForType(const SString& programmerType) {
 
 std::unique_ptr<SAvrProg> SAvrBoard::createProg(int kind) {
     switch (kind) {
-    case progAvr910:
-    case progAvr911:
-        return std::make_unique<SAvrProg911>(&data_);
-    case progControl:
-        return std::make_unique<SAvrProgControl>(&data_);
-    default:
-        return std::make_unique<SAvrProgDude>(&data_);
+        case progAvr910:
+        case progAvr911:
+            return std::make_unique<SAvrProg911>(&data_);
+        case progControl:
+            return std::make_unique<SAvrProgControl>(&data_);
+        default:
+            return std::make_unique<SAvrProgDude>(&data_);
     }
 }
 
@@ -143,10 +147,11 @@ bool SAvrBoard::initProg(const SString& port, const SString& mcu, const SString&
     data_.mcuXml = &globalAvrMcuXml();
     clearMessages();
     if (isConnectedProg()) {
-        globalError().showMessage(MSG("errorProgrammerSettings",
-                                      "Fehler: \xC4nderungen an den Programmer-Einstellungen sind nicht m\xF6glich "
-                                      "solange der Programmer verbunden ist.\r\n"),
-                                  0, "Fehler !", SError::iconError);
+        globalError().showMessage(
+            MSG("errorProgrammerSettings",
+                "Fehler: \xC4nderungen an den Programmer-Einstellungen sind nicht m\xF6glich "
+                "solange der Programmer verbunden ist.\r\n"),
+            0, "Fehler !", SError::iconError);
         return false;
     }
     bool ok = true;
@@ -157,23 +162,26 @@ bool SAvrBoard::initProg(const SString& port, const SString& mcu, const SString&
             p += SString::raw(",19200");
         data_.port = upperSettings(p);
     } else {
-        error_ += MSG("errorPassPort", "Fehler: Sie m\xFCssen einen Port \xFC"
-                                       "bergeben.\r\n");
+        error_ += MSG("errorPassPort",
+                      "Fehler: Sie m\xFCssen einen Port \xFC"
+                      "bergeben.\r\n");
     }
     if (!mcu.isEmpty()) {
         data_.mcu = mcu;
         ok = data_.mcuXml->select(mcu);
     } else {
-        error_ += MSG("errorPassMcu", "Fehler: Sie m\xFCssen einen Prozessor \xFC"
-                                      "bergeben.\r\n");
+        error_ += MSG("errorPassMcu",
+                      "Fehler: Sie m\xFCssen einen Prozessor \xFC"
+                      "bergeben.\r\n");
     }
     if (!programmerType.isEmpty()) {
         data_.programmerType = programmerType.lowered();
         progKind_ = kindForType(data_.programmerType);
     } else {
         progKind_ = progUnknown;
-        error_ += MSG("errorPassProgrammer", "Fehler: Sie m\xFCssen einen Programmer \xFC"
-                                             "bergeben.\r\n");
+        error_ += MSG("errorPassProgrammer",
+                      "Fehler: Sie m\xFCssen einen Programmer \xFC"
+                      "bergeben.\r\n");
     }
     if (!avrdudeDirectory.isEmpty()) {
         data_.avrdudeDirectory = avrdudeDirectory;
@@ -211,8 +219,9 @@ bool SAvrBoard::connectProg() {
         connectStack_.add(progKind_ == progUnknown ? SString::raw("prog,unknown")
                                                    : SString::raw("prog,") + data_.port);
     } else {
-        error_ += MSG("errorNoConnec",
-                      "Fehler: Es konnte keine Verbindung mit den aktuellen Einstellungen hergestellt werden.\r\n");
+        error_ +=
+            MSG("errorNoConnec",
+                "Fehler: Es konnte keine Verbindung mit den aktuellen Einstellungen hergestellt werden.\r\n");
         error_ += SString::raw("\tProcessor: ") + data_.mcu + SString::raw("; Port: ") + data_.port +
                   SString::raw("; Programmer: ") + data_.programmerType + SString::raw("\r\n");
         globalDebug().print(error_);
@@ -241,7 +250,11 @@ bool SAvrBoard::connectProgCom() {
         if (type == SString::raw("avr910") || type == SString::raw("avr911")) {
             port_.purge();
             SString answer;
-            if (adapterCommand('v', "\r\n", 500, answer) && answer.find(SString::raw("Ravlink")) >= 0) {
+            // The adapter answers with a line at once. A programmer without adapter answers the
+            // prefix bytes and the 'v' with a few bytes and no line end: once those are in and
+            // the line has gone quiet, no adapter is there to wait for.
+            if (adapterCommand('v', "\r\n", 500, answer, adapterQuietMs) &&
+                answer.find(SString::raw("Ravlink")) >= 0) {
                 adapter_ = adapterRavlink;
                 progKind_ = progAvr911;
                 globalDebug().print("Ravlink gefunden");
@@ -258,7 +271,8 @@ bool SAvrBoard::connectProgCom() {
                         progKind_ = progAvr910;
                         port_.purge();
                         SMem block;
-                        if (port_.writeByte('b') && port_.readBytes(block, 500, 1) && block.getByte(0) == 'Y') {
+                        if (port_.writeByte('b') && port_.readBytes(block, 500, 1) &&
+                            block.getByte(0) == 'Y') {
                             port_.readBytes(block, 200, 2);
                             progKind_ = progAvr911;
                         }
@@ -285,8 +299,9 @@ bool SAvrBoard::connectProgLpt() {
     if (!prog_) prog_ = createProg(progDude);
 
     // The parallel-port driver: installed and started when needed.
-    globalDebug().printf("pr\xFC"
-                         "fe giveio");
+    globalDebug().printf(
+        "pr\xFC"
+        "fe giveio");
     SGiveio giveio;
     int code = 0;
     // Tools run without resources: there is no driver file to install then.
@@ -297,8 +312,9 @@ bool SAvrBoard::connectProgLpt() {
         error_ += MSG("errorGiveIoNotInstalled",
                       "FEHLER: Der ben\xF6tigte Treiber giveio.sys konnte nicht installiert werden.\r\n");
         error_ += SString::raw("\t") + SError::systemErrorText(code) + SString::raw("\r\n");
-        error_ += MSG("giveIoAdmin", "\tStellen Sie sicher, dass Sie Administratorrechte besitzen, um den  Treiber "
-                                     "einmal zu installieren.\r\n");
+        error_ += MSG("giveIoAdmin",
+                      "\tStellen Sie sicher, dass Sie Administratorrechte besitzen, um den  Treiber "
+                      "einmal zu installieren.\r\n");
         return false;
     }
     if (!giveio.isRunning()) {
@@ -320,8 +336,8 @@ bool SAvrBoard::connectProgLpt() {
         signatureToName(signature, name);
         globalDebug().print(SString::raw("MCU: '") + name + SString::raw("'"));
     }
-    info_ += SString(MSG("foundProcessor", "Es wurde ein angeschlossener Prozessor mit der Signatur 0x")) + signature +
-             SString(MSG("newLine", "gefunden.\r\n"));
+    info_ += SString(MSG("foundProcessor", "Es wurde ein angeschlossener Prozessor mit der Signatur 0x")) +
+             signature + SString(MSG("newLine", "gefunden.\r\n"));
     if (!name.isEmpty() && name != data_.mcu)
         info_ += SString(MSG("setProcessor", "Der angegebene Prozessor ")) + SString::raw("'") + data_.mcu +
                  SString::raw("'") + SString(MSG("doesNotMatch", "stimmt nicht mit dem gefundenen ")) + name +
@@ -407,7 +423,8 @@ bool SAvrBoard::searchUsb(const SString& onlyPort, const SString& avrdudeDir) {
     if (ok) {
         SString name;
         ok = getMcuName(name);
-        globalDebug().print(SString::printf("SAvrBoard::searchAndConnect(..) ok=%d, MCU-Name=", ok ? 1 : 0) + name);
+        globalDebug().print(SString::printf("SAvrBoard::searchAndConnect(..) ok=%d, MCU-Name=", ok ? 1 : 0) +
+                            name);
         if (ok && name.compareNoCase(SString::raw("ATmega8")) != 0) {
             disconnectAll();
             ok = initProg(port + SString::raw(",19200"), name, SString::raw("avr911"), avrdudeDir) &&
@@ -457,7 +474,8 @@ bool SAvrBoard::searchCom(const SString& onlyPort, const SString& avrdudeDir) {
         if (port_.isOpen()) {
             port_.purge();
             SMem id;
-            ok = port_.writeByte('S') && port_.readBytes(id, 500, 7) && SAvrProg911::isProgrammerId(id.toString());
+            ok = port_.writeByte('S') && port_.readBytes(id, 500, 7) &&
+                 SAvrProg911::isProgrammerId(id.toString());
         }
         port_.close();
         if (ok) ok = initProg(settings, mcu, SString::raw("avr910"), avrdudeDir) && connectProg();
@@ -507,7 +525,8 @@ bool SAvrBoard::isCpDriverActive() {
     if (!isCpDriverInstalled()) return false;
     const platform::UsbSerialDriverState state = platform::usbSerialDriver("cp210x");
     if (state.active) return true;
-    globalDebug().print(SString(MSG("CpNotActive", "CP210x-Treiber ist nicht aktiv. ")) + SString(state.error));
+    globalDebug().print(SString(MSG("CpNotActive", "CP210x-Treiber ist nicht aktiv. ")) +
+                        SString(state.error));
     return false;
 }
 
@@ -523,10 +542,12 @@ bool SAvrBoard::connectData(const SString& settings, bool skipCheck) {
     clearMessages();
     permissionError_.clear();
     if (!skipCheck && !isConnectedProg()) {
-        error_ = SString(MSG("errorDataConnection", "Fehler: Vor dem Herstellen einer Datenverbindung muss die "
-                                                    "Verbindung zum Programmer aufgebaut werden.\r\n")) +
-                 SString(MSG("useBefore1stCall", "\tVerwenden Sie SAvrBoard::connectProg(..) vor dem ersten Aufruf "
-                                                 "von SAvrBoard::connectData(..).\r\n"));
+        error_ = SString(MSG("errorDataConnection",
+                             "Fehler: Vor dem Herstellen einer Datenverbindung muss die "
+                             "Verbindung zum Programmer aufgebaut werden.\r\n")) +
+                 SString(MSG("useBefore1stCall",
+                             "\tVerwenden Sie SAvrBoard::connectProg(..) vor dem ersten Aufruf "
+                             "von SAvrBoard::connectData(..).\r\n"));
         globalError().showMessage(error_, 0, "Fehler !", SError::iconError);
         return false;
     }
@@ -636,12 +657,14 @@ void SAvrBoard::disconnectAll() {
     prog_.reset();
 }
 
-bool SAvrBoard::adapterCommand(char command, const char* terminator, int timeoutMs, SString& answer) {
+bool SAvrBoard::adapterCommand(char command, const char* terminator, int timeoutMs, SString& answer,
+                               int quietMs) {
     SMem message;
     message.append(SComPort::smartCmdPrefix, sizeof SComPort::smartCmdPrefix);
     message.appendByte(static_cast<uint8_t>(command));
     answer.clear();
-    bool ok = port_.writeBlock(message) && port_.readUntil(answer, timeoutMs, SString::raw(terminator));
+    bool ok =
+        port_.writeBlock(message) && port_.readUntil(answer, timeoutMs, SString::raw(terminator), quietMs);
     if (!ok && port_.isHungUp()) addPortError("Fehler: ");
     return ok;
 }
@@ -692,7 +715,8 @@ bool SAvrBoard::runJobs(SMapStringToMem& jobs) {
     bool ok = modeProg();
     ok = powerOnOff(true) && ok;
     if (!prog_) {
-        error_ += MSG("errorNoBackend", "Fehler: F\xFCr diesen Programmer gibt es kein Programmiermodul.\r\n");
+        error_ +=
+            MSG("errorNoBackend", "Fehler: F\xFCr diesen Programmer gibt es kein Programmiermodul.\r\n");
         return false;
     }
     if (!ok && isBoardGone()) return false;
@@ -728,10 +752,11 @@ bool SAvrBoard::getMcuName(SString& name) {
     clearMessages();
     name.clear();
     if (!isConnectedProg()) {
-        globalError().showMessage(MSG("errorProgrammerNotConnect",
-                                      "Fehler: SAvrBoard::getMcuName(..) Programmer ist nicht verbunden, verwenden "
-                                      "Sie SAvrBoard::connectProg().\r\n"),
-                                  0, "Fehler !", SError::iconError);
+        globalError().showMessage(
+            MSG("errorProgrammerNotConnect",
+                "Fehler: SAvrBoard::getMcuName(..) Programmer ist nicht verbunden, verwenden "
+                "Sie SAvrBoard::connectProg().\r\n"),
+            0, "Fehler !", SError::iconError);
         return false;
     }
     SString signature;
@@ -743,10 +768,11 @@ bool SAvrBoard::getMcuName(SString& name) {
 bool SAvrBoard::burnHex(const SString& file) {
     clearMessages();
     if (!isConnectedProg()) {
-        globalError().showMessage(MSG("errorProgrammerNotConnect",
-                                      "Fehler: SAvrBoard::burnHex(..) Programmer ist nicht verbunden, verwenden Sie "
-                                      "SAvrBoard::connectProg().\r\n"),
-                                  0, "Fehler !", SError::iconError);
+        globalError().showMessage(
+            MSG("errorProgrammerNotConnect",
+                "Fehler: SAvrBoard::burnHex(..) Programmer ist nicht verbunden, verwenden Sie "
+                "SAvrBoard::connectProg().\r\n"),
+            0, "Fehler !", SError::iconError);
         return false;
     }
     QuietSplitter quiet(port_);

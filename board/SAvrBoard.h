@@ -120,8 +120,10 @@ private:
     bool connectProgUsb();
     // The back-end for a programmer kind; every choice of back-end is made here.
     std::unique_ptr<SAvrProg> createProg(int kind);
-    // Sends an adapter command (prefix + command) and reads the answer line.
-    bool adapterCommand(char command, const char* terminator, int timeoutMs, SString& answer);
+    // Sends an adapter command (prefix + command) and reads the answer line; with quietMs the
+    // read ends early when bytes came and the line then stayed quiet (see SComPort::readUntil).
+    bool adapterCommand(char command, const char* terminator, int timeoutMs, SString& answer,
+                        int quietMs = 0);
     bool readSignature(SString& signature);
     bool signatureToName(const SString& signature, SString& name);
     // Looks for avrdude as the search does; the directory found (or the setting) goes to dir.

@@ -17,7 +17,8 @@ namespace {
 
 SString hexDump(const SMem& bytes, std::size_t count) {
     SString out;
-    for (std::size_t i = 0; i < count && i < bytes.getSize(); ++i) out.appendFormat("%02X ", bytes.getByte(i));
+    for (std::size_t i = 0; i < count && i < bytes.getSize(); ++i)
+        out.appendFormat("%02X ", bytes.getByte(i));
     return out;
 }
 
@@ -119,12 +120,14 @@ bool SAvrProg911::execute(SMapStringToMem& jobs) {
     if (ok) {
         port_ = data_->comPort;
         if (port_ == nullptr) {
-            error_ += MSG("errorComPortNotPassed", "Fehler: Es wurde kein Comport \xFC"
-                                                   "bergeben.\r\n");
+            error_ += MSG("errorComPortNotPassed",
+                          "Fehler: Es wurde kein Comport \xFC"
+                          "bergeben.\r\n");
             ok = false;
         } else if (!port_->isOpen()) {
-            error_ += MSG("errorComPortNotOpen", "Fehler: Der Comport ist nicht ge\xF6"
-                                                 "ffnet.\r\n");
+            error_ += MSG("errorComPortNotOpen",
+                          "Fehler: Der Comport ist nicht ge\xF6"
+                          "ffnet.\r\n");
             ok = false;
         }
     }
@@ -220,9 +223,9 @@ bool SAvrProg911::identify() {
     }
     // The answer to 'b' may have been cut short: nothing of it may stay for the next command.
     if (!blockMode_) port_->purge();
-    globalDebug().printf("SAvrProg911: Version %d.%d, Signatur %02X %02X %02X, AutoInc=%d, Block=%d (%d)", swMajor_,
-                         swMinor_, signature_[0], signature_[1], signature_[2], autoIncrement_ ? 1 : 0,
-                         blockMode_ ? 1 : 0, blockSize_);
+    globalDebug().printf("SAvrProg911: Version %d.%d, Signatur %02X %02X %02X, AutoInc=%d, Block=%d (%d)",
+                         swMajor_, swMinor_, signature_[0], signature_[1], signature_[2],
+                         autoIncrement_ ? 1 : 0, blockMode_ ? 1 : 0, blockSize_);
     return true;
 }
 
@@ -259,16 +262,18 @@ bool SAvrProg911::runJob(const SString& key, SMem& block) {
                   SString::raw("'\r\n");
         return false;
     }
-    globalError().showMessage(SString(MSG("errorUnknownCall", "Fehler: unbekannter Aufruf: ")) + key, 0, "Fehler !",
-                              SError::iconError);
+    globalError().showMessage(SString(MSG("errorUnknownCall", "Fehler: unbekannter Aufruf: ")) + key, 0,
+                              "Fehler !", SError::iconError);
     return true;
 }
 
 bool SAvrProg911::setAddress(bool flash, std::size_t byteCount, bool variantText) {
     if (!autoIncrement_) {
         error_ += flash && !variantText
-                      ? MSG("errorAutoIncRequ", "Fehler: AutoIncrement wird ben\xF6tigt aber nicht unterst\xFCtzt.\r\n")
-                      : MSG("errorAutoIncReq", "Fehler: AutoIncrement wird ben\xF6tigt aber nicht unterst\xFCtzt.\r\n");
+                      ? MSG("errorAutoIncRequ",
+                            "Fehler: AutoIncrement wird ben\xF6tigt aber nicht unterst\xFCtzt.\r\n")
+                      : MSG("errorAutoIncReq",
+                            "Fehler: AutoIncrement wird ben\xF6tigt aber nicht unterst\xFCtzt.\r\n");
         return false;
     }
     bool ok;
@@ -349,7 +354,8 @@ bool SAvrProg911::writeFlash(SMem& block, const SString& source) {
         error_ += MSG("errorNoData", "Fehler: Es gibt keine Daten zum Schreiben.\r\n");
         return false;
     }
-    report(SString::printf(MSG("writeByteFlash", "schreibe %d Bytes in Flash-Memory ..."), static_cast<int>(total)),
+    report(SString::printf(MSG("writeByteFlash", "schreibe %d Bytes in Flash-Memory ..."),
+                           static_cast<int>(total)),
            kindProgress);
     const int64_t started = platform::monotonicMs();
     const int t = static_cast<int>(total);
@@ -393,20 +399,24 @@ bool SAvrProg911::writeFlash(SMem& block, const SString& source) {
             uint32_t sum = 0;
             const uint32_t own = byteSum(image.getData(), total);
             if (!readCheckSum(total, sum)) {
-                error_ += MSG("errorBuildCheckSum", "Fehler: beim Ermitteln der Pr\xFC"
-                                                    "fsumme.\r\n");
+                error_ += MSG("errorBuildCheckSum",
+                              "Fehler: beim Ermitteln der Pr\xFC"
+                              "fsumme.\r\n");
                 ok = false;
             } else if (sum != own) {
-                error_ += MSG("errorCompCheckSum", "Fehler: beim Vergleich der Pr\xFC"
-                                                   "fsumme.\r\n");
-                globalDebug().printf("Fehler: beim Vergleich der Pr\xFC"
-                                     "fsummen: soll=%d ist=%d",
-                                     static_cast<int>(own), static_cast<int>(sum));
+                error_ += MSG("errorCompCheckSum",
+                              "Fehler: beim Vergleich der Pr\xFC"
+                              "fsumme.\r\n");
+                globalDebug().printf(
+                    "Fehler: beim Vergleich der Pr\xFC"
+                    "fsummen: soll=%d ist=%d",
+                    static_cast<int>(own), static_cast<int>(sum));
                 ok = false;
             }
-            globalDebug().printf("Ermitteln der Pr\xFC"
-                                 "fsummen und Vergleich ok=%d, Zeit=%d ms f\xFCr %d Bytes",
-                                 ok ? 1 : 0, static_cast<int>(platform::monotonicMs() - verifyStart), t);
+            globalDebug().printf(
+                "Ermitteln der Pr\xFC"
+                "fsummen und Vergleich ok=%d, Zeit=%d ms f\xFCr %d Bytes",
+                ok ? 1 : 0, static_cast<int>(platform::monotonicMs() - verifyStart), t);
         } else {
             SMem readBack;
             bool read = readFlash(readBack);
@@ -432,11 +442,13 @@ bool SAvrProg911::compareImages(const SMem& written, const SMem& read) {
     for (std::size_t i = 0; i < written.getSize(); ++i) {
         const uint8_t got = i < read.getSize() ? read.getByte(i) : uint8_t(0xFF);
         if (written.getByte(i) == got && i < read.getSize()) continue;
-        error_ += MSG("errorCheckWrittenData", "Fehler: beim \xDC"
-                                               "berpr\xFC"
-                                               "fen der geschriebenen Daten.\r\n");
-        error_ += SString::printf(MSG("firstDiff", "\tErste Abweichung bei Byte %d , '0x%02X' != '0x%02X'\r\n"),
-                                  static_cast<int>(i), written.getByte(i), got);
+        error_ += MSG("errorCheckWrittenData",
+                      "Fehler: beim \xDC"
+                      "berpr\xFC"
+                      "fen der geschriebenen Daten.\r\n");
+        error_ +=
+            SString::printf(MSG("firstDiff", "\tErste Abweichung bei Byte %d , '0x%02X' != '0x%02X'\r\n"),
+                            static_cast<int>(i), written.getByte(i), got);
         return false;
     }
     return true;
@@ -464,8 +476,8 @@ bool SAvrProg911::readCheckSum(std::size_t byteCount, uint32_t& sum) {
         sum += part;
         rest -= n;
         globalDebug().print(SString::raw("SAvrProg911::readCheckSum(..) gelesen: ") + hexDump(answer, 4));
-        globalDebug().printf("SAvrProg911::readCheckSum(..) ok=%d, teilsum=%d, restsize=%d", 1, static_cast<int>(part),
-                             static_cast<int>(rest));
+        globalDebug().printf("SAvrProg911::readCheckSum(..) ok=%d, teilsum=%d, restsize=%d", 1,
+                             static_cast<int>(part), static_cast<int>(rest));
     }
     return true;
 }
@@ -475,8 +487,9 @@ bool SAvrProg911::readFlash(SMem& image) {
     const int size = catalogue.getFlashSize();
     if (size < 0) {
         // An unknown part has no flash size; reading "-1 bytes" must not happen.
-        error_ += MSG("errorUnknownSize", "Fehler: Die Speichergr\xF6\xDF"
-                                          "e des Prozessors ist nicht bekannt.\r\n");
+        error_ += MSG("errorUnknownSize",
+                      "Fehler: Die Speichergr\xF6\xDF"
+                      "e des Prozessors ist nicht bekannt.\r\n");
         return false;
     }
     const std::size_t total = static_cast<std::size_t>(size);
@@ -484,7 +497,8 @@ bool SAvrProg911::readFlash(SMem& image) {
     image.setSize(total);
     if (total == 0) return true;
     // The ring must hold a whole block; a new capacity empties it, so this comes first.
-    if (blockMode_ && port_->getRing().getCapacity() < blockSize_ + 16u) port_->getRing().setCapacity(blockSize_ + 16u);
+    if (blockMode_ && port_->getRing().getCapacity() < blockSize_ + 16u)
+        port_->getRing().setCapacity(blockSize_ + 16u);
     if (!setAddress(true, total, true)) return false;
     bool ok = true;
     if (blockMode_) {
@@ -492,7 +506,8 @@ bool SAvrProg911::readFlash(SMem& image) {
         for (std::size_t p = 0; ok && p < total; p += s) {
             const std::size_t n = std::min(s, total - p);
             notify(SString::printf("flash|read|%d|%d", static_cast<int>(p), t), kindProgress);
-            const uint8_t command[] = {'g', static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n & 0xFF), 'F'};
+            const uint8_t command[] = {'g', static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n & 0xFF),
+                                       'F'};
             SMem answer;
             ok = send(command, sizeof command) && receive(answer, static_cast<uint32_t>(n), timeoutBlockRead);
             if (ok)
@@ -520,25 +535,29 @@ bool SAvrProg911::readEeprom(SMem& image) {
     AvrMcuXml& catalogue = data_->mcuXml != nullptr ? *data_->mcuXml : globalAvrMcuXml();
     const int size = catalogue.getEepromSize();
     if (size < 0) {
-        error_ += MSG("errorUnknownSize", "Fehler: Die Speichergr\xF6\xDF"
-                                          "e des Prozessors ist nicht bekannt.\r\n");
+        error_ += MSG("errorUnknownSize",
+                      "Fehler: Die Speichergr\xF6\xDF"
+                      "e des Prozessors ist nicht bekannt.\r\n");
         return false;
     }
     const std::size_t total = static_cast<std::size_t>(size);
     const int t = size;
     image.setSize(total);
     if (total == 0) return true;
-    if (blockMode_ && port_->getRing().getCapacity() < blockSize_ + 16u) port_->getRing().setCapacity(blockSize_ + 16u);
+    if (blockMode_ && port_->getRing().getCapacity() < blockSize_ + 16u)
+        port_->getRing().setCapacity(blockSize_ + 16u);
     if (!setAddress(false, total, true)) return false;
     bool ok = true;
     if (blockMode_) {
         const std::size_t s = blockSize_;
         for (std::size_t p = 0; ok && p < total; p += s) {
             const std::size_t n = std::min(s, total - p);
-            globalDebug().printf("read block: Adr=%d von %d; Block=%d blockH=%d; blockL=%d", static_cast<int>(p), t,
-                                 static_cast<int>(n), static_cast<int>(n >> 8), static_cast<int>(n & 0xFF));
+            globalDebug().printf("read block: Adr=%d von %d; Block=%d blockH=%d; blockL=%d",
+                                 static_cast<int>(p), t, static_cast<int>(n), static_cast<int>(n >> 8),
+                                 static_cast<int>(n & 0xFF));
             notify(SString::printf("eeprom|read|%d|%d", static_cast<int>(p), t), kindProgress);
-            const uint8_t command[] = {'g', static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n & 0xFF), 'E'};
+            const uint8_t command[] = {'g', static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n & 0xFF),
+                                       'E'};
             SMem answer;
             ok = send(command, sizeof command) && receive(answer, static_cast<uint32_t>(n), timeoutDefault);
             if (ok)
@@ -570,7 +589,8 @@ bool SAvrProg911::writeEeprom(SMem& block, const SString& source) {
     if (!loadData(block, source, image)) return false;
     const std::size_t total = image.getSize();
     const int t = static_cast<int>(total);
-    report(SString::printf(MSG("writeByteEeprom", "schreibe %d Bytes in EEPROM-Memory ..."), t), kindProgress);
+    report(SString::printf(MSG("writeByteEeprom", "schreibe %d Bytes in EEPROM-Memory ..."), t),
+           kindProgress);
     const int64_t started = platform::monotonicMs();
     bool ok = setAddress(false, total, true);
     if (ok && blockMode_) {
@@ -630,7 +650,8 @@ bool SAvrProg911::writeFuse(const SString& target, uint8_t value) {
          MSG("writtenLFuse", "Low-Fuse geschrieben")},
         {"hfuse", 0xA2, "hfuse", MSG("errorWriteHighFuse", "Fehler: beim Schreiben von High-Fuse.\r\n"),
          MSG("writtenHFuse", "High-Fuse geschrieben")},
-        {"efuse", 0xA3, "efuse", MSG("errorWriteExtendedFuse", "Fehler: beim Schreiben von Extended-Fuse.\r\n"),
+        {"efuse", 0xA3, "efuse",
+         MSG("errorWriteExtendedFuse", "Fehler: beim Schreiben von Extended-Fuse.\r\n"),
          MSG("writtenEFuseWritten", "Extended-Fuse geschrieben")},
         {"lock", 'l', "lock", MSG("errorWriteLock", "Fehler: beim Schreiben der Lockbits.\r\n"),
          MSG("writtenLBits", "Lock-Bits geschrieben")},
@@ -644,7 +665,8 @@ bool SAvrProg911::writeFuse(const SString& target, uint8_t value) {
         const bool got = sent && receive(answer, 1, timeoutDefault);
         const bool ok = got && answer.getByte(0) == 0x0D;
         if (f.command == 'f')
-            globalDebug().printf("write LowFuse return: %d %d ok=%d", got ? 1 : 0, answer.getByte(0), ok ? 1 : 0);
+            globalDebug().printf("write LowFuse return: %d %d ok=%d", got ? 1 : 0, answer.getByte(0),
+                                 ok ? 1 : 0);
         notify(SString::raw(f.line) + SString::raw(ok ? "|ok" : "|error"), kindProgress);
         if (!ok) {
             error_ += f.error;
@@ -688,7 +710,8 @@ bool SAvrProg911::universalCommand(const uint8_t* bytes, int count, uint8_t& ans
     message.appendByte(fourBytes ? '.' : ':');
     message.append(bytes, static_cast<std::size_t>(count));
     SMem reply;
-    if (send(message.getData(), message.getSize()) && receive(reply, 2, timeoutDefault) && reply.getByte(1) == 0x0D) {
+    if (send(message.getData(), message.getSize()) && receive(reply, 2, timeoutDefault) &&
+        reply.getByte(1) == 0x0D) {
         answer = reply.getByte(0);
         return true;
     }

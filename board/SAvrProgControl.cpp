@@ -69,13 +69,16 @@ bool SAvrProgControl::writeData(const SMem& original) {
     globalDebug().print(SString::raw("SAvrProgControl::writeData(..)"));
     SComPort* port = data_ != nullptr ? data_->comPort : nullptr;
     if (port == nullptr) {
-        error_ += MSG("errorComPortNotPassed", "Fehler: Es wurde kein Comport \xFC" "bergeben.\r\n");
+        error_ += MSG("errorComPortNotPassed",
+                      "Fehler: Es wurde kein Comport \xFC"
+                      "bergeben.\r\n");
         return false;
     }
     // Addresses and sizes travel in 16 bits.
     if (original.getSize() > 0xFFFF) {
-        error_ += SString().format(MSG("errorImageTooLarge", "Fehler: Das Programm (%d Bytes) ist f\xFC"
-                                                             "r den Bootloader zu gro\xDF.\r\n"),
+        error_ += SString().format(MSG("errorImageTooLarge",
+                                       "Fehler: Das Programm (%d Bytes) ist f\xFC"
+                                       "r den Bootloader zu gro\xDF.\r\n"),
                                    static_cast<int>(original.getSize()));
         return false;
     }
@@ -89,7 +92,9 @@ bool SAvrProgControl::writeData(const SMem& original) {
         error_ += SString::raw("Fehler: ") + port->getError() + SString::raw("\r\n");
         return false;
     }
-    globalDebug().print(SString("reset dr\xFC" "cken"));
+    globalDebug().print(
+        SString("reset dr\xFC"
+                "cken"));
 
     // The bootloader takes the image masked; the caller's image stays as it is.
     SMem image;
@@ -131,8 +136,8 @@ bool SAvrProgControl::writeData(const SMem& original) {
         port->purge();
         SMem block(static_cast<std::size_t>(n));
         for (int j = 0; j < n; ++j)
-            block.setByte(static_cast<std::size_t>(j),
-                          image.getByte(static_cast<std::size_t>(address + j)) ^ static_cast<uint8_t>((n - j) & 0xFF));
+            block.setByte(static_cast<std::size_t>(j), image.getByte(static_cast<std::size_t>(address + j)) ^
+                                                           static_cast<uint8_t>((n - j) & 0xFF));
         port->writeBlock(block);
         bool confirmed = port->readText(text, 10000, 2) && text == "E1";
         globalDebug().print(SString::raw("Best\xE4tigung: ") + text + SString::raw(" ok=") +
@@ -148,7 +153,8 @@ bool SAvrProgControl::writeData(const SMem& original) {
     notify(SString::printf("flash|write|%d|%d", total, total), kindProgress);
 
     const uint8_t own = checksum(image);
-    const uint8_t cmd[] = {'C', 0, 0, static_cast<uint8_t>((total >> 8) & 0xFF), static_cast<uint8_t>(total & 0xFF)};
+    const uint8_t cmd[] = {'C', 0, 0, static_cast<uint8_t>((total >> 8) & 0xFF),
+                           static_cast<uint8_t>(total & 0xFF)};
     port->write(cmd, sizeof cmd);
     bool answered = port->readText(text, 5000, 2);
     globalDebug().print(SString::printf("Vergleich checksum intern=0x%02X", own) + SString::raw(" extern=") +
@@ -156,7 +162,10 @@ bool SAvrProgControl::writeData(const SMem& original) {
     char* end = nullptr;
     long theirs = std::strtol(text.c_str(), &end, 16);
     if (!answered || end != text.c_str() + 2 || theirs != own) {
-        error_ += MSG("errorCheckFirmWare", "Fehler: beim \xDC" "berpr\xFC" "fen der Firmware.\r\n");
+        error_ += MSG("errorCheckFirmWare",
+                      "Fehler: beim \xDC"
+                      "berpr\xFC"
+                      "fen der Firmware.\r\n");
         return false;
     }
     port->writeByte('X');

@@ -74,6 +74,10 @@ SString SAvrProgDude::devicePort(const SString& portName) {
     return portName.startsWith(SString::raw("/")) ? portName : name;
 }
 
+bool SAvrProgDude::isSerialPort(const SString& portName) {
+    return portName.lowered().startsWith(SString::raw("com")) || SComPortSettings::isDevicePath(portName);
+}
+
 SString SAvrProgDude::prepareJob(const SString& key, SMem& block) {
     globalDebug().print(SString::raw("SAvrProgDude::prepareJob(..)"));
     SString action, target, source;
@@ -92,8 +96,9 @@ SString SAvrProgDude::prepareJob(const SString& key, SMem& block) {
     } else {
         std::string made = platform::createTempFile(platform::tempDirectory(), "dude");
         if (made.empty()) {
-            error_ += SString(MSG("errorTempFile", "Fehler: Es konnte keine Tempor\xE4re Datei f\xFCr den job ")) + key +
-                      SString(MSG("notCreated", " angelegt werden.\r\n"));
+            error_ +=
+                SString(MSG("errorTempFile", "Fehler: Es konnte keine Tempor\xE4re Datei f\xFCr den job ")) +
+                key + SString(MSG("notCreated", " angelegt werden.\r\n"));
             return {};
         }
         file = SString(made);
@@ -178,11 +183,15 @@ bool SAvrProgDude::execute(SMapStringToMem& jobs) {
         arguments_ += SString::raw(" -u");
         if (portText.lowered().find(SString::raw("usb")) >= 0) arguments_ += SString::raw(" -v");
 
-        // avrdude opens the serial port itself.
+        // avrdude opens the serial port itself: the board's port lets go of the device for the
+        // run, whether it was named by a COM name or by its device path, and avrdude starts once
+        // the device has settled.
         SComPort* port = data_->comPort;
         bool reopen = false;
-        if (port != nullptr && port->isOpen() && portText.lowered().find(SString::raw("com")) >= 0) {
+        if (port != nullptr && port->isOpen() && isSerialPort(portName)) {
+            const std::string device = port->getDevicePath();
             port->close();
+            SComPort::awaitSettled(device);
             reopen = true;
         }
         globalDebug().print(SString::raw("SAvrProgDude::execute(..) ") + program_ + SString::raw(" ") +

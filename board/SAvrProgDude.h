@@ -42,6 +42,8 @@ public:
     // The device avrdude gets for a port name: "com3" through the COM port map, "lpt1".."lpt3"
     // as /dev/parport0..2; others ("usb", a device path) as they are.
     static SString devicePort(const SString& portName);
+    // A serial port's name: a COM name ("com3") or a device path ("/dev/ttyUSB0").
+    static bool isSerialPort(const SString& portName);
 
 private:
     SStringList tempFiles_;

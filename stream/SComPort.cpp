@@ -1,6 +1,8 @@
 #include "stream/SComPort.h"
 
 #include <cerrno>
+#include <map>
+#include <mutex>
 #include <cstdlib>
 #include <pthread.h>
 #include <system_error>
@@ -17,6 +19,12 @@ namespace {
 // Pause after a configuration change and after closing, so the driver and the board settle.
 constexpr int settleConfigMs = 60;
 constexpr int settleCloseMs = 100;
+
+// When each device was last closed here (monotonic ms): the pause after a close is waited
+// before the device is opened again, not at the close, so a program that ends or turns to
+// other work does not wait for nothing.
+std::mutex closedMutex;
+std::map<std::string, int64_t> closedAt;
 // How long the reader waits in poll before it looks at the stop flag again; close wakes it at
 // once, so this only bounds a lost wake-up.
 constexpr int readerPollMs = 500;
@@ -90,6 +98,7 @@ bool SComPort::open(const SString& portName, intptr_t window) {
     hungUp_ = false;
     hangUpReported_ = false;
     const std::string path = devicePathFor(settings_.port);
+    if (!path.empty()) awaitSettled(path);
     if (path.empty() || !device_.open(path)) {
         errorCode_ = path.empty() ? ENOENT : device_.lastError();
         if (errorCode_ == EACCES || errorCode_ == EPERM) {
@@ -184,10 +193,29 @@ void SComPort::shutdown(bool settle) {
     while (readerRunning_.load(std::memory_order_acquire)) SApplicationBasic::wait(1);
     if (reader_.joinable()) reader_.join();
     device_.restoreSaved();
-    if (settle) SApplicationBasic::wait(settleConfigMs);
+    const std::string path = device_.path();
     device_.close();
     open_ = false;
-    if (settle) SApplicationBasic::wait(settleCloseMs);
+    if (settle && !path.empty()) {
+        std::lock_guard lock(closedMutex);
+        closedAt[path] = platform::monotonicMs();
+    }
+}
+
+void SComPort::awaitSettled(const std::string& devicePath) {
+    int64_t until = 0;
+    {
+        std::lock_guard lock(closedMutex);
+        auto it = closedAt.find(devicePath);
+        if (it == closedAt.end()) return;
+        until = it->second + settleConfigMs + settleCloseMs;
+        if (platform::monotonicMs() >= until) {
+            closedAt.erase(it);
+            return;
+        }
+    }
+    const int64_t left = until - platform::monotonicMs();
+    if (left > 0) SApplicationBasic::wait(static_cast<int>(left));
 }
 
 void SComPort::close() {
@@ -233,26 +261,29 @@ bool SComPort::readBytes(SMem& out, int timeoutMs, uint32_t count, uint32_t* rec
     const bool all = count == readAll;
     out.setSize(all ? 1000 : count);
     uint32_t got = 0;
-    int remaining = timeoutMs;
     bool done = false;
-    while (remaining >= 1 && count != 0 && !done) {
-        const int step = std::min(5, remaining);
-        remaining -= step;
-        SApplicationBasic::wait(step);
-        if (!active_.load()) {
-            if (received) *received = got;
-            return false;
-        }
-        uint8_t byte;
-        while (ring_.get(&byte, 1)) {
-            if (all && got == out.getSize()) out.setSize(out.getSize() + 1000);
-            out.setByte(got++, byte);
-            if (got == count) {
-                done = true;
-                break;
+    // The ring is looked at every millisecond, so a read ends as soon as its bytes are there;
+    // the programmers answer every command with a few bytes, and a coarser step would add
+    // itself to every command.
+    const int64_t deadline = platform::monotonicMs() + timeoutMs;
+    if (timeoutMs >= 1 && count != 0) {
+        for (;;) {
+            if (!active_.load()) {
+                if (received) *received = got;
+                return false;
             }
+            uint8_t byte;
+            while (ring_.get(&byte, 1)) {
+                if (all && got == out.getSize()) out.setSize(out.getSize() + 1000);
+                out.setByte(got++, byte);
+                if (got == count) {
+                    done = true;
+                    break;
+                }
+            }
+            if (done || !lineUsable() || platform::monotonicMs() >= deadline) break;
+            SApplicationBasic::wait(1);
         }
-        if (!done && !lineUsable()) break;
     }
     if (received) *received = got;
     return got == count || (all && got >= 1);
@@ -265,37 +296,42 @@ bool SComPort::readText(SString& out, int timeoutMs, uint32_t count) {
     return ok;
 }
 
-bool SComPort::readUntil(SString& out, int timeoutMs, const SString& terminator) {
+bool SComPort::readUntil(SString& out, int timeoutMs, const SString& terminator, int quietMs) {
     if (terminator.isEmpty()) return readText(out, timeoutMs, readAll);
     SMem block(500);
     std::size_t got = 0;
     std::size_t matched = 0;
     const std::size_t length = terminator.size();
-    int remaining = timeoutMs;
     bool done = false;
-    while (remaining >= 1 && !done) {
-        const int step = std::min(50, remaining);
-        remaining -= step;
-        SApplicationBasic::wait(step);
-        if (!active_.load()) {
-            out = bytesAsText(block, got);
-            return false;
-        }
-        uint8_t byte;
-        while (ring_.get(&byte, 1)) {
-            if (got == block.getSize()) block.setSize(block.getSize() + 500);
-            block.setByte(got++, byte);
-            // A mismatch starts over without comparing this byte with the first character.
-            if (byte == static_cast<uint8_t>(terminator.getAt(static_cast<int>(matched)))) {
-                if (++matched == length) {
-                    done = true;
-                    break;
-                }
-            } else {
-                matched = 0;
+    const int64_t deadline = platform::monotonicMs() + timeoutMs;
+    int64_t lastByte = 0;
+    if (timeoutMs >= 1) {
+        for (;;) {
+            if (!active_.load()) {
+                out = bytesAsText(block, got);
+                return false;
             }
+            uint8_t byte;
+            const std::size_t before = got;
+            while (ring_.get(&byte, 1)) {
+                if (got == block.getSize()) block.setSize(block.getSize() + 500);
+                block.setByte(got++, byte);
+                // A mismatch starts over without comparing this byte with the first character.
+                if (byte == static_cast<uint8_t>(terminator.getAt(static_cast<int>(matched)))) {
+                    if (++matched == length) {
+                        done = true;
+                        break;
+                    }
+                } else {
+                    matched = 0;
+                }
+            }
+            if (done || !lineUsable()) break;
+            const int64_t now = platform::monotonicMs();
+            if (got > before) lastByte = now;
+            if (now >= deadline || (quietMs > 0 && got > 0 && now - lastByte >= quietMs)) break;
+            SApplicationBasic::wait(1);
         }
-        if (!done && !lineUsable()) break;
     }
     out = bytesAsText(block, got);
     return done;

@@ -48,8 +48,12 @@ public:
     // Opens the port (an empty name keeps the current one), applies the settings, raises DTR
     // and RTS and starts the reader. A port that is open already is closed first.
     bool open(const SString& portName = SString(), intptr_t window = 0);
-    // Stops the reader, writes the configuration found at open back and closes the device.
+    // Stops the reader, writes the configuration found at open back and closes the device. The
+    // device gets 160 ms to settle before it is opened again: open() waits for what is left of
+    // them, and so does awaitSettled() for a program that opens the device itself.
     void close();
+    // Waits until the device closed last by a port of this process has settled.
+    static void awaitSettled(const std::string& devicePath);
     bool isOpen() const { return open_; }
 
     bool write(const void* bytes, uint32_t count);
@@ -68,7 +72,9 @@ public:
     // Reads until the terminator has arrived; the text keeps the terminator, zero bytes read
     // as 0xFF. After a partial match a mismatching byte starts matching afresh with the next
     // byte, so "\r\n" is not found in "\r\r\n". An empty terminator reads in "all" mode.
-    bool readUntil(SString& out, int timeoutMs, const SString& terminator);
+    // With quietMs, the read also ends (false) once bytes came and the line then stayed quiet
+    // that long: an answer that is complete without the terminator is no reason to wait on.
+    bool readUntil(SString& out, int timeoutMs, const SString& terminator, int quietMs = 0);
     // One byte, 0 when none came in time.
     uint8_t readByte(int timeoutMs);
     // Discards the driver's queues and empties the ring.

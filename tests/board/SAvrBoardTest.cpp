@@ -251,7 +251,8 @@ TEST_F(AvrBoardTest, APortThatMayNotBeOpenedIsReportedAsSuch) {
     start();
     testsupport::DeniedSerialOpen denied;
     EXPECT_FALSE(avr.searchAndConnect());
-    EXPECT_NE(avr.getError().str().find("sudo usermod -aG dialout"), std::string::npos) << avr.getError().str();
+    EXPECT_NE(avr.getError().str().find("sudo usermod -aG dialout"), std::string::npos)
+        << avr.getError().str();
     EXPECT_NE(avr.getPermissionError().str().find(board.getComName().str()), std::string::npos);
 
     EXPECT_FALSE(avr.connectData(port() + raw(",115200,N,8,1"), true));
@@ -259,7 +260,8 @@ TEST_F(AvrBoardTest, APortThatMayNotBeOpenedIsReportedAsSuch) {
 
     ASSERT_TRUE(avr.initProg(port() + raw(",19200"), raw("ATmega8"), raw("avr911"), SString()));
     EXPECT_FALSE(avr.connectProg());
-    EXPECT_NE(avr.getError().str().find("sudo usermod -aG dialout"), std::string::npos) << avr.getError().str();
+    EXPECT_NE(avr.getError().str().find("sudo usermod -aG dialout"), std::string::npos)
+        << avr.getError().str();
     EXPECT_TRUE(boxes.boxes().empty()) << boxes.all();
 }
 

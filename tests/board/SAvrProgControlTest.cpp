@@ -53,8 +53,9 @@ TEST_F(AvrProgControlTest, WritesAnImageInBlocksOf512AndLeavesTheCallersBytesAlo
     jobs.set(raw("write-flash"), image);
     ASSERT_TRUE(prog.execute(jobs)) << prog.getError().str();
 
-    EXPECT_EQ(blocks(), (std::vector<std::string>{"myBoot: Block 512 Bytes an 0", "myBoot: Block 512 Bytes an 512",
-                                                  "myBoot: Block 276 Bytes an 1024"}));
+    EXPECT_EQ(blocks(),
+              (std::vector<std::string>{"myBoot: Block 512 Bytes an 0", "myBoot: Block 512 Bytes an 512",
+                                        "myBoot: Block 276 Bytes an 1024"}));
     std::vector<uint8_t> flash = board.getMemory().getFlash();
     for (std::size_t i = 0; i < image.getSize(); ++i) ASSERT_EQ(flash[i], image.getByte(i)) << i;
     EXPECT_EQ(flash[1300], 0xFF);

@@ -80,8 +80,8 @@ TEST_F(AvrProgDudeTest, WritesVerifiesAndReadsBackTheFlashAndReadsTheSignatureIn
 
     EXPECT_EQ(prog.getProgram().str(), "/usr/bin/avrdude");
     const std::string args = prog.getArguments().str();
-    EXPECT_TRUE(args.starts_with(" -p ATmega8 -c avr911 -P " + board.getDevicePath().str() + " -U flash:w:\"" +
-                                 dir.file("fw.hex") + "\":i -U signature:r:\""))
+    EXPECT_TRUE(args.starts_with(" -p ATmega8 -c avr911 -P " + board.getDevicePath().str() +
+                                 " -U flash:w:\"" + dir.file("fw.hex") + "\":i -U signature:r:\""))
         << args;
     EXPECT_TRUE(args.ends_with(":r -u")) << args;
     EXPECT_EQ(bytesOf(jobs.get(raw("read-signature"))), (std::vector<uint8_t>{0x1E, 0x93, 0x07}));
@@ -95,6 +95,31 @@ TEST_F(AvrProgDudeTest, WritesVerifiesAndReadsBackTheFlashAndReadsTheSignatureIn
     EXPECT_TRUE(prog.getTempFiles().isEmpty());
     EXPECT_TRUE(port.isOpen());
     port.close();
+}
+
+// Had the board's port stayed open, its reader would have taken avrdude's answers. It lets go
+// of the device for the run however the port is named, and is open again afterwards.
+TEST_F(AvrProgDudeTest, TheBoardsPortIsClosedForTheRunWhateverItsName) {
+    for (const SString& name : {board.getComName().uppered(), board.getComName(), board.getDevicePath()}) {
+        SCOPED_TRACE(name.str());
+        data.port = name + raw(",19200");
+        SComPort port;
+        port.getSettings().fromString(data.port);
+        ASSERT_TRUE(port.open()) << port.getError().str();
+        data.comPort = &port;
+        SMapStringToMem jobs;
+        jobs.set(raw("read-signature"), SMem());
+        ASSERT_TRUE(prog.execute(jobs)) << prog.getError().str() << output();
+        EXPECT_EQ(bytesOf(jobs.get(raw("read-signature"))), (std::vector<uint8_t>{0x1E, 0x93, 0x07}));
+        EXPECT_NE(prog.getArguments().str().find(" -P " + board.getDevicePath().str() + " "),
+                  std::string::npos);
+        EXPECT_TRUE(port.isOpen());
+        port.close();
+        data.comPort = nullptr;
+    }
+    EXPECT_TRUE(SAvrProgDude::isSerialPort(raw("COM10")));
+    EXPECT_FALSE(SAvrProgDude::isSerialPort(raw("LPT1")));
+    EXPECT_FALSE(SAvrProgDude::isSerialPort(raw("USB")));
 }
 
 TEST_F(AvrProgDudeTest, NonZeroExitFailsWithoutReadingTheTemporaryFiles) {
@@ -113,8 +138,8 @@ TEST_F(AvrProgDudeTest, MissingInputFileStopsBeforeAvrdudeStarts) {
     jobs.set(raw("write-flash-file"), text(dir.file("missing.hex")));
     EXPECT_FALSE(prog.execute(jobs));
     EXPECT_EQ(prog.getExitCode(), -1);
-    EXPECT_EQ(prog.getError().str(),
-              "Fehler: Die Datei '" + dir.file("missing.hex") + "' f\xFCr den job 'write-flash-file'wurde nicht gefunden.\r\n");
+    EXPECT_EQ(prog.getError().str(), "Fehler: Die Datei '" + dir.file("missing.hex") +
+                                         "' f\xFCr den job 'write-flash-file'wurde nicht gefunden.\r\n");
     // The console shows the message, and nothing of avrdude.
     EXPECT_EQ(output().find("avrdude"), std::string::npos);
 }

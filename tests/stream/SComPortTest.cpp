@@ -284,10 +284,12 @@ TEST_F(SComPortTest, APortThatMayNotBeOpenedSaysHowToGetPermission) {
     EXPECT_EQ(port.getErrorCode(), EACCES);
     const std::string text = port.getError().str();
     const std::string user = platform::userName().empty() ? "BENUTZER" : platform::userName();
-    for (const std::string& part : {"Der Port " + name + " (" + pty.path() + ") darf nicht ge\xF6" "ffnet werden",
-                                    std::string("keine Berechtigung"), std::string("Gruppe \"dialout\""),
-                                    "sudo usermod -aG dialout " + user + "\r\n",
-                                    std::string("ab- und wieder anmelden")})
+    for (const std::string& part :
+         {"Der Port " + name + " (" + pty.path() +
+              ") darf nicht ge\xF6"
+              "ffnet werden",
+          std::string("keine Berechtigung"), std::string("Gruppe \"dialout\""),
+          "sudo usermod -aG dialout " + user + "\r\n", std::string("ab- und wieder anmelden")})
         EXPECT_NE(text.find(part), std::string::npos) << part << " in: " << text;
 }
 
@@ -335,6 +337,36 @@ TEST_F(SComPortTest, ReadUntilMatchesTheTerminator) {
     ASSERT_TRUE(port.readUntil(text, 1000, raw("\n")));
     ASSERT_TRUE(port.readBytes(block, 500, 2));
     EXPECT_EQ(block.toString().str(), "cd");
+}
+
+// With a quiet time the read gives up on an answer that stopped short of the terminator, and
+// what comes later stays for the next read; a line that arrives in pieces is still one line.
+TEST_F(SComPortTest, ReadUntilWithAQuietTimeEndsAtAnAnswerWithoutTerminator) {
+    SComPort port;
+    openWith(port);
+    std::thread board([&] {
+        pty.send("???10");
+        std::this_thread::sleep_for(std::chrono::milliseconds(900));
+        pty.send("\r\n");
+    });
+    SString text;
+    EXPECT_FALSE(port.readUntil(text, 5000, raw("\r\n"), 200));
+    EXPECT_EQ(text.str(), "???10");
+    board.join();
+    ASSERT_TRUE(port.readUntil(text, 1000, raw("\r\n")));
+    EXPECT_EQ(text.str(), "\r\n");
+
+    board = std::thread([&] {
+        pty.send("Rav");
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        pty.send("link 1.0\r\n");
+    });
+    EXPECT_TRUE(port.readUntil(text, 5000, raw("\r\n"), 200));
+    board.join();
+    EXPECT_EQ(text.str(), "Ravlink 1.0\r\n");
+    // Nothing at all: the quiet time does not start, the time-out ends the read.
+    EXPECT_FALSE(port.readUntil(text, 100, raw("\r\n"), 20));
+    EXPECT_EQ(text.str(), "");
 }
 
 TEST_F(SComPortTest, ReadAllTakesWhateverArrives) {
@@ -509,7 +541,8 @@ TEST_F(SComPortTest, CloseEndsTheReaderPromptly) {
     openWith(port);
     auto start = std::chrono::steady_clock::now();
     port.close();
-    // Close pauses 160 ms by design; the reader is woken and does not hold it up.
+    // The reader is woken and does not hold the close up (the device's settling time is
+    // waited before it is opened again).
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
     // The device is free again for others (the board side can open it).
     platform::SerialDevice device;

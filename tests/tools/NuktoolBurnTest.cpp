@@ -138,6 +138,34 @@ TEST(NuktoolBurnIndependent, BurnsAndReadsTheSignatureThroughAnAvr109Bootloader)
     EXPECT_TRUE(startsWith(flash, image));
 }
 
+// nuktool's avrdude back-end with the port given as a COM name and as a device path: either way
+// nuktool lets go of the line while avrdude burns and verifies.
+TEST(NuktoolBurnAvrdude, BurnsWithThePortGivenByComNameOrDevicePath) {
+    int rc = -1;
+    run("avrdude -? ", &rc);
+    if (rc == 127) GTEST_SKIP() << "avrdude is not installed";
+    testsupport::TempDir dir;
+    VirtualBoard::Options options;
+    options.adapter = true;
+    options.supplyOn = true;
+    options.registerPort = true;
+    options.comPortsFile = SString(dir.file("comports.ini"));
+    VirtualBoard board;
+    ASSERT_TRUE(board.start(options)) << board.getError().str();
+    int seed = 20;
+    for (const std::string& port : {board.getComName().str(), board.getDevicePath().str()}) {
+        SCOPED_TRACE(port);
+        const std::vector<uint8_t> image = writeImage(dir.file("fw.hex"), 700, ++seed);
+        const std::string out =
+            run("NUK_COMPORTS=" + dir.file("comports.ini") + " " + testsupport::toolPath() +
+                    " burn --programmer avrdude --port " + port + " " + dir.file("fw.hex"),
+                &rc);
+        EXPECT_EQ(rc, 0) << out;
+        EXPECT_NE(out.find("700 bytes of flash verified"), std::string::npos) << out;
+        EXPECT_TRUE(startsWith(board.getMemory().getFlash(), image));
+    }
+}
+
 // The real avrdude writes, reads and verifies through the virtual board's programmer.
 TEST_F(NuktoolBurn, AvrdudeTalksToTheVirtualProgrammer) {
     int rc = -1;
