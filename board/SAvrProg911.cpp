@@ -276,18 +276,20 @@ bool SAvrProg911::setAddress(bool flash, std::size_t byteCount, bool variantText
                             "Fehler: AutoIncrement wird ben\xF6tigt aber nicht unterst\xFCtzt.\r\n");
         return false;
     }
-    bool ok;
-    if (flash && byteCount > 0x1FFFF) {
-        const uint8_t command[] = {'H', 0, 0, 0};
-        ok = send(command, sizeof command);
-    } else {
-        const uint8_t command[] = {'A', 0, 0};
-        ok = send(command, sizeof command);
-    }
-    if (ok && expectAck(timeoutDefault)) return true;
+    if (sendAddress(0, flash && byteCount > 0x1FFFF)) return true;
     error_ += variantText ? MSG("errorWriteAdr", "Fehler: beim schreiben der Adresse.\r\n")
                           : MSG("errorWriteAdr", "Fehler: beim Schreiben der Adresse.\r\n");
     return false;
+}
+
+bool SAvrProg911::sendAddress(uint32_t address, bool extended) {
+    if (extended) {
+        const uint8_t command[] = {'H', static_cast<uint8_t>(address >> 16),
+                                   static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)};
+        return send(command, sizeof command) && expectAck(timeoutDefault);
+    }
+    const uint8_t command[] = {'A', static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)};
+    return send(command, sizeof command) && expectAck(timeoutDefault);
 }
 
 bool SAvrProg911::loadData(const SMem& block, const SString& source, SMem& image) {
@@ -381,11 +383,23 @@ bool SAvrProg911::writeFlash(SMem& block, const SString& source) {
                              static_cast<int>(platform::monotonicMs() - started), t);
     } else if (ok) {
         globalDebug().printf("send ohne blockmode: %d bytes", t);
+        // A part written page by page takes 'c' and 'C' into its page buffer only: each page is
+        // written by 'm' at the page's address, and the words of the next page follow from its
+        // start. A part without pages takes every word at once.
+        const std::size_t page = flashPageBytes();
+        const bool extended = total > 0x1FFFF;
         std::size_t i = 0;
         for (; ok && i < total; i += 2) {
             const uint8_t low[] = {'c', image.getByte(i)};
-            const uint8_t high[] = {'C', i + 1 < total ? image.getByte(i + 1) : uint8_t(0)};
+            // The byte after an image of odd length stays erased.
+            const uint8_t high[] = {'C', i + 1 < total ? image.getByte(i + 1) : uint8_t(0xFF)};
             ok = send(low, 2) && expectAck(timeoutDefault) && send(high, 2) && expectAck(timeoutDefault);
+            const std::size_t next = i + 2;
+            if (ok && page > 0 && (next % page == 0 || next >= total)) {
+                ok = sendAddress(static_cast<uint32_t>(i / page * page / 2), extended) && send('m') &&
+                     expectAck(timeoutDefault);
+                if (ok && next < total) ok = sendAddress(static_cast<uint32_t>(next / 2), extended);
+            }
             if (!ok) error_ += MSG("errorWriteData", "Fehler: beim schreiben der Daten.\r\n");
         }
         globalDebug().printf("send ohne blockmode fertig (ok=%d; i=%d)", ok ? 1 : 0, static_cast<int>(i));
@@ -436,6 +450,12 @@ bool SAvrProg911::writeFlash(SMem& block, const SString& source) {
                                static_cast<double>(platform::monotonicMs() - started) / 1000.0),
                kindProgress);
     return ok;
+}
+
+std::size_t SAvrProg911::flashPageBytes() const {
+    AvrMcuXml& catalogue = data_->mcuXml != nullptr ? *data_->mcuXml : globalAvrMcuXml();
+    const int page = catalogue.getFlashPageSize();
+    return page > 0 ? static_cast<std::size_t>(page) : 0;
 }
 
 bool SAvrProg911::compareImages(const SMem& written, const SMem& read) {

@@ -50,6 +50,10 @@ private:
     bool runJob(const SString& key, SMem& block);
 
     bool setAddress(bool flash, std::size_t byteCount, bool variantText);
+    // Sets the word address ('A', or 'H' for extended addresses) and reads the acknowledgement.
+    bool sendAddress(uint32_t address, bool extended);
+    // The flash page of the current part in bytes; 0 when it writes word by word (or is unknown).
+    std::size_t flashPageBytes() const;
     bool writeFlash(SMem& block, const SString& source);
     bool writeEeprom(SMem& block, const SString& source);
     bool readFlash(SMem& image);

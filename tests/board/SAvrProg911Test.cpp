@@ -140,6 +140,40 @@ TEST_F(AvrProg911Test, WritesAndVerifiesInEveryMode) {
     }
 }
 
+// Word mode without block mode. On a part written page by page the programmer only fills its
+// page buffer with 'c' and 'C'; each page reaches the flash by 'm' at the page's address. A
+// part without pages gets no 'm'. The byte after an image of odd length stays erased.
+TEST_F(AvrProg911Test, WordModeWritesEveryPageOfAPagedPart) {
+    struct Case {
+        const char* mcu;
+        uint32_t pageBufferSize;
+        int64_t pageWrites;
+    } cases[] = {
+        {"ATtiny13", 32, 10},  // 301 bytes: nine full pages of 32 and a part of the tenth
+        {"AT90S2313", 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mcu);
+        ASSERT_TRUE(globalAvrMcuXml().select(raw(c.mcu)));
+        options.programmer.blockMode = false;
+        options.programmer.pageBufferSize = c.pageBufferSize;
+        start();
+        const SMem image = pattern(301);
+        SMapStringToMem jobs;
+        jobs.set(raw("write-flash"), image);
+        ASSERT_TRUE(run(jobs)) << prog.getError().str();
+        EXPECT_FALSE(prog.isBlockMode());
+        EXPECT_EQ(board.getProgrammer()->getCommandCount('m'), c.pageWrites);
+        std::vector<uint8_t> flash = board.getMemory().getFlash();
+        for (std::size_t i = 0; i < image.getSize(); ++i) ASSERT_EQ(flash[i], image.getByte(i)) << i;
+        EXPECT_EQ(flash[301], 0xFF);
+        EXPECT_EQ(eventLog.texts(SAvrProg::kindProgress, "flash|ok").size(), 1u);
+        TearDown();
+        eventLog.events.clear();
+        events.removeHandler(&eventLog);
+    }
+}
+
 TEST_F(AvrProg911Test, SendsBlocksOfTheProgrammersSizeWithProgressBeforeEach) {
     options.programmer.blockSize = 128;
     start();
