@@ -142,7 +142,8 @@ TEST_F(AvrProg911Test, WritesAndVerifiesInEveryMode) {
 
 // Word mode without block mode. On a part written page by page the programmer only fills its
 // page buffer with 'c' and 'C'; each page reaches the flash by 'm' at the page's address. A
-// part without pages gets no 'm'. The byte after an image of odd length stays erased.
+// part without pages gets no 'm'. The byte after an image of odd length stays erased. The
+// EEPROM goes byte by byte.
 TEST_F(AvrProg911Test, WordModeWritesEveryPageOfAPagedPart) {
     struct Case {
         const char* mcu;
@@ -159,10 +160,14 @@ TEST_F(AvrProg911Test, WordModeWritesEveryPageOfAPagedPart) {
         options.programmer.pageBufferSize = c.pageBufferSize;
         start();
         const SMem image = pattern(301);
+        const SMem eeprom = pattern(40, 9);
         SMapStringToMem jobs;
         jobs.set(raw("write-flash"), image);
+        jobs.set(raw("write-eeprom"), eeprom);
         ASSERT_TRUE(run(jobs)) << prog.getError().str();
         EXPECT_FALSE(prog.isBlockMode());
+        for (std::size_t i = 0; i < eeprom.getSize(); ++i)
+            ASSERT_EQ(board.getMemory().readEeprom(static_cast<uint32_t>(i)), eeprom.getByte(i)) << i;
         EXPECT_EQ(board.getProgrammer()->getCommandCount('m'), c.pageWrites);
         std::vector<uint8_t> flash = board.getMemory().getFlash();
         for (std::size_t i = 0; i < image.getSize(); ++i) ASSERT_EQ(flash[i], image.getByte(i)) << i;
