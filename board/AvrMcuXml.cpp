@@ -84,6 +84,10 @@ int AvrMcuXml::getFlashSize(const SString& mcu) {
     return getSize(mcu, "PROG_FLASH");
 }
 
+int AvrMcuXml::getFlashPageSize(const SString& mcu) {
+    return getSize(mcu, "FLASH_PAGE_SIZE");
+}
+
 int AvrMcuXml::getEepromSize(const SString& mcu) {
     return getSize(mcu, "EEPROM");
 }

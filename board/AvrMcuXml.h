@@ -26,6 +26,9 @@ public:
     int getFlashSize(const SString& mcu = SString());
     // EEPROM size, like getFlashSize.
     int getEepromSize(const SString& mcu = SString());
+    // The flash page in bytes of a part written page by page (64 for the ATmega8), 0 for a part
+    // that writes its flash word by word; -1 like getFlashSize.
+    int getFlashPageSize(const SString& mcu = SString());
     // The part name for a signature written as "1E9307", "0x1E9307", "9307" or reversed
     // "07931E"; empty when there is none.
     SString getPartName(const SString& signature);

@@ -233,15 +233,15 @@ bool SAvrProg911::runJob(const SString& key, SMem& block) {
     SString action, target, source;
     splitJobKey(key, action, target, source);
     if (action == SString::raw("write")) {
-        if (target == SString::raw("flash")) return writeFlash(block, source);
-        if (target == SString::raw("eeprom")) return writeEeprom(block, source);
+        if (target == SString::raw("flash")) return writeMemory(flashMemory, block, source);
+        if (target == SString::raw("eeprom")) return writeMemory(eepromMemory, block, source);
         if (target == SString::raw("fuse") || target == SString::raw("lfuse") ||
             target == SString::raw("hfuse") || target == SString::raw("efuse") ||
             target == SString::raw("lock"))
             return writeFuse(target, block.getByte(0));
     } else if (action == SString::raw("read")) {
-        if (target == SString::raw("flash")) return readMemoryJob(true, block, source);
-        if (target == SString::raw("eeprom")) return readMemoryJob(false, block, source);
+        if (target == SString::raw("flash")) return readMemoryJob(flashMemory, block, source);
+        if (target == SString::raw("eeprom")) return readMemoryJob(eepromMemory, block, source);
         if (target == SString::raw("fuse") || target == SString::raw("lfuse") ||
             target == SString::raw("hfuse") || target == SString::raw("efuse") ||
             target == SString::raw("lock"))
@@ -276,18 +276,20 @@ bool SAvrProg911::setAddress(bool flash, std::size_t byteCount, bool variantText
                             "Fehler: AutoIncrement wird ben\xF6tigt aber nicht unterst\xFCtzt.\r\n");
         return false;
     }
-    bool ok;
-    if (flash && byteCount > 0x1FFFF) {
-        const uint8_t command[] = {'H', 0, 0, 0};
-        ok = send(command, sizeof command);
-    } else {
-        const uint8_t command[] = {'A', 0, 0};
-        ok = send(command, sizeof command);
-    }
-    if (ok && expectAck(timeoutDefault)) return true;
+    if (sendAddress(0, flash && byteCount > 0x1FFFF)) return true;
     error_ += variantText ? MSG("errorWriteAdr", "Fehler: beim schreiben der Adresse.\r\n")
                           : MSG("errorWriteAdr", "Fehler: beim Schreiben der Adresse.\r\n");
     return false;
+}
+
+bool SAvrProg911::sendAddress(uint32_t address, bool extended) {
+    if (extended) {
+        const uint8_t command[] = {'H', static_cast<uint8_t>(address >> 16),
+                                   static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)};
+        return send(command, sizeof command) && expectAck(timeoutDefault);
+    }
+    const uint8_t command[] = {'A', static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)};
+    return send(command, sizeof command) && expectAck(timeoutDefault);
 }
 
 bool SAvrProg911::loadData(const SMem& block, const SString& source, SMem& image) {
@@ -345,33 +347,89 @@ bool SAvrProg911::saveData(const SMem& image, const SMem& block, const SString& 
     return false;
 }
 
-bool SAvrProg911::writeFlash(SMem& block, const SString& source) {
+// The flash and the EEPROM differ only in what this table holds; one routine writes, verifies
+// and reads either.
+struct SAvrProg911::Memory {
+    // The progress prefix ("flash|write|256|8192") and the memory letter of 'B' and 'g'.
+    const char* name;
+    uint8_t blockLetter;
+    // Without block mode: the flash takes words ('c' low byte, 'C' high byte) and reads them
+    // with 'R' (high byte first); the EEPROM takes bytes with 'D' and reads them with 'd'.
+    bool words;
+    uint8_t writeLow;
+    uint8_t writeHigh;
+    uint8_t read;
+    // Time for the answer to a block read.
+    int blockReadTimeoutMs;
+    // The size from the catalogue.
+    int (AvrMcuXml::*size)(const SString&);
+    // The line that announces the write.
+    const char* writing;
+    // The flash is erased as a whole first (so an empty image is refused before), is verified
+    // by the checksum extension where there is one, and spells its address failure its own way.
+    bool erasedFirst;
+    // The EEPROM's read-back after a write sends no read progress.
+    bool quietReadBack;
+};
+
+const SAvrProg911::Memory SAvrProg911::flashMemory = {
+    "flash",
+    'F',
+    true,
+    'c',
+    'C',
+    'R',
+    timeoutBlockRead,
+    &AvrMcuXml::getFlashSize,
+    MSG("writeByteFlash", "schreibe %d Bytes in Flash-Memory ..."),
+    true,
+    false,
+};
+const SAvrProg911::Memory SAvrProg911::eepromMemory = {
+    "eeprom",
+    'E',
+    false,
+    'D',
+    0,
+    'd',
+    timeoutDefault,
+    &AvrMcuXml::getEepromSize,
+    MSG("writeByteEeprom", "schreibe %d Bytes in EEPROM-Memory ..."),
+    false,
+    true,
+};
+
+bool SAvrProg911::writeMemory(const Memory& memory, SMem& block, const SString& source) {
     SMem image;
     if (!loadData(block, source, image)) return false;
     const std::size_t total = image.getSize();
-    if (total == 0) {
+    if (total == 0 && memory.erasedFirst) {
         // Erasing the chip for nothing would only destroy what it holds.
         error_ += MSG("errorNoData", "Fehler: Es gibt keine Daten zum Schreiben.\r\n");
         return false;
     }
-    report(SString::printf(MSG("writeByteFlash", "schreibe %d Bytes in Flash-Memory ..."),
-                           static_cast<int>(total)),
-           kindProgress);
+    const SString name = SString::raw(memory.name);
+    report(SString::printf(memory.writing, static_cast<int>(total)), kindProgress);
     const int64_t started = platform::monotonicMs();
     const int t = static_cast<int>(total);
 
-    bool ok = send('e') && expectAck(timeoutDefault);
-    if (!ok) error_ += MSG("timeOutChipErase", "Fehler: Timeout oder Fehler beim L\xF6schen des Chips.\r\n");
-    if (ok) ok = setAddress(true, total, false);
+    bool ok = true;
+    if (memory.erasedFirst) {
+        ok = send('e') && expectAck(timeoutDefault);
+        if (!ok)
+            error_ += MSG("timeOutChipErase", "Fehler: Timeout oder Fehler beim L\xF6schen des Chips.\r\n");
+    }
+    if (ok) ok = setAddress(memory.erasedFirst, total, !memory.erasedFirst);
     if (ok && blockMode_) {
         const std::size_t s = blockSize_;
         globalDebug().printf("send in blockmode: %d bytes, blocksize=%d", t, static_cast<int>(s));
         for (std::size_t p = 0; ok && p < total; p += s) {
             const std::size_t n = std::min(s, total - p);
-            notify(SString::printf("flash|write|%d|%d", static_cast<int>(p), t), kindProgress);
+            notify(name + SString::printf("|write|%d|%d", static_cast<int>(p), t), kindProgress);
             // Command and data go out as one write, so no pause lies between them.
             SMem message;
-            const uint8_t head[] = {'B', static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n & 0xFF), 'F'};
+            const uint8_t head[] = {'B', static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n & 0xFF),
+                                    memory.blockLetter};
             message.append(head, sizeof head);
             message.append(image.getData() + p, n);
             ok = send(message.getData(), message.getSize()) && expectAck(timeoutBlockAck);
@@ -381,21 +439,38 @@ bool SAvrProg911::writeFlash(SMem& block, const SString& source) {
                              static_cast<int>(platform::monotonicMs() - started), t);
     } else if (ok) {
         globalDebug().printf("send ohne blockmode: %d bytes", t);
+        // A part written page by page takes 'c' and 'C' into its page buffer only: each page is
+        // written by 'm' at the page's address, and the words of the next page follow from its
+        // start. A part without pages takes every word at once.
+        const std::size_t page = memory.words ? flashPageBytes() : 0;
+        const bool extended = memory.words && total > 0x1FFFF;
+        const std::size_t step = memory.words ? 2 : 1;
         std::size_t i = 0;
-        for (; ok && i < total; i += 2) {
-            const uint8_t low[] = {'c', image.getByte(i)};
-            const uint8_t high[] = {'C', i + 1 < total ? image.getByte(i + 1) : uint8_t(0)};
-            ok = send(low, 2) && expectAck(timeoutDefault) && send(high, 2) && expectAck(timeoutDefault);
+        for (; ok && i < total; i += step) {
+            const uint8_t first[] = {memory.writeLow, image.getByte(i)};
+            ok = send(first, 2) && expectAck(timeoutDefault);
+            if (ok && memory.words) {
+                // The byte after an image of odd length stays erased.
+                const uint8_t high[] = {memory.writeHigh,
+                                        i + 1 < total ? image.getByte(i + 1) : uint8_t(0xFF)};
+                ok = send(high, 2) && expectAck(timeoutDefault);
+            }
+            const std::size_t next = i + step;
+            if (ok && page > 0 && (next % page == 0 || next >= total)) {
+                ok = sendAddress(static_cast<uint32_t>(i / page * page / 2), extended) && send('m') &&
+                     expectAck(timeoutDefault);
+                if (ok && next < total) ok = sendAddress(static_cast<uint32_t>(next / 2), extended);
+            }
             if (!ok) error_ += MSG("errorWriteData", "Fehler: beim schreiben der Daten.\r\n");
         }
         globalDebug().printf("send ohne blockmode fertig (ok=%d; i=%d)", ok ? 1 : 0, static_cast<int>(i));
     }
-    if (ok) notify(SString::printf("flash|write|%d|%d", t, t), kindProgress);
+    if (ok) notify(name + SString::printf("|write|%d|%d", t, t), kindProgress);
 
     if (ok) {
-        notify(SString::printf("flash|verify|%d|%d", t, t), kindProgress);
+        notify(name + SString::printf("|verify|%d|%d", t, t), kindProgress);
         const int64_t verifyStart = platform::monotonicMs();
-        if (hasChecksum()) {
+        if (memory.erasedFirst && hasChecksum()) {
             uint32_t sum = 0;
             const uint32_t own = byteSum(image.getData(), total);
             if (!readCheckSum(total, sum)) {
@@ -418,8 +493,11 @@ bool SAvrProg911::writeFlash(SMem& block, const SString& source) {
                 "fsummen und Vergleich ok=%d, Zeit=%d ms f\xFCr %d Bytes",
                 ok ? 1 : 0, static_cast<int>(platform::monotonicMs() - verifyStart), t);
         } else {
+            SEventManager* receiver = data_->eventReceiver;
+            if (memory.quietReadBack) data_->eventReceiver = nullptr;
             SMem readBack;
-            bool read = readFlash(readBack);
+            const bool read = readMemory(memory, readBack);
+            data_->eventReceiver = receiver;
             globalDebug().printf("Auslesen der Daten. ok=%d, Zeit=%d ms f\xFCr %d Bytes", read ? 1 : 0,
                                  static_cast<int>(platform::monotonicMs() - verifyStart), t);
             if (!read) {
@@ -430,12 +508,82 @@ bool SAvrProg911::writeFlash(SMem& block, const SString& source) {
             }
         }
     }
-    notify(SString::printf(ok ? "flash|ok|%d|%d" : "flash|error|%d|%d", t, t), kindProgress);
+    notify(name + SString::printf(ok ? "|ok|%d|%d" : "|error|%d|%d", t, t), kindProgress);
     if (ok)
         report(SString::printf(MSG("success", " ... erfolgreich (%0.02f s)"),
                                static_cast<double>(platform::monotonicMs() - started) / 1000.0),
                kindProgress);
     return ok;
+}
+
+bool SAvrProg911::readMemory(const Memory& memory, SMem& image) {
+    AvrMcuXml& catalogue = data_->mcuXml != nullptr ? *data_->mcuXml : globalAvrMcuXml();
+    const int size = (catalogue.*memory.size)(SString());
+    if (size < 0) {
+        // An unknown part has no memory sizes; reading "-1 bytes" must not happen.
+        error_ += MSG("errorUnknownSize",
+                      "Fehler: Die Speichergr\xF6\xDF"
+                      "e des Prozessors ist nicht bekannt.\r\n");
+        return false;
+    }
+    const SString name = SString::raw(memory.name);
+    const std::size_t total = static_cast<std::size_t>(size);
+    const int t = size;
+    image.setSize(total);
+    if (total == 0) return true;
+    // The ring must hold a whole block; a new capacity empties it, so this comes first.
+    if (blockMode_ && port_->getRing().getCapacity() < blockSize_ + 16u)
+        port_->getRing().setCapacity(blockSize_ + 16u);
+    if (!setAddress(memory.words, total, true)) return false;
+    bool ok = true;
+    if (blockMode_) {
+        const std::size_t s = blockSize_;
+        for (std::size_t p = 0; ok && p < total; p += s) {
+            const std::size_t n = std::min(s, total - p);
+            globalDebug().printf("read block: Adr=%d von %d; Block=%d blockH=%d; blockL=%d",
+                                 static_cast<int>(p), t, static_cast<int>(n), static_cast<int>(n >> 8),
+                                 static_cast<int>(n & 0xFF));
+            notify(name + SString::printf("|read|%d|%d", static_cast<int>(p), t), kindProgress);
+            const uint8_t command[] = {'g', static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n & 0xFF),
+                                       memory.blockLetter};
+            SMem answer;
+            ok = send(command, sizeof command) &&
+                 receive(answer, static_cast<uint32_t>(n), memory.blockReadTimeoutMs);
+            if (ok)
+                for (std::size_t i = 0; i < n; ++i) image.setByte(p + i, answer.getByte(i));
+        }
+    } else {
+        const std::size_t step = memory.words ? 2 : 1;
+        for (std::size_t i = 0; ok && i < total; i += step) {
+            SMem answer;
+            ok = send(memory.read) && receive(answer, static_cast<uint32_t>(step), timeoutDefault);
+            if (!ok) break;
+            if (memory.words) {
+                image.setByte(i + 1, answer.getByte(0));
+                image.setByte(i, answer.getByte(1));
+            } else {
+                image.setByte(i, answer.getByte(0));
+            }
+        }
+    }
+    if (!ok) {
+        error_ += MSG("errorReadData", "Fehler: beim Lesen der Daten.\r\n");
+        return false;
+    }
+    notify(name + SString::printf("|read|%d|%d", t, t), kindProgress);
+    return true;
+}
+
+bool SAvrProg911::readMemoryJob(const Memory& memory, SMem& block, const SString& source) {
+    SMem image;
+    if (!readMemory(memory, image)) return false;
+    return saveData(image, block, source, block);
+}
+
+std::size_t SAvrProg911::flashPageBytes() const {
+    AvrMcuXml& catalogue = data_->mcuXml != nullptr ? *data_->mcuXml : globalAvrMcuXml();
+    const int page = catalogue.getFlashPageSize();
+    return page > 0 ? static_cast<std::size_t>(page) : 0;
 }
 
 bool SAvrProg911::compareImages(const SMem& written, const SMem& read) {
@@ -480,159 +628,6 @@ bool SAvrProg911::readCheckSum(std::size_t byteCount, uint32_t& sum) {
                              static_cast<int>(part), static_cast<int>(rest));
     }
     return true;
-}
-
-bool SAvrProg911::readFlash(SMem& image) {
-    AvrMcuXml& catalogue = data_->mcuXml != nullptr ? *data_->mcuXml : globalAvrMcuXml();
-    const int size = catalogue.getFlashSize();
-    if (size < 0) {
-        // An unknown part has no flash size; reading "-1 bytes" must not happen.
-        error_ += MSG("errorUnknownSize",
-                      "Fehler: Die Speichergr\xF6\xDF"
-                      "e des Prozessors ist nicht bekannt.\r\n");
-        return false;
-    }
-    const std::size_t total = static_cast<std::size_t>(size);
-    const int t = size;
-    image.setSize(total);
-    if (total == 0) return true;
-    // The ring must hold a whole block; a new capacity empties it, so this comes first.
-    if (blockMode_ && port_->getRing().getCapacity() < blockSize_ + 16u)
-        port_->getRing().setCapacity(blockSize_ + 16u);
-    if (!setAddress(true, total, true)) return false;
-    bool ok = true;
-    if (blockMode_) {
-        const std::size_t s = blockSize_;
-        for (std::size_t p = 0; ok && p < total; p += s) {
-            const std::size_t n = std::min(s, total - p);
-            notify(SString::printf("flash|read|%d|%d", static_cast<int>(p), t), kindProgress);
-            const uint8_t command[] = {'g', static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n & 0xFF),
-                                       'F'};
-            SMem answer;
-            ok = send(command, sizeof command) && receive(answer, static_cast<uint32_t>(n), timeoutBlockRead);
-            if (ok)
-                for (std::size_t i = 0; i < n; ++i) image.setByte(p + i, answer.getByte(i));
-        }
-    } else {
-        for (std::size_t i = 0; ok && i < total; i += 2) {
-            SMem answer;
-            ok = send('R') && receive(answer, 2, timeoutDefault);
-            if (ok) {
-                image.setByte(i + 1, answer.getByte(0));
-                image.setByte(i, answer.getByte(1));
-            }
-        }
-    }
-    if (!ok) {
-        error_ += MSG("errorReadData", "Fehler: beim Lesen der Daten.\r\n");
-        return false;
-    }
-    notify(SString::printf("flash|read|%d|%d", t, t), kindProgress);
-    return true;
-}
-
-bool SAvrProg911::readEeprom(SMem& image) {
-    AvrMcuXml& catalogue = data_->mcuXml != nullptr ? *data_->mcuXml : globalAvrMcuXml();
-    const int size = catalogue.getEepromSize();
-    if (size < 0) {
-        error_ += MSG("errorUnknownSize",
-                      "Fehler: Die Speichergr\xF6\xDF"
-                      "e des Prozessors ist nicht bekannt.\r\n");
-        return false;
-    }
-    const std::size_t total = static_cast<std::size_t>(size);
-    const int t = size;
-    image.setSize(total);
-    if (total == 0) return true;
-    if (blockMode_ && port_->getRing().getCapacity() < blockSize_ + 16u)
-        port_->getRing().setCapacity(blockSize_ + 16u);
-    if (!setAddress(false, total, true)) return false;
-    bool ok = true;
-    if (blockMode_) {
-        const std::size_t s = blockSize_;
-        for (std::size_t p = 0; ok && p < total; p += s) {
-            const std::size_t n = std::min(s, total - p);
-            globalDebug().printf("read block: Adr=%d von %d; Block=%d blockH=%d; blockL=%d",
-                                 static_cast<int>(p), t, static_cast<int>(n), static_cast<int>(n >> 8),
-                                 static_cast<int>(n & 0xFF));
-            notify(SString::printf("eeprom|read|%d|%d", static_cast<int>(p), t), kindProgress);
-            const uint8_t command[] = {'g', static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n & 0xFF),
-                                       'E'};
-            SMem answer;
-            ok = send(command, sizeof command) && receive(answer, static_cast<uint32_t>(n), timeoutDefault);
-            if (ok)
-                for (std::size_t i = 0; i < n; ++i) image.setByte(p + i, answer.getByte(i));
-        }
-    } else {
-        for (std::size_t i = 0; ok && i < total; ++i) {
-            SMem answer;
-            ok = send('d') && receive(answer, 1, timeoutDefault);
-            if (ok) image.setByte(i, answer.getByte(0));
-        }
-    }
-    if (!ok) {
-        error_ += MSG("errorReadData", "Fehler: beim Lesen der Daten.\r\n");
-        return false;
-    }
-    notify(SString::printf("eeprom|read|%d|%d", t, t), kindProgress);
-    return true;
-}
-
-bool SAvrProg911::readMemoryJob(bool flash, SMem& block, const SString& source) {
-    SMem image;
-    if (!(flash ? readFlash(image) : readEeprom(image))) return false;
-    return saveData(image, block, source, block);
-}
-
-bool SAvrProg911::writeEeprom(SMem& block, const SString& source) {
-    SMem image;
-    if (!loadData(block, source, image)) return false;
-    const std::size_t total = image.getSize();
-    const int t = static_cast<int>(total);
-    report(SString::printf(MSG("writeByteEeprom", "schreibe %d Bytes in EEPROM-Memory ..."), t),
-           kindProgress);
-    const int64_t started = platform::monotonicMs();
-    bool ok = setAddress(false, total, true);
-    if (ok && blockMode_) {
-        const std::size_t s = blockSize_;
-        for (std::size_t p = 0; ok && p < total; p += s) {
-            const std::size_t n = std::min(s, total - p);
-            notify(SString::printf("eeprom|write|%d|%d", static_cast<int>(p), t), kindProgress);
-            const uint8_t head[] = {'B', static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n & 0xFF), 'E'};
-            ok = send(head, sizeof head);
-            for (std::size_t i = 0; ok && i < n; ++i) ok = send(image.getByte(p + i));
-            ok = ok && expectAck(timeoutBlockAck);
-            if (!ok) error_ += MSG("errorWriteData", "Fehler: beim Schreiben der Daten.\r\n");
-        }
-    } else if (ok) {
-        for (std::size_t i = 0; ok && i < total; ++i) {
-            const uint8_t command[] = {'D', image.getByte(i)};
-            ok = send(command, 2) && expectAck(timeoutDefault);
-            if (!ok) error_ += MSG("errorWriteData", "Fehler: beim schreiben der Daten.\r\n");
-        }
-    }
-    if (ok) notify(SString::printf("eeprom|write|%d|%d", t, t), kindProgress);
-    if (ok) {
-        notify(SString::printf("eeprom|verify|%d|%d", t, t), kindProgress);
-        // The read-back sends no read progress: the receiver is off for its duration.
-        SEventManager* receiver = data_->eventReceiver;
-        data_->eventReceiver = nullptr;
-        SMem readBack;
-        bool read = readEeprom(readBack);
-        data_->eventReceiver = receiver;
-        if (!read) {
-            error_ += MSG("errorReadWrittenData", "Fehler: beim Lesen der geschriebenen Daten.\r\n");
-            ok = false;
-        } else {
-            ok = compareImages(image, readBack);
-        }
-    }
-    notify(SString::printf(ok ? "eeprom|ok|%d|%d" : "eeprom|error|%d|%d", t, t), kindProgress);
-    if (ok)
-        report(SString::printf(MSG("success", " ... erfolgreich (%0.02f s)"),
-                               static_cast<double>(platform::monotonicMs() - started) / 1000.0),
-               kindProgress);
-    return ok;
 }
 
 bool SAvrProg911::writeFuse(const SString& target, uint8_t value) {

@@ -50,11 +50,20 @@ private:
     bool runJob(const SString& key, SMem& block);
 
     bool setAddress(bool flash, std::size_t byteCount, bool variantText);
-    bool writeFlash(SMem& block, const SString& source);
-    bool writeEeprom(SMem& block, const SString& source);
-    bool readFlash(SMem& image);
-    bool readEeprom(SMem& image);
-    bool readMemoryJob(bool flash, SMem& block, const SString& source);
+    // Sets the word address ('A', or 'H' for extended addresses) and reads the acknowledgement.
+    bool sendAddress(uint32_t address, bool extended);
+    // The flash page of the current part in bytes; 0 when it writes word by word (or is unknown).
+    std::size_t flashPageBytes() const;
+    // What tells the flash from the EEPROM: command letters, time-out, progress prefix, word or
+    // byte access, size, and the flash's erase and checksum.
+    struct Memory;
+    static const Memory flashMemory;
+    static const Memory eepromMemory;
+    // Writes the job's image (erasing the chip first for the flash) and verifies it.
+    bool writeMemory(const Memory& memory, SMem& block, const SString& source);
+    // Reads the whole memory of the part.
+    bool readMemory(const Memory& memory, SMem& image);
+    bool readMemoryJob(const Memory& memory, SMem& block, const SString& source);
     bool readCheckSum(std::size_t byteCount, uint32_t& sum);
     bool compareImages(const SMem& written, const SMem& read);
     bool writeFuse(const SString& target, uint8_t value);

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 Avr911Programmer::Avr911Programmer(AvrMemory& memory, const Options& options)
-    : memory_(memory), options_(options) {}
+    : memory_(memory), options_(options), pageBuffer_(options.pageBufferSize, 0xFF) {}
 
 void Avr911Programmer::reset() {
     in_.clear();
@@ -12,6 +12,7 @@ void Avr911Programmer::reset() {
     inBlock_ = false;
     progMode_ = false;
     busyUntil_ = pageBusy_ = 0;
+    pageBuffer_.assign(options_.pageBufferSize, 0xFF);
 }
 
 void Avr911Programmer::onByte(uint8_t byte, SimTime now) {
@@ -106,6 +107,7 @@ void Avr911Programmer::execute(SimTime t) {
     // Every command but a further block write waits for the page still being written.
     if (c != 'B') t = std::max(t, pageBusy_);
     ++commands_;
+    ++counts_[c];
     if (options_.silentCommands.find(static_cast<char>(c)) != std::string::npos) {
         log(SString::printf("Programmer: Befehl 0x%02X ohne Antwort", c));
         return;
@@ -189,14 +191,26 @@ void Avr911Programmer::execute(SimTime t) {
             answer(t, {cr});
             return;
         case 'C':
-            // The word goes into the flash at once (the adapter buffers and writes the page).
-            program(address_ * 2, lowByte_);
-            program(address_ * 2 + 1, command_[1]);
+            if (options_.pageBufferSize > 0) {
+                const uint32_t offset = (address_ * 2) % options_.pageBufferSize;
+                pageBuffer_[offset] = lowByte_;
+                pageBuffer_[offset + 1] = command_[1];
+            } else {
+                // The word goes into the flash at once (the adapter buffers and writes the page).
+                program(address_ * 2, lowByte_);
+                program(address_ * 2 + 1, command_[1]);
+            }
             ++address_;
             lowByte_ = 0xFF;
             answer(t, {cr});
             return;
         case 'm':
+            if (options_.pageBufferSize > 0) {
+                const uint32_t size = options_.pageBufferSize;
+                const uint32_t page = (address_ * 2) / size * size;
+                for (uint32_t i = 0; i < size; ++i) program(page + i, pageBuffer_[i]);
+                pageBuffer_.assign(options_.pageBufferSize, 0xFF);
+            }
             busyUntil_ = t + cost(pageWriteNs);
             answer(busyUntil_, {cr});
             return;
@@ -243,13 +257,13 @@ void Avr911Programmer::execute(SimTime t) {
             return;
         case 's':
             // AVR109 sends the signature's last byte first.
-            answer(t, {AvrMemory::signature[2], AvrMemory::signature[1], AvrMemory::signature[0]});
+            answer(t, {options_.signature[2], options_.signature[1], options_.signature[0]});
             return;
         case ':':
         case '.': {
             uint8_t value = 0;
             if (command_[1] == 0x38 && command_[3] < 4) value = calibration[command_[3]];
-            if (command_[1] == 0x30) value = AvrMemory::signature[std::min<uint8_t>(command_[3], 2)];
+            if (command_[1] == 0x30) value = options_.signature[std::min<uint8_t>(command_[3], 2)];
             answer(t, {value, cr});
             return;
         }

@@ -3,6 +3,8 @@
 // controller's memories.
 #pragma once
 
+#include <array>
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -43,6 +45,14 @@ public:
         std::string silentCommands;
         // A flash address whose cell keeps its erased value (a worn part), or -1.
         int brokenFlashAddress = -1;
+        // The signature it answers to 's', in the part's order (a programmer without a part
+        // attached reads 00 00 00 or FF FF FF).
+        std::array<uint8_t, 3> signature = AvrMemory::signature;
+        // Word mode as on a part written page by page (an AVR109 bootloader or an AVR910
+        // programmer on an ATmega8, pages of 64 bytes): with a page size in bytes, 'c' and 'C'
+        // only fill the page buffer at the address, and 'm' writes the buffer into the page of
+        // the address set last. With 0 every 'C' programs its word at once.
+        uint32_t pageBufferSize = 0;
     };
 
     Avr911Programmer(AvrMemory& memory, const Options& options);
@@ -58,6 +68,8 @@ public:
 
     bool isProgMode() const { return progMode_; }
     int64_t getCommandCount() const { return commands_; }
+    // How often a command byte arrived since start (safe from any thread).
+    int64_t getCommandCount(uint8_t command) const { return counts_[command].load(); }
 
 private:
     struct Incoming {
@@ -104,5 +116,8 @@ private:
     int enterCount_ = 0;
     uint32_t address_ = 0;  // word address for the flash, byte address for the EEPROM
     uint8_t lowByte_ = 0xFF;
+    // The page buffer of word mode with pageBufferSize (0xFF where nothing was loaded).
+    std::vector<uint8_t> pageBuffer_;
     int64_t commands_ = 0;
+    std::array<std::atomic<int64_t>, 256> counts_{};
 };

@@ -90,6 +90,9 @@ bool VirtualBoard::validate(const Options& o) {
          "er als 0 sein und darf h\xF6"
          "chstens 100000 Messungen pro "
          "Sekunde ergeben."},
+        {o.programmer.pageBufferSize % 2 != 0 || o.programmer.pageBufferSize > 65536,
+         "Die Seite des Programmers muss eine gerade Zahl von h\xF6"
+         "chstens 65536 Bytes sein."},
     };
     for (const Check& check : checks) {
         if (!check.wrong) continue;

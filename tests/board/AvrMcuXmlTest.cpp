@@ -7,7 +7,9 @@
 namespace {
 
 // The catalogue the build makes from resources/avr.xml.
-SString builtCatalogue() { return SString(testsupport::binaryDir() + "/resources/avr.cxf"); }
+SString builtCatalogue() {
+    return SString(testsupport::binaryDir() + "/resources/avr.cxf");
+}
 
 class AvrMcuXmlTest : public ::testing::Test {
 protected:
@@ -60,9 +62,15 @@ TEST_F(AvrMcuXmlTest, SelectIgnoresCaseAndSizesFollowTheCurrentPart) {
     EXPECT_EQ(mcu.getFlashSize(), 8192);
     EXPECT_EQ(mcu.getEepromSize(), 512);
     EXPECT_EQ(mcu.getPartName(""), "ATmega8");
+    EXPECT_EQ(mcu.getFlashPageSize(), 64);
     EXPECT_FALSE(mcu.select("ATmega9999"));
     EXPECT_EQ(mcu.getFlashSize(), -1);
     EXPECT_EQ(mcu.getFlashSize("nonsense"), -1);
+    EXPECT_EQ(mcu.getFlashPageSize(), -1);
+    // The page of a part written page by page; 0 for one written word by word.
+    EXPECT_EQ(mcu.getFlashPageSize("ATtiny13"), 32);
+    EXPECT_EQ(mcu.getFlashPageSize("ATmega2560"), 256);
+    EXPECT_EQ(mcu.getFlashPageSize("AT90S2313"), 0);
 }
 
 TEST_F(AvrMcuXmlTest, PartWithoutEepromAndHexadecimalSizes) {

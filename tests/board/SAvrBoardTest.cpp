@@ -191,6 +191,44 @@ TEST_F(AvrBoardTest, TheConnectionStackOfADirectBoard) {
     EXPECT_EQ(avr.getConnectStack().getSize(), 1);
 }
 
+// The stack entry of the programmer on COM10 is no entry of COM1: a data connection on COM1
+// opens COM1 instead of changing the settings of the open COM10, and when it ends no entry is
+// left for COM1, so the port closes.
+TEST_F(AvrBoardTest, AnEntryOfCom10DoesNotCountAsCom1) {
+    options.adapter = true;
+    options.comName = raw("com10");
+    start();
+    testsupport::PseudoTerminal com1;
+    ASSERT_TRUE(com1.ok());
+    ASSERT_EQ(platform::ComPortMap(dir_.file("comports.ini")).registerDevice(com1.path(), false, "com1"),
+              "com1");
+    ASSERT_TRUE(avr.initProg(raw("com10"), raw("ATmega8"), raw("avr911"), SString()));
+    ASSERT_TRUE(avr.connectProg()) << avr.getError().str();
+    ASSERT_TRUE(avr.connectData(raw("COM1,115200,N,8,1"), false)) << avr.getError().str();
+    EXPECT_EQ(avr.getPort().getDevicePath(), com1.path());
+    EXPECT_FALSE(avr.disconnectData());
+    EXPECT_FALSE(avr.getPort().isOpen());
+}
+
+// A programmer without a part (or with a dead one) reads 00 00 00 or FF FF FF: that is no
+// signature, and the message says so instead of naming a number.
+TEST_F(AvrBoardTest, SignaturesOfZerosOrOnesAreNoSignature) {
+    options.adapter = true;
+    for (uint8_t fill : {uint8_t(0x00), uint8_t(0xFF)}) {
+        SCOPED_TRACE(static_cast<int>(fill));
+        options.programmer.signature = {fill, fill, fill};
+        start();
+        ASSERT_TRUE(avr.initProg(port(), raw("ATmega8"), raw("avr911"), SString()));
+        ASSERT_TRUE(avr.connectProg()) << avr.getError().str();
+        SString name = raw("old");
+        EXPECT_FALSE(avr.getMcuName(name));
+        EXPECT_EQ(name, SString());
+        EXPECT_EQ(avr.getError().str(), "Der Signatur '0x' konnte kein Prozessor zugeordnet werden.\r\n");
+        avr.disconnectAll();
+        board.stop();
+    }
+}
+
 // Counts the frames of one id.
 class FrameCounter : public Receiver {
 public:

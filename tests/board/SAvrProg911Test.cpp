@@ -140,6 +140,45 @@ TEST_F(AvrProg911Test, WritesAndVerifiesInEveryMode) {
     }
 }
 
+// Word mode without block mode. On a part written page by page the programmer only fills its
+// page buffer with 'c' and 'C'; each page reaches the flash by 'm' at the page's address. A
+// part without pages gets no 'm'. The byte after an image of odd length stays erased. The
+// EEPROM goes byte by byte.
+TEST_F(AvrProg911Test, WordModeWritesEveryPageOfAPagedPart) {
+    struct Case {
+        const char* mcu;
+        uint32_t pageBufferSize;
+        int64_t pageWrites;
+    } cases[] = {
+        {"ATtiny13", 32, 10},  // 301 bytes: nine full pages of 32 and a part of the tenth
+        {"AT90S2313", 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mcu);
+        ASSERT_TRUE(globalAvrMcuXml().select(raw(c.mcu)));
+        options.programmer.blockMode = false;
+        options.programmer.pageBufferSize = c.pageBufferSize;
+        start();
+        const SMem image = pattern(301);
+        const SMem eeprom = pattern(40, 9);
+        SMapStringToMem jobs;
+        jobs.set(raw("write-flash"), image);
+        jobs.set(raw("write-eeprom"), eeprom);
+        ASSERT_TRUE(run(jobs)) << prog.getError().str();
+        EXPECT_FALSE(prog.isBlockMode());
+        for (std::size_t i = 0; i < eeprom.getSize(); ++i)
+            ASSERT_EQ(board.getMemory().readEeprom(static_cast<uint32_t>(i)), eeprom.getByte(i)) << i;
+        EXPECT_EQ(board.getProgrammer()->getCommandCount('m'), c.pageWrites);
+        std::vector<uint8_t> flash = board.getMemory().getFlash();
+        for (std::size_t i = 0; i < image.getSize(); ++i) ASSERT_EQ(flash[i], image.getByte(i)) << i;
+        EXPECT_EQ(flash[301], 0xFF);
+        EXPECT_EQ(eventLog.texts(SAvrProg::kindProgress, "flash|ok").size(), 1u);
+        TearDown();
+        eventLog.events.clear();
+        events.removeHandler(&eventLog);
+    }
+}
+
 TEST_F(AvrProg911Test, SendsBlocksOfTheProgrammersSizeWithProgressBeforeEach) {
     options.programmer.blockSize = 128;
     start();
@@ -179,6 +218,54 @@ TEST_F(AvrProg911Test, AFlashThatDoesNotTakeTheImageFailsTheVerify) {
         TearDown();
         eventLog.events.clear();
         events.removeHandler(&eventLog);
+    }
+}
+
+// An image without data fails before the chip erase, whether it comes as bytes or as a HEX
+// file with nothing but its end record: what the flash holds stays.
+TEST_F(AvrProg911Test, AnEmptyImageNeverErasesTheChip) {
+    start();
+    testsupport::TempDir dir;
+    dir.write("empty.hex", ":00000001FF\r\n");
+    SMem name;
+    name.fromString(SString(dir.file("empty.hex")));
+    const std::pair<const char*, SMem> jobsToRun[] = {{"write-flash", SMem()}, {"write-flash-file", name}};
+    board.getMemory().setFlash({1, 2, 3});
+    for (const auto& [key, block] : jobsToRun) {
+        SCOPED_TRACE(key);
+        SMapStringToMem jobs;
+        jobs.set(raw(key), block);
+        EXPECT_FALSE(run(jobs));
+        EXPECT_NE(prog.getError().str().find("keine Daten zum Schreiben"), std::string::npos)
+            << prog.getError().str();
+    }
+    EXPECT_EQ(board.getProgrammer()->getCommandCount('e'), 0);
+    EXPECT_EQ(board.getMemory().readFlash(2), 3);
+}
+
+// Images of 128 KiB (0x20000 bytes) and more are addressed with the extended address 'H', a
+// smaller one with the plain 'A'. The virtual programmer's flash ends at 8 KiB and reads 0xFF
+// above, so an image that is erased above its first bytes verifies.
+TEST_F(AvrProg911Test, ImagesFrom128KiBUseTheExtendedAddress) {
+    ASSERT_TRUE(globalAvrMcuXml().select(raw("ATmega2560")));
+    struct Case {
+        std::size_t size;
+        bool extended;
+    } cases[] = {{0x1FFFF, false}, {0x20000, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        start();
+        SMem image(c.size);
+        for (std::size_t i = 0; i < c.size; ++i)
+            image.setByte(i, i < 300 ? static_cast<uint8_t>(i * 7) : 0xFF);
+        SMapStringToMem jobs;
+        jobs.set(raw("write-flash"), image);
+        ASSERT_TRUE(run(jobs)) << prog.getError().str();
+        // One address for the write, one for the checksum.
+        EXPECT_EQ(board.getProgrammer()->getCommandCount('H'), c.extended ? 2 : 0);
+        EXPECT_EQ(board.getProgrammer()->getCommandCount('A'), c.extended ? 0 : 2);
+        EXPECT_EQ(board.getMemory().readFlash(299), static_cast<uint8_t>(299 * 7));
+        TearDown();
     }
 }
 

@@ -80,6 +80,28 @@ TEST_F(AvrProgControlTest, OtherJobsAreNotedAndAMissingFileStopsBeforeTheBoardIs
     EXPECT_TRUE(board.getMemory().isFlashErased());
 }
 
+// Addresses and sizes travel in 16 bits: a larger image, as bytes or from a HEX file with data
+// at 0x10000, is refused before the port is opened or a byte is sent.
+TEST_F(AvrProgControlTest, AnImageOver0xFFFFIsRefusedBeforeAnythingIsSent) {
+    testsupport::TempDir dir;
+    dir.write("high.hex", ":020000040001F9\r\n:0100000055AA\r\n:00000001FF\r\n");
+    SMem name;
+    name.fromString(SString(dir.file("high.hex")));
+    const std::pair<const char*, SMem> jobsToRun[] = {{"write-flash", SMem(0x10000)},
+                                                      {"write-flash-file", name}};
+    for (const auto& [key, block] : jobsToRun) {
+        SCOPED_TRACE(key);
+        SMapStringToMem jobs;
+        jobs.set(raw(key), block);
+        EXPECT_FALSE(prog.execute(jobs));
+        EXPECT_NE(prog.getError().str().find("r den Bootloader zu gro\xDF"), std::string::npos)
+            << prog.getError().str();
+        EXPECT_FALSE(port.isOpen());
+    }
+    EXPECT_EQ(board.getBytesReceived(), 0);
+    EXPECT_TRUE(board.getMemory().isFlashErased());
+}
+
 TEST_F(AvrProgControlTest, WritesAHexFile) {
     testsupport::TempDir dir;
     // 16 bytes at address 0 and the end record.
