@@ -1,20 +1,15 @@
 #include "app/SDuvaroBurnWnd.h"
 
-#include <QApplication>
-#include <QCloseEvent>
-#include <QLabel>
-#include <QPixmap>
-#include <QProgressBar>
-#include <QPushButton>
+#include <QCoreApplication>
 
+#include "app/Fenster.h"
+#include "app/Globals.h"
 #include "board/SHexFile.h"
 #include "foundation/SApplicationBasic.h"
 #include "foundation/SDebug.h"
 #include "foundation/SError.h"
 #include "foundation/SFileSystem.h"
-#include "foundation/SResources.h"
 #include "gui/KeyboardReturn.h"
-#include "gui/SQtString.h"
 
 namespace {
 
@@ -40,84 +35,14 @@ public:
 private:
     void post(std::function<void(SDuvaroBurnDialog*)> call) {
         SDuvaroBurnDialog* d = dialog_;
-        QMetaObject::invokeMethod(d, [d, call] { call(d); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            d, [d, call] { call(d); }, Qt::QueuedConnection);
     }
     SDuvaroBurnDialog* dialog_;
     std::function<void(bool)> finished_;
 };
 
 }  // namespace
-
-SDuvaroBurnDialog::SDuvaroBurnDialog(QWidget* parent, std::function<bool()> onCancel)
-    : QDialog(parent), onCancel_(std::move(onCancel)) {
-    setObjectName("burn");
-    setWindowTitle(toQString("\xB3\xB3" "burnDataToDuvaro\xB3\xB3" "Daten auf Duvaro brennen"));
-    setFixedSize(SDuvaroBurnWnd::width, SDuvaroBurnWnd::height);
-    setAutoFillBackground(true);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    setPalette(palette);
-    const int w = SDuvaroBurnWnd::width, h = SDuvaroBurnWnd::height;
-    picture_ = new QLabel(this);
-    picture_->setGeometry(0, 0, 350, 210);
-    picture_->setAlignment(Qt::AlignCenter);
-    status_ = new QLabel(this);
-    status_->setGeometry(5, h - 30, 245, 30);
-    status_->setWordWrap(true);
-    progress_ = new QProgressBar(this);
-    progress_->setGeometry(5, h - 55, 245, 20);
-    progress_->hide();
-    button_ = new QPushButton(toQString("\xB3\xB3" "cancel\xB3\xB3" "Abbrechen"), this);
-    button_->setGeometry(w - 100, h - 45, 90, 30);
-    QObject::connect(button_, &QPushButton::clicked, this, [this] { reject(); });
-    setStatus(SString(), SDuvaroBurner::styleInfo);
-}
-
-void SDuvaroBurnDialog::setStatus(const SString& text, int style) {
-    statusText_ = text;
-    statusStyle_ = style;
-    const char* colour = style == SDuvaroBurner::styleError     ? "rgb(255,0,0)"
-                         : style == SDuvaroBurner::styleSuccess ? "rgb(50,200,50)"
-                                                                : "rgb(0,0,255)";
-    status_->setStyleSheet(QString("color: %1; font-weight: %2;")
-                               .arg(colour)
-                               .arg(style == SDuvaroBurner::styleInfo ? "normal" : "bold"));
-    status_->setText(toQString(text));
-}
-
-void SDuvaroBurnDialog::setPicture(const SString& file) {
-    pictureFile_ = file;
-    SString path = globalResources().getFile(file);
-    QPixmap pixmap;
-    if (!path.isEmpty() && pixmap.load(toQString(path)))
-        picture_->setPixmap(pixmap.scaled(picture_->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    else
-        picture_->setText(toQString(file));
-}
-
-void SDuvaroBurnDialog::setProgress(int position, int maximum) {
-    progress_->setRange(0, maximum > 0 ? maximum : 1);
-    progress_->setValue(maximum > 0 ? position : 1);
-    progress_->show();
-    progressShown_ = true;
-    position_ = position;
-    maximum_ = maximum;
-}
-
-void SDuvaroBurnDialog::setButtonText(const SString& text) {
-    button_->setText(toQString(text));
-}
-
-void SDuvaroBurnDialog::reject() {
-    if (!onCancel_ || onCancel_()) QDialog::reject();
-}
-
-void SDuvaroBurnDialog::closeEvent(QCloseEvent* event) {
-    if (!onCancel_ || onCancel_())
-        event->accept();
-    else
-        event->ignore();
-}
 
 SDuvaroBurnWnd::SDuvaroBurnWnd() = default;
 
@@ -148,18 +73,26 @@ bool SDuvaroBurnWnd::burnHexFile(const SString& file) {
     globalDebug().print(SString::raw("SDuvaroBurnWnd::burnHexFile(..) file= ") + file);
     error_.clear();
     if (file.isEmpty() || !SFileSystem::exists(file)) {
-        error_ = SString("\xB3\xB3" "errorFile\xB3\xB3" "Fehler: Die Datei ") + file +
-                 SString("\xB3\xB3notFound\xB3\xB3 wurde nicht gefunden.\r\n");
+        error_ = SString(
+                     "\xB3\xB3"
+                     "errorFile\xB3\xB3"
+                     "Fehler: Die Datei ") +
+                 file + SString("\xB3\xB3notFound\xB3\xB3 wurde nicht gefunden.\r\n");
         return false;
     }
     SHexFile hex;
     flash_.clear();
     if (!hex.loadFile(file, flash_) || flash_.getSize() == 0) {
-        error_ = SString("\xB3\xB3" "errorFileData\xB3\xB3" "Fehler: Die Daten der Datei ") + file +
-                 SString("\xB3\xB3notLoaded\xB3\xB3 konnten nicht geladen werden.\r\n");
+        error_ = SString(
+                     "\xB3\xB3"
+                     "errorFileData\xB3\xB3"
+                     "Fehler: Die Daten der Datei ") +
+                 file + SString("\xB3\xB3notLoaded\xB3\xB3 konnten nicht geladen werden.\r\n");
         return false;
     }
-    QWidget* parent = parent_ != nullptr ? parent_ : QApplication::activeWindow();
+    // The main window owns the burn window unless the caller names another owner, so it stays
+    // in front of the program whichever window happens to be active.
+    QWidget* parent = parent_ != nullptr ? parent_ : globalFenster().getWidget();
     SDuvaroBurnDialog dialog(parent, [this] {
         if (!running_.load()) return true;
         // The worker ends at its next check; the window closes when the user asks again.
@@ -169,7 +102,10 @@ bool SDuvaroBurnWnd::burnHexFile(const SString& file) {
     dialog_ = &dialog;
     QueuedDisplay display(&dialog, [this, &dialog](bool success) {
         statusText_ = dialog.getStatusText();
-        dialog.setButtonText("\xB3\xB3" "close\xB3\xB3schlie\xDF" "en");
+        dialog.setButtonText(
+            "\xB3\xB3"
+            "close\xB3\xB3schlie\xDF"
+            "en");
         if (success && closeAfterBurn_) {
             globalDebug().print(SString::raw("SDuvaroBurnWnd::burn(..) closeAfter"));
             dialog.accept();

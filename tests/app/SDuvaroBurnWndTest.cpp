@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QTimer>
 #include <chrono>
 
+#include "app/Fenster.h"
+#include "app/Globals.h"
+#include "AppTest.h"
 #include "board/SHexFile.h"
 #include "sim/VirtualBoard.h"
 #include "support/TestSupport.h"
@@ -26,7 +30,21 @@ TEST(SDuvaroBurnWnd, BurnsTheFileWithTheProgressReachingTheEnd) {
     SDuvaroBurnWnd window;
     window.setPort(board.getDevicePath());
     window.setCloseAfterBurn(true);
+    // Without an owner of its own the burn window belongs to the main window, also while
+    // another window is the active one.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    apptest::waitFor([&] { return QApplication::activeWindow() == &other; }, 2000);
+    QWidget* owner = nullptr;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (window.getDialog() != nullptr) owner = window.getDialog()->parentWidget();
+    });
+    timer.start(10);
     ASSERT_TRUE(window.burnHexFile(SString(dir.file("fw.hex")))) << window.getError().str();
+    ASSERT_NE(globalFenster().getWidget(), nullptr);
+    EXPECT_EQ(owner, globalFenster().getWidget());
     EXPECT_TRUE(window.burnSucceeded()) << window.getError().str();
     EXPECT_EQ(window.getStatusText().str(), "OK, erfolgreich gebrannt.");
     EXPECT_EQ(window.getStatusStyle(), SDuvaroBurner::styleSuccess);
@@ -84,7 +102,8 @@ TEST(SDuvaroBurnWnd, MissingOrEmptyFilesAreRefusedWithoutAWindow) {
     dir.write("empty.hex", ":00000001FF\r\n");
     SDuvaroBurnWnd window;
     EXPECT_FALSE(window.burnHexFile(SString(dir.file("none.hex"))));
-    EXPECT_EQ(window.getError().str(), "Fehler: Die Datei " + dir.file("none.hex") + " wurde nicht gefunden.\r\n");
+    EXPECT_EQ(window.getError().str(),
+              "Fehler: Die Datei " + dir.file("none.hex") + " wurde nicht gefunden.\r\n");
     EXPECT_FALSE(window.burnHexFile(SString(dir.file("empty.hex"))));
     EXPECT_EQ(window.getError().str(),
               "Fehler: Die Daten der Datei " + dir.file("empty.hex") + " konnten nicht geladen werden.\r\n");

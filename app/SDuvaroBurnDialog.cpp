@@ -1,0 +1,89 @@
+#include "app/SDuvaroBurnDialog.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "app/SDuvaroBurnWnd.h"
+#include "board/SDuvaroBurner.h"
+#include "foundation/SResources.h"
+#include "gui/SQtString.h"
+
+SDuvaroBurnDialog::SDuvaroBurnDialog(QWidget* parent, std::function<bool()> onCancel)
+    : QDialog(parent), onCancel_(std::move(onCancel)) {
+    setObjectName("burn");
+    setWindowTitle(
+        toQString("\xB3\xB3"
+                  "burnDataToDuvaro\xB3\xB3"
+                  "Daten auf Duvaro brennen"));
+    setFixedSize(SDuvaroBurnWnd::width, SDuvaroBurnWnd::height);
+    setAutoFillBackground(true);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    setPalette(palette);
+    const int w = SDuvaroBurnWnd::width, h = SDuvaroBurnWnd::height;
+    picture_ = new QLabel(this);
+    picture_->setGeometry(0, 0, 350, 210);
+    picture_->setAlignment(Qt::AlignCenter);
+    status_ = new QLabel(this);
+    status_->setGeometry(5, h - 30, 245, 30);
+    status_->setWordWrap(true);
+    progress_ = new QProgressBar(this);
+    progress_->setGeometry(5, h - 55, 245, 20);
+    progress_->hide();
+    button_ = new QPushButton(toQString("\xB3\xB3"
+                                        "cancel\xB3\xB3"
+                                        "Abbrechen"),
+                              this);
+    button_->setGeometry(w - 100, h - 45, 90, 30);
+    QObject::connect(button_, &QPushButton::clicked, this, [this] { reject(); });
+    setStatus(SString(), SDuvaroBurner::styleInfo);
+}
+
+void SDuvaroBurnDialog::setStatus(const SString& text, int style) {
+    statusText_ = text;
+    statusStyle_ = style;
+    const char* colour = style == SDuvaroBurner::styleError     ? "rgb(255,0,0)"
+                         : style == SDuvaroBurner::styleSuccess ? "rgb(50,200,50)"
+                                                                : "rgb(0,0,255)";
+    status_->setStyleSheet(QString("color: %1; font-weight: %2;")
+                               .arg(colour)
+                               .arg(style == SDuvaroBurner::styleInfo ? "normal" : "bold"));
+    status_->setText(toQString(text));
+}
+
+void SDuvaroBurnDialog::setPicture(const SString& file) {
+    pictureFile_ = file;
+    SString path = globalResources().getFile(file);
+    QPixmap pixmap;
+    if (!path.isEmpty() && pixmap.load(toQString(path)))
+        picture_->setPixmap(pixmap.scaled(picture_->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    else
+        picture_->setText(toQString(file));
+}
+
+void SDuvaroBurnDialog::setProgress(int position, int maximum) {
+    progress_->setRange(0, maximum > 0 ? maximum : 1);
+    progress_->setValue(maximum > 0 ? position : 1);
+    progress_->show();
+    progressShown_ = true;
+    position_ = position;
+    maximum_ = maximum;
+}
+
+void SDuvaroBurnDialog::setButtonText(const SString& text) {
+    button_->setText(toQString(text));
+}
+
+void SDuvaroBurnDialog::reject() {
+    if (!onCancel_ || onCancel_()) QDialog::reject();
+}
+
+void SDuvaroBurnDialog::closeEvent(QCloseEvent* event) {
+    if (!onCancel_ || onCancel_())
+        event->accept();
+    else
+        event->ignore();
+}
