@@ -416,7 +416,9 @@ TEST_F(ExperimentTest, AReloadKeepsTheCurvesRunsAndFrozenPicture) {
     send("board-start");
     ASSERT_TRUE(waitFor([&] { return samples(203) > 20; }, 5000));
     send("board-stop");
-    ASSERT_EQ(oszi(203)->getEvaluation().getRuns().size(), 1u);
+    // Earlier tests' curves may be kept runs too (at most three are kept).
+    const std::size_t runs = oszi(203)->getEvaluation().getRuns().size();
+    ASSERT_GE(runs, 1u);
     oszi(203)->setFrozen(true);
     const int shown = samples(203);
 
@@ -427,7 +429,7 @@ TEST_F(ExperimentTest, AReloadKeepsTheCurvesRunsAndFrozenPicture) {
     Painter_Oszi* after = oszi(203);
     ASSERT_NE(after, nullptr);
     EXPECT_EQ(samples(203), shown);
-    EXPECT_EQ(after->getEvaluation().getRuns().size(), 1u);
+    EXPECT_EQ(after->getEvaluation().getRuns().size(), runs);
     EXPECT_TRUE(after->getEvaluation().isFrozen());
     after->setFrozen(false);
     expectButtons(false);
