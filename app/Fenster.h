@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -74,8 +75,9 @@ public:
     int onEvent(SEvent& event) override;
 
     // The measurement start: the board directly, else behind the Ravlink adapter (pass-through,
-    // supply on); "ver", then "start". A failure shows its message; the buttons show "running"
-    // in any case, so that stop is the way back.
+    // supply on); "ver", then "start". A board that answered behind the adapter on that port
+    // last time is looked for there first. A failure shows its message; the buttons show
+    // "running" in any case, so that stop is the way back.
     void onEvent_start();
     // Ends the measurement: "stop", data connection closed, adapter back in programmer mode,
     // supply off, port closed; the buttons show "idle".
@@ -85,6 +87,11 @@ public:
     void onEvent_burnHex(const SString& boardType, const SString& file);
     // Writes a progress report into the page "Vorbereitung" (elements "burnOutput", "burnState").
     void burnProgress(int code, const SString& text);
+    // The two ways to the firmware for onEvent_start, each ending with the answer to "ver":
+    // the data connection on the port directly, or the Ravlink adapter found on the port and
+    // switched to pass-through with the supply on. False with the message for the user.
+    bool startDirect(const SString& port, SString& answer, SString& message);
+    bool startBehindAdapter(const SString& port, SString& answer, SString& message);
     // The firmware dialogue: command + "\n", the answer line within 200 ms. The splitter is
     // suspended meanwhile, so the answer never becomes frames; with keepSuspended it stays so.
     bool sendCommand(const SString& command, SString& answer, bool keepSuspended = false);
@@ -181,6 +188,9 @@ private:
     int boardWatchTimer_ = 0;
     int firstSampleTimer_ = 0;
     int64_t firstSampleUntil_ = 0;
+    // Per port: whether the board answered behind the adapter (true) or directly at the last
+    // start that reached it.
+    std::map<std::string, bool> boardBehindAdapter_;
     DuvaroBurner duvaroBurner_;
     // Owned by the window's widget.
     std::vector<QShortcut*> shortcuts_;

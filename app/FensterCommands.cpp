@@ -108,6 +108,71 @@ bool Fenster::sendCommand(const SString& command, SString& answer, bool keepSusp
     return ok;
 }
 
+bool Fenster::startDirect(const SString& port, SString& answer, SString& message) {
+    bool ok = board_.connectData(port + dataSettings, true);
+    if (!ok)
+        message = SString(MSG("comNotOpened",
+                              "Comport konnte nicht ge\xF6"
+                              "ffnet werden: ")) +
+                  port +
+                  SString(MSG("comInUse",
+                              "\nStellen Sie sicher, dass keine andere Anwendung das Ger\xE4t verwendet."));
+    globalDebug().print(SString("Fenster::onEvent_start(..) board.connectData(") + port +
+                        SString::printf(")= %d", ok ? 1 : 0));
+    if (ok) {
+        board_.getPort().purge();
+        ok = sendCommand("ver", answer);
+        globalDebug().print(SString("Fenster::onEvent_start(..) read firmwareVer 1 =") + answer +
+                            SString::printf(", ok=%d", ok ? 1 : 0));
+    }
+    return ok;
+}
+
+bool Fenster::startBehindAdapter(const SString& port, SString& answer, SString& message) {
+    // The board may sit behind the programmer adapter: switch it to pass-through and power it.
+    globalDebug().print("Fenster::onEvent_start(..) Test auf Ravlink");
+    bool ok = true;
+    board_.disconnectAll();
+    const bool found = board_.isConnectedProg() || board_.searchAndConnect(port, SString());
+    if (found) {
+        globalDebug().print(SString("Fenster::onEvent_start(..) Ravlink an ") + port + " gefunden");
+        ok = board_.modeRS232();
+        if (ok) board_.powerOnOff(true);
+        // The data connection goes on top of the programmer connection: the open port only
+        // changes its settings, and the stop still knows the adapter, so it switches it back
+        // to programmer mode and the supply off.
+        if (ok) ok = board_.connectData(port + dataSettings, false);
+        if (!ok) board_.disconnectAll();
+        if (ok)
+            globalDebug().print(SString("Fenster::onEvent_start(..) Ravlink an ") + port + " initialisiert");
+        else
+            globalDebug().print(SString("Fenster::onEvent_start(..) FEHLER: Ravlink an ") + port +
+                                " konnte nicht initialisiert werden.");
+    } else {
+        ok = false;
+        // Without any board the request to attach one says more than a port without name;
+        // a port the user may not open says what to do about it.
+        if (!port.isEmpty())
+            message = SString(MSG("comNotOpened",
+                                  "Comport konnte nicht ge\xF6"
+                                  "ffnet werden: ")) +
+                      port;
+        if (!board_.getPermissionError().isEmpty()) message = board_.getPermissionError();
+        globalDebug().print(SString("Fenster::onEvent_start(..) board.connectData(") + port +
+                            SString::printf(")= %d", ok ? 1 : 0));
+    }
+    if (ok) {
+        ok = sendCommand("ver", answer);
+        if (!ok)
+            message = MSG("noFirmware",
+                          "Die Firmware ist nicht \xFC"
+                          "bertragen oder reagiert nicht.");
+        globalDebug().print(SString("Fenster::onEvent_start(..) read firmwareVer 2 =") + answer +
+                            SString::printf(", ok=%d", ok ? 1 : 0));
+    }
+    return ok;
+}
+
 void Fenster::onEvent_start() {
     SWaitCursor wait;
     bool ok = true;
@@ -117,56 +182,30 @@ void Fenster::onEvent_start() {
     globalDebug().print(SString("Fenster::onEvent_start(..) board.getUsbPort() Port=: ") + port);
     if (port.isEmpty()) {
         ok = false;
-        message = MSG("noBoard", "Stellen Sie sicher, dass ein 'Pelmo Board USB' oder ein 'Duvaro' angeschlossen ist.");
+        message = MSG("noBoard",
+                      "Stellen Sie sicher, dass ein 'Pelmo Board USB' oder ein 'Duvaro' angeschlossen ist.");
     }
-    if (ok) {
-        ok = board_.connectData(port + dataSettings, true);
-        if (!ok)
-            message = SString(MSG("comNotOpened", "Comport konnte nicht ge\xF6" "ffnet werden: ")) + port +
-                      SString(MSG("comInUse", "\nStellen Sie sicher, dass keine andere Anwendung das Ger\xE4t verwendet."));
-        globalDebug().print(SString("Fenster::onEvent_start(..) board.connectData(") + port +
-                            SString::printf(")= %d", ok ? 1 : 0));
-    }
-    if (ok) {
-        board_.getPort().purge();
-        ok = sendCommand("ver", answer);
-        globalDebug().print(SString("Fenster::onEvent_start(..) read firmwareVer 1 =") + answer +
-                            SString::printf(", ok=%d", ok ? 1 : 0));
-    }
-    if (!ok) {
-        // The board may sit behind the programmer adapter: switch it to pass-through and power it.
-        globalDebug().print("Fenster::onEvent_start(..) Test auf Ravlink");
-        ok = true;
-        board_.disconnectAll();
-        const bool found = board_.isConnectedProg() || board_.searchAndConnect(port, SString());
-        if (found) {
-            globalDebug().print(SString("Fenster::onEvent_start(..) Ravlink an ") + port + " gefunden");
-            ok = board_.modeRS232();
-            if (ok) board_.powerOnOff(true);
+    // A board that answered behind the adapter last time on this port is looked for there
+    // first, so its start does not wait for the direct "ver" to time out; if it is not there,
+    // the direct way follows. Any other board is asked directly first, then behind the adapter.
+    const auto last = boardBehindAdapter_.find(port.str());
+    bool behindAdapter = ok && last != boardBehindAdapter_.end() && last->second;
+    if (behindAdapter) {
+        ok = startBehindAdapter(port, answer, message);
+        if (!ok) {
             board_.disconnectAll();
-            if (ok) ok = board_.connectData(port + dataSettings, true);
-            if (ok)
-                globalDebug().print(SString("Fenster::onEvent_start(..) Ravlink an ") + port + " initialisiert");
-            else
-                globalDebug().print(SString("Fenster::onEvent_start(..) FEHLER: Ravlink an ") + port +
-                                    " konnte nicht initialisiert werden.");
-        } else {
-            ok = false;
-            // Without any board the request to attach one says more than a port without name;
-            // a port the user may not open says what to do about it.
-            if (!port.isEmpty()) message = SString(MSG("comNotOpened", "Comport konnte nicht ge\xF6" "ffnet werden: ")) + port;
-            if (!board_.getPermissionError().isEmpty()) message = board_.getPermissionError();
-            globalDebug().print(SString("Fenster::onEvent_start(..) board.connectData(") + port +
-                                SString::printf(")= %d", ok ? 1 : 0));
+            behindAdapter = false;
+            SString directMessage;
+            ok = startDirect(port, answer, directMessage);
         }
-        if (ok) {
-            ok = sendCommand("ver", answer);
-            if (!ok)
-                message = MSG("noFirmware", "Die Firmware ist nicht \xFC" "bertragen oder reagiert nicht.");
-            globalDebug().print(SString("Fenster::onEvent_start(..) read firmwareVer 2 =") + answer +
-                                SString::printf(", ok=%d", ok ? 1 : 0));
+    } else {
+        if (ok) ok = startDirect(port, answer, message);
+        if (!ok) {
+            behindAdapter = true;
+            ok = startBehindAdapter(port, answer, message);
         }
     }
+    if (ok) boardBehindAdapter_[port.str()] = behindAdapter;
     if (ok) {
         runEnd_.clear();
         ok = sendCommand("start", answer);

@@ -162,6 +162,19 @@ TEST_F(ExperimentTest, StartBehindTheAdapterSwitchesPassThroughAndSupply) {
     expectButtons(false);
     EXPECT_TRUE(waitFor([&] { return !board.isMeasuring(); }, 2000));
     EXPECT_FALSE(fenster.getBoard().getPort().isOpen());
+    // The stop puts the adapter back into programmer mode and switches the supply off.
+    EXPECT_FALSE(board.isPassThrough());
+    EXPECT_FALSE(board.isSupplyOn());
+
+    // The next start looks for the board behind the adapter first: no direct "ver" reaches
+    // the adapter's programmer ('v' would be its first byte there).
+    const int64_t versBefore = board.getProgrammer()->getCommandCount('v');
+    send("board-start");
+    EXPECT_EQ(messages.all(), "");
+    EXPECT_TRUE(board.isPassThrough());
+    ASSERT_TRUE(waitFor([&] { return samples(203) > 0; }, 5000));
+    EXPECT_EQ(board.getProgrammer()->getCommandCount('v'), versBefore);
+    send("board-stop");
 }
 
 TEST_F(ExperimentTest, WithoutBoardStartSaysWhatToAttachAndStopLeadsBack) {
