@@ -28,6 +28,9 @@ void printHelp(std::FILE* out) {
                  "  --adapter             the board sits behind the Ravlink adapter: the firmware\n"
                  "                        answers only after the adapter's \"d\" and while its supply is on\n"
                  "  --supply-on           with --adapter: the supply is on from the start\n"
+                 "  --word-mode           with --adapter: its programmer has no block mode and keeps\n"
+                 "                        the words of 'c' and 'C' in the ATmega8's page buffer until\n"
+                 "                        'm' writes the page, as a bootloader on the part does\n"
                  "  --R OHM               resistor (default 10k; suffixes k, M)\n"
                  "  --C FARAD             capacitor (default 470u; suffixes m, u, n, p)\n"
                  "  --U0 VOLT             supply voltage (default 5.0)\n"
@@ -220,6 +223,9 @@ int main(int argc, char** argv) {
             erasedFlash = true;
         } else if (arg == "--realistic-timing") {
             o.realisticTiming = true;
+        } else if (arg == "--word-mode") {
+            o.programmer.blockMode = false;
+            o.programmer.pageBufferSize = AvrMemory::flashPageSize;
         } else if (arg == "--quiet") {
             quiet = true;
         } else {
