@@ -91,7 +91,9 @@ TEST(PathsTest, DocumentsFolder) {
     // Configured: that folder.
     fs::create_directories(root.file("Schule/Messungen"));
     root.write("conf/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Schule/Messungen\"\n");
-    if (haveXdg) EXPECT_EQ(platform::documentsDirectory(), root.file("Schule/Messungen"));
+    if (haveXdg) {
+        EXPECT_EQ(platform::documentsDirectory(), root.file("Schule/Messungen"));
+    }
     // Configured as the home folder itself, which is what "not configured" looks like.
     root.write("conf/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/\"\n");
     EXPECT_EQ(platform::documentsDirectory(), root.file("Dokumente"));
