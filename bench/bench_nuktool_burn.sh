@@ -31,14 +31,20 @@ export NUK_COMPORTS="$work/comports.ini"
 head -c 8192 /dev/urandom >"$work/fw.bin"
 "$nuktool" bin2hex "$work/fw.bin" "$work/fw.hex" >/dev/null
 
+# The first answer of a command that prints it once it is there, waiting up to 5 s.
+awaitOutput() {
+    local out=""
+    for _ in $(seq 100); do
+        out="$("$@" 2>/dev/null || true)"
+        [ -n "$out" ] && break
+        sleep 0.05
+    done
+    echo "$out"
+}
+
 "$boardsim" --adapter --realistic-timing --quiet >"$work/sim.out" 2>&1 &
 sim_pid=$!
-device=""
-for _ in $(seq 100); do
-    device="$(grep -o '/dev/pts/[0-9]*' "$work/sim.out" | head -1 || true)"
-    [ -n "$device" ] && break
-    sleep 0.05
-done
+device="$(awaitOutput sh -c "grep -o '/dev/pts/[0-9]*' '$work/sim.out' | head -1")"
 [ -n "$device" ] || { echo "bench_nuktool_burn: boardsim did not start" >&2; cat "$work/sim.out" >&2; exit 1; }
 
 # Seconds one command takes; the command must succeed.
@@ -76,12 +82,7 @@ if [ -x "$peer" ]; then
     "$peer" <"$work/peer.in" >"$work/peer.out" &
     peer_pid=$!
     exec 7>"$work/peer.in"
-    pdev=""
-    for _ in $(seq 100); do
-        pdev="$(head -1 "$work/peer.out" 2>/dev/null || true)"
-        [ -n "$pdev" ] && break
-        sleep 0.05
-    done
+    pdev="$(awaitOutput head -1 "$work/peer.out")"
     psig=()
     for ((i = 0; i < runs; i++)); do psig+=("$(timed "$nuktool" signature --port "$pdev" --programmer avr910)"); done
     echo "  signature, AVR109 peer:      $(stats "${psig[@]}") (no adapter, answers at once)"

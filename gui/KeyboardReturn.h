@@ -17,9 +17,6 @@ public:
     KeyboardReturn(const KeyboardReturn&) = delete;
     KeyboardReturn& operator=(const KeyboardReturn&) = delete;
 
-    // The window that will get the keyboard back (nullptr when none was active).
-    QWidget* window() const { return window_.data(); }
-
 private:
     QPointer<QWidget> window_;
     QPointer<QWidget> focus_;

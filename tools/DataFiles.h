@@ -9,20 +9,24 @@
 
 namespace tools {
 
-// The first of the candidates that exists, else the installed copy: an installed tool
-// (<prefix>/bin) finds the files in <prefix>/share/<package>, where the package puts them.
-inline std::string dataFile(const std::string& name, const std::string& inBuildTree) {
-    struct stat info;
-    if (!inBuildTree.empty() && ::stat(inBuildTree.c_str(), &info) == 0) return inBuildTree;
-    const std::string exe = platform::executablePath();
-    const std::string dir = exe.substr(0, exe.rfind('/') + 1);
-    return dir + "../share/" NUK_PACKAGE "/" + name;
-}
-
 // The directory of the running tool, with a trailing "/".
 inline std::string toolDirectory() {
     const std::string exe = platform::executablePath();
     return exe.substr(0, exe.rfind('/') + 1);
+}
+
+// The candidate in the build tree when it exists, else the installed copy: an installed tool
+// (<prefix>/bin) finds the files in <prefix>/share/<package>, where the package puts them.
+inline std::string dataFile(const std::string& name, const std::string& inBuildTree) {
+    struct stat info;
+    if (!inBuildTree.empty() && ::stat(inBuildTree.c_str(), &info) == 0) return inBuildTree;
+    return toolDirectory() + "../share/" NUK_PACKAGE "/" + name;
+}
+
+// The MCU catalogue: the one built beside the tool (build/resources/avr.cxf), else the
+// installed one.
+inline std::string catalogueFile() {
+    return dataFile("avr.cxf", toolDirectory() + "resources/avr.cxf");
 }
 
 }  // namespace tools

@@ -68,7 +68,7 @@ std::string programmerNames() {
 // The catalogue built beside nuktool or installed with it when there is one; else the
 // resources' avr.cxf.
 void useCatalogue() {
-    const SString file(tools::dataFile("avr.cxf", tools::toolDirectory() + "resources/avr.cxf"));
+    const SString file(tools::catalogueFile());
     if (SFileSystem::exists(file)) globalAvrMcuXml().setCatalogueFile(file);
 }
 

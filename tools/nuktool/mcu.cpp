@@ -17,7 +17,7 @@ const char* const usage =
 
 // The catalogue built beside nuktool (build/resources/avr.cxf), else the installed one.
 SString defaultCatalogue() {
-    return SString(tools::dataFile("avr.cxf", tools::toolDirectory() + "resources/avr.cxf"));
+    return SString(tools::catalogueFile());
 }
 
 int run(const Args& args) {
