@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "foundation/SLanguage.h"
+
 namespace tauformat {
 namespace {
 
@@ -39,24 +41,25 @@ std::string lnName() {
 
 std::string routeLine(const TauRoute& route, const std::string& name, bool withUncertainty) {
     if (!route.ok) return noFit() + " (" + name + "): " + utf8(route.reason);
-    std::string line = std::string(tau) + " = " + germanNumber(route.tau) + " s";
+    std::string line = std::string(tau) + " = " + number(route.tau) + " s";
     if (withUncertainty) line += plusMinus + uncertainty(route.uncertainty) + " s";
     return line + " (" + name + ")";
 }
 
 }  // namespace
 
-std::string germanNumber(double value, int decimals) {
+std::string number(double value, int decimals) {
     if (!std::isfinite(value)) return "-";
     char buffer[64];
     auto [end, error] =
         std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
     if (error != std::errc()) return "-";
     std::string text(buffer, end);
+    if (text.find_first_not_of("-0.") == std::string::npos && text.front() == '-')
+        text.erase(0, 1);  // no "-0.00"
+    const char separator = globalLanguage().getDecimalSeparator();
     for (char& c : text)
-        if (c == '.') c = ',';
-    if (text.find_first_not_of("-0,") == std::string::npos && text.front() == '-')
-        text.erase(0, 1);  // no "-0,00"
+        if (c == '.') c = separator;
     return text;
 }
 
@@ -64,7 +67,7 @@ std::string uncertainty(double value) {
     if (!std::isfinite(value)) return "-";
     // Rounded up, so the stated uncertainty is never smaller than the computed one.
     double hundredths = std::max(1.0, std::ceil(value * 100.0 - 1e-9));
-    return germanNumber(hundredths / 100.0);
+    return number(hundredths / 100.0);
 }
 
 std::string fitLine(const TauResult& result) {
@@ -89,10 +92,10 @@ std::string summary(const TauResult& result) {
         text += text.empty() ? std::string(tau) + " = " + part : dot + part;
     };
     if (result.fit.ok)
-        add(germanNumber(result.fit.tau) + " s" + plusMinus + uncertainty(result.fit.uncertainty) + " s (" +
+        add(number(result.fit.tau) + " s" + plusMinus + uncertainty(result.fit.uncertainty) + " s (" +
             fitName() + ")");
-    if (result.point63.ok) add(germanNumber(result.point63.tau) + " s (" + point63Name() + ")");
-    if (result.lnLine.ok) add(germanNumber(result.lnLine.tau) + " s (" + lnName() + ")");
+    if (result.point63.ok) add(number(result.point63.tau) + " s (" + point63Name() + ")");
+    if (result.lnLine.ok) add(number(result.lnLine.tau) + " s (" + lnName() + ")");
     if (!result.fit.ok) text += dot + noFit();
     return text;
 }

@@ -1,4 +1,4 @@
-// The time constants as text, with German decimal commas, in UTF-8 (the Greek tau has no
+// The time constants as text, with the language's decimal separator, in UTF-8 (the Greek tau has no
 // Windows-1252 code): for the terminal, and for Qt through QString::fromUtf8.
 #pragma once
 
@@ -8,8 +8,9 @@
 
 namespace tauformat {
 
-// A number with a decimal comma and fixed decimals ("4,71"), whatever the process locale.
-std::string germanNumber(double value, int decimals = 2);
+// A number with fixed decimals and the decimal separator of the program's language ("4,71" in
+// German, "4.71" in English), whatever the process locale.
+std::string number(double value, int decimals = 2);
 // The standard uncertainty rounded up to two decimals, at least 0,01 ("0,02").
 std::string uncertainty(double value);
 

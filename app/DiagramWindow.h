@@ -24,6 +24,8 @@ public:
     UniedViewWindow& getView() { return view_; }
 
 protected:
+    // The diagram's objects fill the window.
+    SSize onDiagramExtent() const override { return view_.getDiagramm().getExtent(); }
     void onDiagramPaint(SDrawDevice& device) override { view_.paint(device); }
     int onDiagramMouse(SGuiEvent& event) override { return view_.onMouse(event); }
     int onKeyDown(int virtualKey, uint32_t keyState) override { return view_.onKeyDown(virtualKey, keyState); }

@@ -116,6 +116,10 @@ public:
     static SString getSpreadsheetFile();
     // The measurement runs (start greyed, stop active).
     bool isMeasuring() const { return measuring_; }
+    // While the board empties the capacitor before a run it sends only U_C and I: the charging
+    // oscilloscope says so with the voltage as its display shows it, until the run's first
+    // sample (or the end of the measurement) takes the line away.
+    void showPreRun();
 
     // Burns a file through the bootloader module: gets the port and the file's path. Without
     // one the burn window does it (tests put a stand-in here).
@@ -188,6 +192,8 @@ private:
     int boardWatchTimer_ = 0;
     int firstSampleTimer_ = 0;
     int64_t firstSampleUntil_ = 0;
+    // The U_C channel's frame count when the run was started: frames beyond it came since.
+    uint32_t voltageFramesAtStart_ = 0;
     // Per port: whether the board answered behind the adapter (true) or directly at the last
     // start that reached it.
     std::map<std::string, bool> boardBehindAdapter_;

@@ -16,11 +16,13 @@
 #include "foundation/SError.h"
 #include "foundation/SFileIni.h"
 #include "foundation/SFileSystem.h"
+#include "foundation/SLanguage.h"
 #include "foundation/SResources.h"
 #include "gui/SFileDialog.h"
 #include "gui/SWaitCursor.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
+#include "view/Painter_7Segment.h"
 #include "view/Painter_Button.h"
 #include "view/Painter_Oszi.h"
 #include "view/UniedViewWindow.h"
@@ -208,6 +210,7 @@ void Fenster::onEvent_start() {
     if (ok) boardBehindAdapter_[port.str()] = behindAdapter;
     if (ok) {
         runEnd_.clear();
+        voltageFramesAtStart_ = getChannel(3).getUpdateCount();
         ok = sendCommand("start", answer);
         if (!ok) message = MSG("noStart", "Die Firmware reagiert nicht auf das Start-Kommando.");
         globalDebug().print(SString("Fenster::onEvent_start(..) send start=") + answer +
@@ -241,8 +244,14 @@ void Fenster::stopMeasurement() {
 }
 
 void Fenster::setMeasuring(bool running) {
+    const bool ended = measuring_ && !running;
     measuring_ = running;
     showButtonStates();
+    if (ended) {
+        // The half cycle that was running is complete as far as it goes: it is evaluated now.
+        if (UniedViewWindow* window = getFirstViewWindow()) window->sendToAll(Painter_Oszi::codeRunEnded);
+        showPreRun();
+    }
     if (running && board_.getPort().isOpen()) {
         if (boardWatchTimer_ == 0) boardWatchTimer_ = boardWatch_.startTimer(100);
     } else if (boardWatchTimer_ != 0) {
@@ -276,8 +285,27 @@ void Fenster::showButtonStates() {
     sendToObject(2002, measuring_ ? codeEnable : codeDisable);
 }
 
+void Fenster::showPreRun() {
+    auto* charging = dynamic_cast<Painter_Oszi*>(findPainter(203));
+    if (!charging) return;
+    bool runBegan = false;
+    for (int32_t nr : {203, 204}) {
+        auto* oszi = dynamic_cast<Painter_Oszi*>(findPainter(nr));
+        if (oszi && oszi->getChannels().getSize() > 0 && oszi->getChannels().getAt(0)->values.getSize() > 0)
+            runBegan = true;
+    }
+    auto* display = dynamic_cast<Painter_7Segment*>(findPainter(205));
+    const ExtData_ReceiverBuffered& voltage = getChannel(3);
+    std::string notice;
+    if (measuring_ && !runBegan && display && voltage.getUpdateCount() != voltageFramesAtStart_)
+        notice = OsziEvaluation::dischargingNotice(
+            display->formatValue(static_cast<int32_t>(voltage.getLatestValue())).toUtf8());
+    charging->setNotice(std::move(notice));
+}
+
 void Fenster::checkBoard() {
     if (!measuring_) return;
+    showPreRun();
     if (runEnd_.takeEnded()) {
         // One Start is one run: the firmware has sent the last sample and said so. The program
         // goes back to idle as after Stop (the board released, the buttons at Start).
@@ -422,23 +450,30 @@ bool Fenster::saveCsv(const SString& fileName) {
     if (oscilloscopes.empty()) return false;
     int code = 0;
     SString error;
+    // The variant of the program's language: ";" and decimal commas in German, "," and decimal
+    // points in English.
+    const bool pointFirst = globalLanguage().getDecimalSeparator() == '.';
+    const int languageFormat = pointFirst ? 1 : 0;
     if (!fileName.isEmpty()) {
-        if (MeasurementCsv::write(fileName, buildCsv(oscilloscopes), &code, &error)) return true;
+        if (MeasurementCsv::write(fileName, buildCsv(oscilloscopes, languageFormat), &code, &error)) return true;
         globalDebug().print(error);
         globalError().showMessage(MSG("errorWriteCsv", "Fehler beim Schreiben der CSV-Datei."), code);
         return false;
     }
     const SString proposed =
         MeasurementCsv::proposedFileName(SString(platform::documentsDirectory()), std::time(nullptr));
-    // The German variant first, the one for international spreadsheets second; "all files"
-    // writes the German one.
+    // The language's variant first, the other one second; "all files" writes the first.
     int formatIndex = 0;
     const SString chosen = SFileDialog::getSaveFileName(
         this, MSG("saveTitle", "Datei speichern"),
-        MSG("csvFilter", "CSV (Semikolon, Dezimalkomma)|*.csv|CSV (Komma, Dezimalpunkt)|*.csv|alle Dateien|*.*"),
+        pointFirst ? SString(MSG("csvFilterPointFirst",
+                                 "CSV (Komma, Dezimalpunkt)|*.csv|CSV (Semikolon, Dezimalkomma)|*.csv|alle Dateien|*.*"))
+                   : SString(MSG("csvFilter",
+                                 "CSV (Semikolon, Dezimalkomma)|*.csv|CSV (Komma, Dezimalpunkt)|*.csv|alle Dateien|*.*")),
         SString::raw("csv"), proposed, &formatIndex);
     if (chosen.isEmpty()) return false;
-    if (MeasurementCsv::write(chosen, buildCsv(oscilloscopes, formatIndex), &code, &error)) return true;
+    const int format = formatIndex == 1 ? 1 - languageFormat : languageFormat;
+    if (MeasurementCsv::write(chosen, buildCsv(oscilloscopes, format), &code, &error)) return true;
     globalError().showMessage(error);
     return false;
 }

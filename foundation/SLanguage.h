@@ -34,6 +34,12 @@ public:
 
     const std::string& getLanguage() const { return language_; }
     void setLanguage(std::string name) { language_ = std::move(name); }
+    // The decimal separator of numbers shown to the user: a comma in German (the program's
+    // first language, also when none is set), a point in any other language. Files keep their
+    // own formats.
+    char getDecimalSeparator() const {
+        return language_.empty() || language_.rfind("de", 0) == 0 ? ',' : '.';
+    }
     std::string getErrorText() const;
     std::string getMissingLog() const;
     bool isEnabled() const { return enabled_; }

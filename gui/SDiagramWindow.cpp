@@ -1,5 +1,6 @@
 #include "gui/SDiagramWindow.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QBuffer>
@@ -20,22 +21,45 @@ double SDiagramWindow::getDpi() const {
     return widget ? widget->logicalDpiX() : 96.0;
 }
 
-double SDiagramWindow::scale() const {
-    return zoom_ * getDpi() / 2540.0;
+double SDiagramWindow::getFitFactor() const {
+    QWidget* widget = getWidget();
+    const SSize extent = onDiagramExtent();
+    if (!widget || extent.cx <= 0 || extent.cy <= 0 || widget->width() <= 0 || widget->height() <= 0) return 1.0;
+    const double natural = getDpi() / 2540.0;
+    return std::min(widget->width() / (extent.cx * natural), widget->height() / (extent.cy * natural));
+}
+
+SDiagramWindow::Mapping SDiagramWindow::mapping() const {
+    const double fit = getFitFactor();
+    Mapping m{zoom_ * fit, originX_, originY_};
+    QWidget* widget = getWidget();
+    const SSize extent = onDiagramExtent();
+    if (!widget || fit == 1.0 || extent.cx <= 0 || extent.cy <= 0) return m;
+    // The spare pixels beside or below the fitted extent, half on each side, in diagram units
+    // at the scale in use, so zooming in keeps the same centre offset on the screen.
+    const double natural = getDpi() / 2540.0;
+    const double spareX = widget->width() - extent.cx * natural * fit;
+    const double spareY = widget->height() - extent.cy * natural * fit;
+    const double s = m.zoom * natural;
+    m.originX += spareX / 2.0 / s;
+    m.originY -= spareY / 2.0 / s;
+    return m;
 }
 
 SPoint SDiagramWindow::toDiagram(int x, int y) const {
-    const double s = scale();
-    return SPoint{static_cast<int32_t>(std::lround(x / s - originX_)),
-                  static_cast<int32_t>(std::lround(-y / s - originY_))};
+    const Mapping m = mapping();
+    const double s = m.zoom * getDpi() / 2540.0;
+    return SPoint{static_cast<int32_t>(std::lround(x / s - m.originX)),
+                  static_cast<int32_t>(std::lround(-y / s - m.originY))};
 }
 
 QRect SDiagramWindow::toPixels(const SRect& units) const {
-    const double s = scale();
-    const double x1 = (units.x + originX_) * s;
-    const double x2 = (static_cast<double>(units.x) + units.width + originX_) * s;
-    const double y1 = -(units.y + originY_) * s;
-    const double y2 = -(static_cast<double>(units.y) + units.height + originY_) * s;
+    const Mapping m = mapping();
+    const double s = m.zoom * getDpi() / 2540.0;
+    const double x1 = (units.x + m.originX) * s;
+    const double x2 = (static_cast<double>(units.x) + units.width + m.originX) * s;
+    const double y1 = -(units.y + m.originY) * s;
+    const double y2 = -(static_cast<double>(units.y) + units.height + m.originY) * s;
     const int left = static_cast<int>(std::floor(std::min(x1, x2))) - 1;
     const int top = static_cast<int>(std::floor(std::min(y1, y2))) - 1;
     const int right = static_cast<int>(std::ceil(std::max(x1, x2))) + 1;
@@ -54,7 +78,8 @@ int SDiagramWindow::onCreate() {
 
 void SDiagramWindow::onPaint(QPainter& painter, const SRect& area) {
     SQtDrawDevice device(painter, getDpi(), QRect(area.x, area.y, area.width, area.height));
-    device.setDiagramMapping(zoom_, originX_, originY_);
+    const Mapping m = mapping();
+    device.setDiagramMapping(m.zoom, m.originX, m.originY);
     onDiagramPaint(device);
 }
 
@@ -68,7 +93,8 @@ QImage SDiagramWindow::renderImage(double factor) {
     image.fill(Qt::white);
     QPainter painter(&image);
     SQtDrawDevice device(painter, getDpi() * factor);
-    device.setDiagramMapping(zoom_, originX_, originY_);
+    const Mapping m = mapping();
+    device.setDiagramMapping(m.zoom, m.originX, m.originY);
     onDiagramPaint(device);
     return image;
 }

@@ -12,6 +12,10 @@
 // Paints through an SQtDrawDevice in the diagram mapping with a zoom factor and an origin
 // offset, and hands mouse events on with their points converted to diagram units:
 //   pixel = (unit + origin) * zoom * dpi / 2540, with y negated.
+// When the diagram names its extent (onDiagramExtent), zoom 1 is the scale at which that area
+// fills the window with its aspect ratio kept, centred in the window: a maximized window on a
+// projector shows large curves and text, and the zoom keys scale from there. Without an
+// extent, zoom 1 is the diagram at its natural size.
 // The window takes the keyboard focus when clicked, so its key hooks see the keys.
 class SDiagramWindow : public SWindow {
 public:
@@ -23,6 +27,8 @@ public:
     double getOriginY() const { return originY_; }
     // Resolution in dots per inch (the widget's, or 96 before it exists).
     double getDpi() const;
+    // The factor that makes the diagram's extent fill the window (1 without extent or widget).
+    double getFitFactor() const;
 
     // A window pixel in diagram units.
     SPoint toDiagram(int x, int y) const;
@@ -38,6 +44,9 @@ public:
     std::string renderPng(double factor);
 
 protected:
+    // The area the diagram covers from its origin in diagram units (width to the right, depth
+    // downward); zero: none, no fitting.
+    virtual SSize onDiagramExtent() const { return {}; }
     // The diagram's drawing; the background is filled already.
     virtual void onDiagramPaint(SDrawDevice& device) { (void)device; }
     // A mouse event with its point in diagram units; nonzero: handled.
@@ -51,7 +60,14 @@ protected:
     int onMouseEvent(SGuiEvent& event) override;
 
 private:
-    double scale() const;
+    // The mapping a paint and a mouse event use: the set zoom times the fit factor, and the
+    // origin moved so the fitted diagram sits in the middle of the window.
+    struct Mapping {
+        double zoom = 1.0;
+        double originX = 0.0;
+        double originY = 0.0;
+    };
+    Mapping mapping() const;
 
     double zoom_ = 1.0;
     double originX_ = 0.0;

@@ -1,5 +1,6 @@
 #include "view/OsziEvaluation.h"
 
+#include <algorithm>
 #include <initializer_list>
 #include <string_view>
 
@@ -30,26 +31,62 @@ std::string message(const char* tagged, std::initializer_list<std::string_view> 
     return out;
 }
 
-// "4,70" with a decimal comma.
+// "4,70" in German, "4.70" in English.
 std::string number(double value) {
-    return tauformat::germanNumber(value, 2);
+    return tauformat::number(value, 2);
 }
 
 }  // namespace
 
-bool OsziEvaluation::afterPoll(bool samplesArrived, const SOsziChannels& channels) {
-    if (samplesArrived) {
+bool OsziEvaluation::afterPoll(int newSamples, const SOsziChannels& channels, int64_t nowMs) {
+    began_ = false;
+    if (newSamples > 0) {
+        if (!receiving_) {
+            began_ = true;
+            firstArrivalMs_ = nowMs;
+            samplesAfterFirst_ = 0;
+        } else {
+            samplesAfterFirst_ += newSamples;
+        }
         receiving_ = true;
+        lastPollHadSamples_ = true;
+        lastArrivalMs_ = nowMs;
+        return setNotice(std::string());
+    }
+    lastPollHadSamples_ = false;
+    if (!receiving_) return false;
+    if (!endPending_ && nowMs - lastArrivalMs_ <= silenceLimitMs()) return false;
+    // Silent long enough, or the other half cycle began: this one is over. Its samples are
+    // evaluated even while the display is frozen on older ones.
+    return endHalfCycle(channels);
+}
+
+int64_t OsziEvaluation::silenceLimitMs() const {
+    if (samplesAfterFirst_ <= 0) return minSilenceMs;
+    const int64_t interval = (lastArrivalMs_ - firstArrivalMs_) / samplesAfterFirst_;
+    return std::max(minSilenceMs, silenceIntervals * interval);
+}
+
+bool OsziEvaluation::otherHalfBegan(const SOsziChannels& channels) {
+    if (!receiving_) return false;
+    if (lastPollHadSamples_) {
+        endPending_ = true;
         return false;
     }
-    if (!receiving_) return false;
-    // The stream paused: a half cycle is over (or the measurement stopped). Its samples are
-    // evaluated even while the display is frozen on older ones.
+    return endHalfCycle(channels);
+}
+
+bool OsziEvaluation::runEnded(const SOsziChannels& channels) {
+    return receiving_ && endHalfCycle(channels);
+}
+
+bool OsziEvaluation::endHalfCycle(const SOsziChannels& channels) {
     receiving_ = false;
+    endPending_ = false;
     return channels.getSize() > 0 && evaluate(channels.getAt(0)->values);
 }
 
-bool OsziEvaluation::evaluate(const SOsziValues& values) {
+bool OsziEvaluation::evaluate(const SOsziValues& values, bool growing) {
     if (values.isEmpty()) return false;
     Curve curve;
     curve.reserve(static_cast<std::size_t>(values.getSize()));
@@ -60,6 +97,8 @@ bool OsziEvaluation::evaluate(const SOsziValues& values) {
     TauResult result = segments.empty()
                            ? evaluateHalfCycle(curve)
                            : evaluateHalfCycle(segmentCurve(curve, segments.back()), segments.back().kind);
+    // Too few samples yet is no result while more are coming.
+    if (growing && !result.fit.ok) return false;
     tauEnd_ = segments.empty() ? curve.back().t : curve[segments.back().last].t;
     tauText_ = tauformat::summary(result);
     tau_ = std::move(result);
@@ -81,6 +120,11 @@ void OsziEvaluation::startRun(const SOsziChannels& channels) {
         while (static_cast<int>(runs_.size()) > maxRuns) runs_.pop_back();
     }
     receiving_ = false;
+    began_ = false;
+    lastPollHadSamples_ = false;
+    endPending_ = false;
+    samplesAfterFirst_ = 0;
+    notice_.clear();
     tau_.reset();
     tauText_.clear();
     clearCursors();
@@ -142,8 +186,23 @@ std::vector<std::string> OsziEvaluation::getCursorLines() const {
     return lines;
 }
 
+bool OsziEvaluation::setNotice(std::string text) {
+    if (text == notice_) return false;
+    notice_ = std::move(text);
+    return true;
+}
+
+std::string OsziEvaluation::dischargingNotice(const std::string& voltage) {
+    // "\x85" is the ellipsis in Windows-1252.
+    return message("\xB3\xB3"
+                   "osziPreRunDischarging\xB3\xB3"
+                   "Kondensator wird entladen \x85 %1",
+                   {voltage});
+}
+
 std::vector<OsziEvaluation::BoxLine> OsziEvaluation::getBoxLines() const {
     std::vector<BoxLine> lines;
+    if (!notice_.empty()) lines.push_back({notice_, false});
     if (frozen_)
         lines.push_back({message("\xB3\xB3"
                                  "osziFrozen\xB3\xB3"

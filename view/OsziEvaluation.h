@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <deque>
 #include <optional>
 #include <string>
@@ -19,15 +20,22 @@
 // painter, and tests can check it without a drawing device.
 //
 // The rules:
-// - A half cycle is over when a channel's stream pauses (a poll without samples after one with
-//   samples); the first channel's samples received so far are then evaluated (time constant three
+// - A half cycle is over when its channel has been silent for clearly longer than the interval
+//   between its samples (silenceLimitMs), when another oscilloscope of the diagram begins
+//   receiving (the other half cycle began), or when the run ends; "Auswerten" evaluates at
+//   once. The first channel's samples received so far are then evaluated (time constant three
 //   ways, see analysis/TauEvaluation.h). Samples of an earlier half cycle may still be among
-//   them: only the last half cycle counts.
+//   them: only the last half cycle counts. A late poll that finds nothing new is no end: the
+//   stream only counts as paused after the silence.
+// - A curve that is still growing never shows a failed fit: "Auswerten" during a half cycle
+//   shows a result only when the fit succeeds.
 // - A clear starts a new run: the current samples are kept as a run (the newest maxRuns are
 //   drawn fainter behind the current one), the result and the cursors go.
 // - Frozen, the display keeps showing a snapshot of the samples while new ones keep coming in.
 // - Cursors are set by click only on a still picture (frozen, or no samples coming in); the
 //   first and second cursor alternate, and the read-outs give both and their differences.
+// - A notice (such as the wait before a run while the capacitor is emptied) heads the text box
+//   until the first sample comes.
 //
 // Texts are UTF-8 (the Greek tau and the Delta have no Windows-1252 code) made from tagged
 // messages, so a language file translates them.
@@ -52,16 +60,32 @@ public:
         friend bool operator==(const BoxLine&, const BoxLine&) = default;
     };
 
-    // After every poll of the channels: whether samples came in. When the stream has just paused,
-    // the first channel's samples received so far (also while frozen) are evaluated. True when
-    // the display changed (a result came).
-    bool afterPoll(bool samplesArrived, const SOsziChannels& channels);
-    // True while samples arrived at the last poll.
+    // A half cycle is over after this much silence at the least, whatever its sample interval:
+    // well above the diagram's poll period and the jitter of a serial line.
+    static constexpr int64_t minSilenceMs = 1500;
+    // ... and after this many of its sample intervals.
+    static constexpr int silenceIntervals = 5;
+
+    // After every poll of the channels: how many samples came in, at a monotonic time in ms.
+    // When the half cycle is over by silence or because another one began, the first channel's
+    // samples received so far (also while frozen) are evaluated. True when the display changed
+    // (a result came, or the notice went).
+    bool afterPoll(int newSamples, const SOsziChannels& channels, int64_t nowMs);
+    // Another oscilloscope of the diagram began receiving: this one's half cycle is over. It is
+    // evaluated now, or, when samples still came at the last poll, at the next poll without any.
+    bool otherHalfBegan(const SOsziChannels& channels);
+    // The run ended (Stop, or the board ended it): the half cycle received is evaluated.
+    bool runEnded(const SOsziChannels& channels);
+    // True from the first samples of a half cycle until it is evaluated.
     bool isReceiving() const { return receiving_; }
+    // True when the last poll brought the first samples of a half cycle.
+    bool beganReceiving() const { return began_; }
+    // The silence after which the current half cycle counts as over.
+    int64_t silenceLimitMs() const;
 
     // Evaluates the last half cycle among the samples. False (and nothing changes) without
-    // samples.
-    bool evaluate(const SOsziValues& values);
+    // samples, and for a growing curve whose fit fails.
+    bool evaluate(const SOsziValues& values, bool growing = false);
     // The last evaluation, and its result line in UTF-8 (empty before the first one).
     const std::optional<TauResult>& getTauResult() const { return tau_; }
     const std::string& getTauText() const { return tauText_; }
@@ -97,11 +121,34 @@ public:
     // The read-outs in UTF-8: each cursor's t and U, and with both cursors the differences.
     std::vector<std::string> getCursorLines() const;
 
-    // The text box, top to bottom: the frozen mark, the cursor read-outs, the result line.
+    // A line over the others in the text box until the first sample comes (UTF-8; empty: none).
+    // True when it changed.
+    bool setNotice(std::string text);
+    const std::string& getNotice() const { return notice_; }
+    // The notice while the capacitor is emptied before a run: "Kondensator wird entladen …
+    // 2,31 V" with the voltage as the display shows it (UTF-8).
+    static std::string dischargingNotice(const std::string& voltage);
+
+    // The text box, top to bottom: the notice, the frozen mark, the cursor read-outs, the
+    // result line.
     std::vector<BoxLine> getBoxLines() const;
 
 private:
+    // The half cycle is over: its samples are evaluated.
+    bool endHalfCycle(const SOsziChannels& channels);
+
     bool receiving_ = false;
+    bool began_ = false;
+    // Samples came at the last poll.
+    bool lastPollHadSamples_ = false;
+    // Another half cycle began while this one still received: it ends at its next silent poll.
+    bool endPending_ = false;
+    // When the half cycle's samples began and last came, and how many came after the first
+    // poll that had any: their interval is (last - first) / count.
+    int64_t firstArrivalMs_ = 0;
+    int64_t lastArrivalMs_ = 0;
+    int64_t samplesAfterFirst_ = 0;
+    std::string notice_;
     std::optional<TauResult> tau_;
     // The time of the last evaluated sample: the fitted curve ends there.
     double tauEnd_ = 0.0;

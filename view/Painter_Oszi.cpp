@@ -8,6 +8,7 @@
 
 #include "foundation/SDebug.h"
 #include "gui/SGuiEvent.h"
+#include "platform/Clock.h"
 #include "repo/ViewElementData.h"
 #include "stream/ExtData.h"
 #include "stream/SRingBuffer.h"
@@ -114,22 +115,24 @@ bool Painter_Oszi::loadAttributes() {
 }
 
 bool Painter_Oszi::update() {
-    newSamples_ = false;
-    loadFromExtData();
-    if (evaluation_.afterPoll(newSamples_, channels)) setChanged();
+    const int taken = loadFromExtData();
+    const int64_t now = clock_ ? clock_() : platform::monotonicMs();
+    if (evaluation_.afterPoll(taken, channels, now)) setChanged();
     return KeloPainter::update();
 }
 
-void Painter_Oszi::loadFromExtData() {
+int Painter_Oszi::loadFromExtData() {
+    int taken = 0;
     const int count = std::min(extDataList.getSize(), channels.getSize());
     for (int c = 0; c < count; ++c) {
         ExtData* extData = extDataList.getAt(c);
         SOsziChannel* channel = channels.getAt(c);
-        if (extData != nullptr && channel != nullptr) loadChannel(*extData, *channel);
+        if (extData != nullptr && channel != nullptr) loadChannel(*extData, *channel, taken);
     }
+    return taken;
 }
 
-bool Painter_Oszi::loadChannel(ExtData& extData, SOsziChannel& channel) {
+bool Painter_Oszi::loadChannel(ExtData& extData, SOsziChannel& channel, int& taken) {
     const int32_t type = extData.getType();
     int sampleSize = 0;
     switch (type) {
@@ -183,11 +186,11 @@ bool Painter_Oszi::loadChannel(ExtData& extData, SOsziChannel& channel) {
             }
             values.add(value);
         }
+        taken += available;
         if (values.getSize() > limit) values.removeFirst(values.getSize() - limit);
         changedValues = true;
     }
     if (changedValues) {
-        newSamples_ = true;
         // A frozen display shows its snapshot: the new samples wait for the resume.
         if (!evaluation_.isFrozen()) setChanged();
     }
@@ -238,6 +241,15 @@ bool Painter_Oszi::handleEvent(SEvent& event) {
         case codeClearRuns:
             clearRuns();
             break;
+        case codeRunEnded: {
+            // The last samples may still wait in the ring: they belong to the half cycle.
+            const int taken = loadFromExtData();
+            const int64_t now = clock_ ? clock_() : platform::monotonicMs();
+            bool changed = evaluation_.afterPoll(taken, channels, now);
+            changed = evaluation_.runEnded(channels) || changed;
+            if (changed) setChanged();
+            break;
+        }
         default:
             break;
     }
@@ -273,6 +285,10 @@ void Painter_Oszi::carryIn(Carried&& carried) {
     setChanged();
 }
 
+void Painter_Oszi::setNotice(std::string text) {
+    if (evaluation_.setNotice(std::move(text))) setChanged();
+}
+
 void Painter_Oszi::setFrozen(bool frozen) {
     if (evaluation_.setFrozen(frozen, channels)) setChanged();
 }
@@ -284,7 +300,9 @@ SOsziValues& Painter_Oszi::shownValues(int c) {
 
 void Painter_Oszi::evaluate(bool shown) {
     if (channels.getSize() == 0) return;
-    if (evaluation_.evaluate(shown ? shownValues(0) : channels.getAt(0)->values)) setChanged();
+    // A live curve still growing gets no failed fit; a frozen picture is still.
+    const bool growing = evaluation_.isReceiving() && !evaluation_.isFrozen();
+    if (evaluation_.evaluate(shown ? shownValues(0) : channels.getAt(0)->values, growing)) setChanged();
 }
 
 float Painter_Oszi::leftX(const SOsziValues& values) const {

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "foundation/SLists.h"
@@ -37,6 +39,8 @@ public:
     static constexpr int32_t codeToggleFreeze = 10102;
     static constexpr int32_t codeEvaluate = 10103;
     static constexpr int32_t codeClearRuns = 10104;
+    // The run ended: the samples still waiting are taken and the half cycle is evaluated.
+    static constexpr int32_t codeRunEnded = 10105;
     // The fitted curve and the cursors, 0x00BBGGRR.
     static constexpr uint32_t fitColor = 0x0000FFFF;
     static constexpr uint32_t cursorColor = 0x00FFFFFF;
@@ -47,12 +51,22 @@ public:
     // Ctrl + left button down inside the element writes the diagnostic dump (true); without
     // Ctrl, on a frozen or idle display, it sets a cursor (true). The clear event 10005 keeps
     // the curves as a run, empties every channel and asks for a repaint; the codes above freeze,
-    // resume, evaluate and forget the runs (all false); anything else: false.
+    // resume, evaluate, forget the runs and end the run (all false); anything else: false.
     bool handleEvent(SEvent& event) override;
     // New samples from the channels, then whether a repaint is due. Only new or dropped samples
-    // (or a clear, or the evaluation at the first poll without data after samples) ask for a
-    // repaint, so polls without data leave the oscilloscope alone.
+    // (or a clear, or an evaluation when the half cycle is over) ask for a repaint, so polls
+    // without data leave the oscilloscope alone.
     bool update() override;
+    // The clock the evaluation's silence is measured with (monotonic milliseconds); tests set
+    // their own.
+    void setClock(std::function<int64_t()> clock) { clock_ = std::move(clock); }
+    // The last update brought the first samples of a half cycle.
+    bool beganReceiving() const { return evaluation_.beganReceiving(); }
+    // Another oscilloscope of the diagram began receiving: this one's half cycle is over. True
+    // when the display changed (the caller repaints it).
+    bool otherHalfBegan() { return evaluation_.otherHalfBegan(channels); }
+    // A line over the text box until the first sample comes (UTF-8; empty removes it).
+    void setNotice(std::string text);
     // Makes the layout at the first call, then draws at the element's rectangle.
     void paint(SDrawDevice& device) override;
     using SOszi::paint;
@@ -61,8 +75,9 @@ public:
     bool loadAttributes() override;
     bool onConnectExtData(const SString& names) override;
 
-    // Moves the complete samples waiting in every bound channel into its values.
-    void loadFromExtData();
+    // Moves the complete samples waiting in every bound channel into its values; the number
+    // of samples taken.
+    int loadFromExtData();
     // The diagnostic dump, line by line: the layout and every sample of the first channel.
     SStringList getDumpLines() const;
 
@@ -79,7 +94,8 @@ public:
 
     // These act on the evaluation and ask for a repaint when the display changed.
     // Evaluates the first channel's samples on screen (or, shown false, the samples received
-    // even while frozen): the last half cycle among them.
+    // even while frozen): the last half cycle among them. A live curve still growing shows a
+    // result only when its fit succeeds.
     void evaluate(bool shown = true);
     void setFrozen(bool frozen);
     void clearRuns();
@@ -106,7 +122,7 @@ public:
 
 protected:
     // Takes the samples of one channel; false when its data type is unknown.
-    bool loadChannel(ExtData& extData, SOsziChannel& channel);
+    bool loadChannel(ExtData& extData, SOsziChannel& channel, int& taken);
 
     ExtDataPointerList extDataList;
     int needsRecalc = 1;
@@ -130,7 +146,6 @@ private:
 
     // Bytes taken from a ring in one piece, kept between updates.
     std::vector<uint8_t> buffer_;
-    // Samples came in during the current update.
-    bool newSamples_ = false;
     OsziEvaluation evaluation_;
+    std::function<int64_t()> clock_;
 };

@@ -21,7 +21,7 @@ public:
     static constexpr int pollPeriodMs = 200;
     static constexpr int cursorArrow = 32512;
     // Virtual-key codes of the zoom and scroll keys (with Ctrl, without Shift).
-    static constexpr int keyMultiply = 106;  // numeric pad "*": zoom 1 and origin 0, 0
+    static constexpr int keyMultiply = 106;  // numeric pad "*": zoom 1 (the diagram fills the window), origin 0, 0
     static constexpr int keyAdd = 107;       // numeric pad "+": zoom in
     static constexpr int keySubtract = 109;  // numeric pad "-": zoom out
     static constexpr int keyLeft = 37;
@@ -45,6 +45,7 @@ public:
     // Loads the diagram and repaints.
     bool loadDiagramm(int32_t objNr, KeloProjectData* project = nullptr);
     ViewDiagramm& getDiagramm() { return diagramm_; }
+    const ViewDiagramm& getDiagramm() const { return diagramm_; }
 
     void setBackgroundColor(uint32_t color);
     uint32_t getBackgroundColor() const { return background_; }

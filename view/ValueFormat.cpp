@@ -1,9 +1,15 @@
 #include "view/ValueFormat.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <locale.h>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "foundation/SLanguage.h"
 
 namespace {
 
@@ -45,40 +51,58 @@ SString apply(const char* format, double value) {
     return out;
 }
 
-}  // namespace
-
-namespace ValueFormat {
-
-bool isValid(const SString& format) {
+// Where the one floating-point conversion of a usable format begins and ends; nothing when the
+// format is refused.
+std::optional<std::pair<std::size_t, std::size_t>> conversionSpan(const std::string& format) {
     // printf sees the text up to the first zero byte; a format with one inside is refused, so
     // nothing hides behind it.
-    if (std::strlen(format.c_str()) != format.size()) return false;
-    int conversions = 0;
-    for (const char* p = format.c_str(); *p;) {
+    if (std::strlen(format.c_str()) != format.size()) return std::nullopt;
+    std::optional<std::pair<std::size_t, std::size_t>> span;
+    const char* const start = format.c_str();
+    for (const char* p = start; *p;) {
         if (*p != '%') {
             ++p;
             continue;
         }
+        const char* const begin = p;
         ++p;
         if (*p == '%') {
             ++p;
             continue;
         }
         while (*p && std::strchr("-+ #0", *p)) ++p;
-        if (!skipNumber(p)) return false;
+        if (!skipNumber(p)) return std::nullopt;
         if (*p == '.') {
             ++p;
-            if (!skipNumber(p)) return false;
+            if (!skipNumber(p)) return std::nullopt;
         }
-        if (*p == 0 || !std::strchr("fFeEgGaA", *p)) return false;
+        if (*p == 0 || !std::strchr("fFeEgGaA", *p)) return std::nullopt;
         ++p;
-        if (++conversions > 1) return false;
+        if (span) return std::nullopt;
+        span = std::make_pair(static_cast<std::size_t>(begin - start), static_cast<std::size_t>(p - start));
     }
-    return conversions == 1;
+    return span;
+}
+
+}  // namespace
+
+namespace ValueFormat {
+
+bool isValid(const SString& format) {
+    return conversionSpan(format.str()).has_value();
 }
 
 SString format(const SString& format, double value, const char* fallback) {
-    return apply(isValid(format) ? format.c_str() : fallback, value);
+    const std::string& chosen = isValid(format) ? format.str() : std::string(fallback);
+    const std::optional<std::pair<std::size_t, std::size_t>> span = conversionSpan(chosen);
+    const char separator = globalLanguage().getDecimalSeparator();
+    if (!span || separator == '.') return apply(chosen.c_str(), value);
+    // Only the number gets the separator; a point in the literal text stays a point.
+    const auto [begin, end] = *span;
+    std::string number = apply(chosen.substr(begin, end - begin).c_str(), value).str();
+    std::replace(number.begin(), number.end(), '.', separator);
+    return SString(apply(chosen.substr(0, begin).c_str(), 0.0).str() + number +
+                   apply(chosen.substr(end).c_str(), 0.0).str());
 }
 
 }  // namespace ValueFormat

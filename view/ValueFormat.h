@@ -13,8 +13,9 @@ namespace ValueFormat {
 // Whether printf may apply the format to one double.
 bool isValid(const SString& format);
 
-// The value in the format, or in the fallback format when the format is refused. Numbers get a
-// decimal point whatever locale the GUI set; the format is not translated.
+// The value in the format, or in the fallback format when the format is refused. The number
+// gets the decimal separator of the program's language (a comma in German), whatever locale
+// the GUI set; the format's literal text is not translated.
 SString format(const SString& format, double value, const char* fallback);
 
 }  // namespace ValueFormat

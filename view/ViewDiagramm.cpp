@@ -1,6 +1,8 @@
 #include "view/ViewDiagramm.h"
 
+#include <algorithm>
 #include <map>
+#include <vector>
 
 #include "foundation/SDebug.h"
 #include "foundation/SRegExp.h"
@@ -86,11 +88,40 @@ void ViewDiagramm::paint(SDrawDevice& device) {
     for (ViewDiagrammObject* object : objects_) object->paint(device);
 }
 
-void ViewDiagramm::update() {
-    for (ViewDiagrammObject* object : objects_) {
-        if (!object->update()) continue;
-        if (window_ && object->getElement()) window_->invalidate(object->getElement()->getClientRect());
+SSize ViewDiagramm::getExtent() const {
+    // y points upward: the objects lie below the origin, their lowest edge at the smaller y.
+    SSize extent;
+    for (const ViewDiagrammObject* object : objects_) {
+        const ViewElementData* element = object->getElement();
+        if (!element) continue;
+        const SRect& r = element->getClientRect();
+        extent.cx = std::max({extent.cx, r.x, r.x + r.width});
+        extent.cy = std::max({extent.cy, -r.y, -(r.y + r.height)});
     }
+    return extent;
+}
+
+void ViewDiagramm::update() {
+    std::vector<ViewDiagrammObject*> changed;
+    std::vector<Painter_Oszi*> began;
+    for (ViewDiagrammObject* object : objects_) {
+        if (object->update()) changed.push_back(object);
+        auto* oszi = dynamic_cast<Painter_Oszi*>(object->getPainter());
+        if (oszi && oszi->beganReceiving()) began.push_back(oszi);
+    }
+    // An oscilloscope whose half cycle began ends the one of every other oscilloscope that was
+    // still receiving: charging and discharging follow each other.
+    if (!began.empty()) {
+        for (ViewDiagrammObject* object : objects_) {
+            auto* oszi = dynamic_cast<Painter_Oszi*>(object->getPainter());
+            if (!oszi || std::find(began.begin(), began.end(), oszi) != began.end()) continue;
+            if (oszi->otherHalfBegan() && std::find(changed.begin(), changed.end(), object) == changed.end())
+                changed.push_back(object);
+        }
+    }
+    if (!window_) return;
+    for (ViewDiagrammObject* object : changed)
+        if (object->getElement()) window_->invalidate(object->getElement()->getClientRect());
 }
 
 bool ViewDiagramm::handleEvent(SEvent& event) {

@@ -42,6 +42,10 @@ public:
     bool isDispatching() const { return dispatching_ > 0; }
 
     void paint(SDrawDevice& device);
+    // How far the objects reach from the diagram's origin, in diagram units: the width to the
+    // rightmost edge and the depth to the lowest edge (both 0 without objects). The window
+    // scales this area to fill itself.
+    SSize getExtent() const;
     // Polls every object; each changed object's rectangle is repainted in the window.
     void update();
     // Offers the event to the objects from the last to the first until one takes it.

@@ -7,6 +7,7 @@
 #include "CurveFactory.h"
 #include "analysis/TauEvaluation.h"
 #include "analysis/TauFormat.h"
+#include "foundation/SLanguage.h"
 
 namespace {
 
@@ -140,7 +141,7 @@ TEST(TauEvaluation, A63PointThatIsNotReachedLeavesTheOtherRoutes) {
     EXPECT_TRUE(r.reason.isEmpty());
 }
 
-TEST(TauFormat, GermanNumbersAndTheResultBox) {
+TEST(TauFormat, NumbersInTheLanguageAndTheResultBox) {
     struct Number {
         double value;
         const char* text;
@@ -148,7 +149,12 @@ TEST(TauFormat, GermanNumbersAndTheResultBox) {
     for (const Number& n : {Number{4.714, "4,71"}, Number{22.0, "22,00"}, Number{1234.5, "1234,50"},
                             Number{-0.001, "0,00"}, Number{-1.5, "-1,50"},
                             Number{std::numeric_limits<double>::quiet_NaN(), "-"}})
-        EXPECT_EQ(tauformat::germanNumber(n.value), n.text) << n.value;
+        EXPECT_EQ(tauformat::number(n.value), n.text) << n.value;
+    // The separator follows the program's language.
+    globalLanguage().setLanguage("en");
+    EXPECT_EQ(tauformat::number(4.714), "4.71");
+    EXPECT_EQ(tauformat::number(-0.001), "0.00");
+    globalLanguage().setLanguage("de");
     for (const Number& n : {Number{0.0149, "0,02"}, Number{0.02, "0,02"}, Number{0.001, "0,01"}, Number{0.0, "0,01"},
                             Number{1.371, "1,38"}})
         EXPECT_EQ(tauformat::uncertainty(n.value), n.text) << n.value;

@@ -1,5 +1,7 @@
 // The pane "Durchführung": diagram 300 of physik.repo in its window, the stop button grey from
 // the start, cursors over the buttons, the zoom keys and the poll.
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include <QApplication>
@@ -103,6 +105,42 @@ TEST_F(DiagramPaneTest, CtrlWithTheNumericPadZoomsAndResets) {
     key(Qt::Key_Plus, Qt::KeypadModifier);
     key(Qt::Key_Plus, Qt::ControlModifier | Qt::ShiftModifier | Qt::KeypadModifier);
     EXPECT_EQ(diagram->getZoom(), 1.0);
+}
+
+// Maximized at a projector, the diagram fills its pane: scaled with its aspect ratio, centred,
+// and clicks still find the buttons.
+TEST_F(DiagramPaneTest, ALargerPaneIsFilledByTheDiagram) {
+    QWidget* top = window->getWidget()->window();
+    const QSize before = top->size();
+    top->resize(1280, 1024);
+    QWidget* pane = window->getWidget();
+    ASSERT_TRUE(waitFor([&] { return pane->width() > 1000; }, 3000));
+    QRect all;
+    for (ViewDiagrammObject* object : diagram->getDiagramm().getObjects())
+        if (object->getElement()) all |= window->toPixels(object->getElement()->getClientRect());
+    const SSize extent = diagram->getDiagramm().getExtent();
+    EXPECT_GT(window->getFitFactor(), 1.2);
+    // One side fills the pane, the other keeps the shape; the spare room is shared equally.
+    const double fit = window->getFitFactor() * window->getDpi() / 2540.0;
+    EXPECT_TRUE(std::abs(extent.cx * fit - pane->width()) < 2.0 || std::abs(extent.cy * fit - pane->height()) < 2.0)
+        << extent.cx * fit << " x " << extent.cy * fit << " in " << pane->width() << " x " << pane->height();
+    EXPECT_LE(extent.cx * fit, pane->width() + 2.0);
+    EXPECT_LE(extent.cy * fit, pane->height() + 2.0);
+    EXPECT_NEAR(all.left(), pane->width() - 1 - all.right(), 30) << "centred across";
+    EXPECT_EQ(moveTo(centreOf(2001)), Qt::PointingHandCursor);
+    // The zoom keys scale from the filled pane.
+    auto startWidth = [&] {
+        return window->toPixels(diagram->getDiagramm().findObject(2001)->getElement()->getClientRect()).width();
+    };
+    const int filled = startWidth();
+    key(Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier);
+    EXPECT_NEAR(startWidth(), 1.1 * filled, 3.0);
+    key(Qt::Key_Asterisk, Qt::ControlModifier | Qt::KeypadModifier);
+    // The picture has the pane's size, the diagram in it.
+    const QImage image = pane->grab().toImage();
+    EXPECT_EQ(image.size(), pane->size());
+    top->resize(before);
+    ASSERT_TRUE(waitFor([&] { return pane->width() == 870; }, 3000));
 }
 
 TEST_F(DiagramPaneTest, ThePollRepaintsWhatTheChannelsBring) {

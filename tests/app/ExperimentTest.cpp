@@ -146,6 +146,31 @@ TEST_F(ExperimentTest, TheRunEndsByItselfAfterOneCycle) {
     EXPECT_EQ(samples(204), 300);
 }
 
+// Started with a charged capacitor, the board first empties it and sends only U_C and I: the
+// displays change at once, the charging oscilloscope says what happens, and the run begins
+// when the capacitor is empty.
+TEST_F(ExperimentTest, AChargedCapacitorIsEmptiedVisiblyBeforeTheRun) {
+    startBoard();
+    send("board-start");
+    ASSERT_TRUE(waitFor([&] { return samples(203) > 150; }, 8000));
+    send("board-stop");
+    const uint32_t framesBefore = fenster.getChannel(3).getUpdateCount();
+    send("board-start");
+    ASSERT_EQ(messages.all(), "");
+    ASSERT_TRUE(waitFor([&] { return fenster.getChannel(3).getUpdateCount() != framesBefore; }, 1000));
+    ASSERT_TRUE(waitFor([&] { return !oszi(203)->getEvaluation().getNotice().empty(); }, 1000));
+    const std::string notice = oszi(203)->getEvaluation().getNotice();
+    EXPECT_EQ(notice.rfind("Kondensator wird entladen \xE2\x80\xA6 ", 0), 0u) << notice;
+    EXPECT_EQ(notice.substr(notice.size() - 2), " V") << notice;
+    EXPECT_NE(notice.find(','), std::string::npos) << "a decimal comma: " << notice;
+    EXPECT_EQ(samples(203), 0);
+    EXPECT_EQ(samples(204), 0);
+    // The run begins with the empty capacitor, and the line goes.
+    ASSERT_TRUE(waitFor([&] { return samples(203) > 0; }, 8000));
+    ASSERT_TRUE(waitFor([&] { return oszi(203)->getEvaluation().getNotice().empty(); }, 1000));
+    EXPECT_LT(oszi(203)->getChannels().getAt(0)->values[0].yValue, 0.05F);
+}
+
 TEST_F(ExperimentTest, StartBehindTheAdapterSwitchesPassThroughAndSupply) {
     options.adapter = true;
     startBoard();

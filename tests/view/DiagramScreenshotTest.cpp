@@ -112,8 +112,8 @@ TEST_F(ExperimentDiagram, HasTheButtonsOscilloscopesAndDisplaysBoundToTheChannel
     auto* uc = dynamic_cast<Painter_7Segment*>(project.findPainter(205));
     auto* current = dynamic_cast<Painter_7Segment*>(project.findPainter(206));
     ASSERT_TRUE(uc && current);
-    EXPECT_EQ(uc->formatValue(1023).str(), "5.00 V");
-    EXPECT_EQ(current->formatValue(1023).str(), "0.500 mA");
+    EXPECT_EQ(uc->formatValue(1023).str(), "5,00 V");
+    EXPECT_EQ(current->formatValue(1023).str(), "0,500 mA");
 }
 
 TEST_F(ExperimentDiagram, FilledFromTheChannelsItShowsBothCurvesAndTheValues) {
@@ -133,7 +133,7 @@ TEST_F(ExperimentDiagram, FilledFromTheChannelsItShowsBothCurvesAndTheValues) {
     EXPECT_EQ(count(before, 203, curve), 0);
     EXPECT_GT(count(image, 203, curve), 300);
     EXPECT_GT(count(image, 204, curve), 300);
-    // The displays show the latest values (2.13 V and 0.283 mA after 420 samples).
+    // The displays show the latest values (2,13 V and 0,283 mA after 420 samples).
     EXPECT_GT(count(image, 205, qRgb(0, 255, 0)), 500);
     EXPECT_NE(image.copy(pixels(205)), before.copy(pixels(205)));
     EXPECT_NE(image.copy(pixels(206)), before.copy(pixels(206)));
@@ -149,7 +149,7 @@ TEST_F(ExperimentDiagram, FilledFromTheChannelsItShowsBothCurvesAndTheValues) {
 TEST_F(ExperimentDiagram, EvaluatedCycleAndTheEvaluationButtonsFitThePane) {
     feedCycle(600);
     window->poll();
-    window->poll();  // no new samples: both half cycles are evaluated
+    window->sendToAll(Painter_Oszi::codeRunEnded);  // both half cycles are evaluated
     auto* charging = dynamic_cast<Painter_Oszi*>(project.findPainter(203));
     auto* discharging = dynamic_cast<Painter_Oszi*>(project.findPainter(204));
     ASSERT_TRUE(charging && discharging);

@@ -2,6 +2,9 @@
 // and the project's diagram windows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <memory>
 #include <vector>
 
 #include "OsziRecorder.h"
@@ -10,6 +13,7 @@
 #include "view/KeloProject.h"
 #include "view/Painter_Button.h"
 #include "view/Painter_7Segment.h"
+#include "view/Painter_Oszi.h"
 #include "view/UniedViewWindow.h"
 
 using viewtest::Project;
@@ -260,3 +264,51 @@ TEST(KeloProjectTest, OpensCreatesWindowsSendsToObjectsAndReloads) {
 }
 
 }  // namespace
+
+namespace {
+
+// Two oscilloscopes that take turns, as charging and discharging do.
+const char* const twoOscilloscopes =
+    "[BaseElement_300]\nname=Diagramm\n"
+    "[BaseElement_1203]\nname=Laden\n[Attribute_1203]\nextData=s=U_C\n"
+    "[BaseElement_1204]\nname=Entladen\n[Attribute_1204]\nextData=s=I\n"
+    "[ViewElement_203]\npainterType=3\nbaseObjNr=1203\nclientRect=0,0,10000,-5000\n"
+    "[Attribute_203]\nOsziValueStepX=f=0.1\nOsziMaxValuesShowCountX=i=300\n"
+    "[ViewElement_204]\npainterType=3\nbaseObjNr=1204\nclientRect=0,-5000,10000,-5000\n"
+    "[Attribute_204]\nOsziValueStepX=f=0.1\nOsziMaxValuesShowCountX=i=300\n"
+    "[ContainingList]\n300=203,204\n";
+
+}  // namespace
+
+// The other half cycle beginning ends the first one at once: its result is painted in the
+// same poll, without waiting for the silence.
+TEST(DiagramHalfCycles, AnOscilloscopeThatBeginsEndsTheHalfCycleOfTheOther) {
+    Project project;
+    ASSERT_TRUE(project.open(twoOscilloscopes));
+    auto fake = std::make_unique<FakeHost>();
+    FakeHost* host = fake.get();
+    UniedViewWindow window;
+    window.create(std::move(fake));
+    ASSERT_TRUE(window.loadDiagramm(300, &project.data));
+    auto* charging = dynamic_cast<Painter_Oszi*>(window.getDiagramm().findObject(203)->getPainter());
+    auto* discharging = dynamic_cast<Painter_Oszi*>(window.getDiagramm().findObject(204)->getPainter());
+    ASSERT_TRUE(charging && discharging);
+
+    for (int i = 0; i < 150; ++i)
+        Project::feed(project.channels[0], static_cast<int>(std::lround(1000.0 * (1.0 - std::exp(-0.1 * i / 4.7)))));
+    window.poll();
+    window.poll();  // a poll without samples right after them is no end
+    EXPECT_TRUE(charging->getEvaluation().isReceiving());
+    EXPECT_FALSE(charging->getEvaluation().getTauResult().has_value());
+
+    host->invalidated.clear();
+    for (int i = 0; i < 3; ++i) Project::feed(project.channels[1], 1000);
+    window.poll();
+    ASSERT_TRUE(charging->getEvaluation().getTauResult().has_value());
+    EXPECT_TRUE(charging->getEvaluation().getTauResult()->fit.ok);
+    EXPECT_NEAR(charging->getEvaluation().getTauResult()->fit.tau, 4.7, 0.1);
+    EXPECT_TRUE(discharging->getEvaluation().isReceiving());
+    EXPECT_NE(std::find(host->invalidated.begin(), host->invalidated.end(), SRect(0, 0, 10000, -5000, true)),
+              host->invalidated.end())
+        << "the charging oscilloscope is repainted with its result";
+}

@@ -181,9 +181,9 @@ TEST_F(PainterTest, SevenSegmentShowsTheLatestValueOfItsChannel) {
     auto* badFormat = makeAs<Painter_7Segment>(209);
     EXPECT_EQ(plain->getExtData(), &project.channels[0]);
     EXPECT_EQ(both->getExtData(), nullptr) << "\"U_C,I\" is one unknown name";
-    EXPECT_EQ(plain->formatValue(1234).str(), "1234.00");
-    EXPECT_EQ(scaled->formatValue(1234).str(), "1.23 V");
-    EXPECT_EQ(badFormat->formatValue(1234).str(), "1234.00");
+    EXPECT_EQ(plain->formatValue(1234).str(), "1234,00");
+    EXPECT_EQ(scaled->formatValue(1234).str(), "1,23 V");
+    EXPECT_EQ(badFormat->formatValue(1234).str(), "1234,00");
 
     Project::feed(project.channels[0], 3000);
     oszitest::Recorder device;
@@ -193,7 +193,7 @@ TEST_F(PainterTest, SevenSegmentShowsTheLatestValueOfItsChannel) {
     ASSERT_EQ(texts.size(), 2u);
     EXPECT_EQ(texts[0].text, "U_C");
     EXPECT_EQ(texts[0].rect, SRect(200, -200, 3600, -680, true));  // 40 x 12 + 200 high
-    EXPECT_EQ(texts[1].text, "3.00 V");
+    EXPECT_EQ(texts[1].text, "3,00 V");
     EXPECT_EQ(texts[1].rect, SRect(200, -880, 3600, -1920, true));
     EXPECT_EQ(texts[1].color, 0x0000FF00u);
 

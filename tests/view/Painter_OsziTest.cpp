@@ -244,7 +244,13 @@ TEST_F(Painter_OsziTest, UpdateAsksForARepaintOnlyForNewDataOrAClear) {
     EXPECT_FALSE(oszi.update());
     put(charging, {1, 0});
     EXPECT_TRUE(oszi.update());
-    // The pause after the samples brings the evaluation's result box, once.
+    // A poll without samples right after them is no end; the end of the run brings the
+    // evaluation's result box, once.
+    EXPECT_FALSE(oszi.update());
+    SEvent ended;
+    ended.type = eventApplication;
+    ended.code = Painter_Oszi::codeRunEnded;
+    EXPECT_EQ(oszi.onEvent(ended), 0);
     EXPECT_TRUE(oszi.update());
     EXPECT_FALSE(oszi.update());
 
@@ -400,6 +406,12 @@ protected:
                                      "OsziMinValueY=f=0\r\nOsziMaxValueY=f=5\r\nOsziMinValueX=f=0\r\n"
                                      "OsziMaxValueX=f=30\r\nOsziRelativeValueX=i=1\r\n"
                                      "OsziMaxValuesShowCountX=i=300\r\n"));
+        oszi.setClock([this] { return now; });
+    }
+    // A poll after the stream has been silent long enough to end the half cycle.
+    void pause() {
+        now += 2 * OsziEvaluation::minSilenceMs;
+        oszi.update();
     }
     // count samples of a charging (or discharging) curve with time constant tau, as ADC words.
     static std::vector<uint8_t> halfCycle(double tau, int count, bool charging = true) {
@@ -425,6 +437,8 @@ protected:
         oszi.paint(device);
         return device;
     }
+    int64_t now = 0;
+
     std::vector<std::string> utf8Texts(const Recorder& device) const {
         std::vector<std::string> out;
         for (const auto& c : device.of("utf8text")) out.push_back(c.text);
@@ -437,7 +451,7 @@ TEST_F(OsziEvaluationTest, AHalfCycleEndingBringsTheResultBoxAndTheFittedCurve) 
     put(charging, halfCycle(4.7, 300));
     oszi.update();
     EXPECT_FALSE(oszi.getEvaluation().getTauResult().has_value());  // still receiving
-    oszi.update();                                   // the stream paused
+    pause();  // the stream paused
     ASSERT_TRUE(oszi.getEvaluation().getTauResult().has_value());
     const TauResult& result = *oszi.getEvaluation().getTauResult();
     EXPECT_EQ(result.kind, HalfCycle::charging);
@@ -470,6 +484,24 @@ TEST_F(OsziEvaluationTest, AHalfCycleEndingBringsTheResultBoxAndTheFittedCurve) 
     }
 }
 
+// Stop, or the board's end of the run: the samples still waiting in the ring belong to the
+// half cycle, which is evaluated at once. A poll that finds nothing new is no end.
+TEST_F(OsziEvaluationTest, TheRunsEndEvaluatesWithTheSamplesStillWaiting) {
+    makeExperimentOszi();
+    const std::vector<uint8_t> bytes = halfCycle(4.7, 300);
+    put(charging, std::vector<uint8_t>(bytes.begin(), bytes.begin() + 2 * 250));
+    oszi.update();
+    now += 400;
+    oszi.update();
+    EXPECT_FALSE(oszi.getEvaluation().getTauResult().has_value()) << "a late poll";
+    put(charging, std::vector<uint8_t>(bytes.begin() + 2 * 250, bytes.end()));
+    send(Painter_Oszi::codeRunEnded);
+    EXPECT_EQ(values().getSize(), 300);
+    ASSERT_TRUE(oszi.getEvaluation().getTauResult().has_value());
+    EXPECT_TRUE(oszi.getEvaluation().getTauResult()->fit.ok);
+    EXPECT_TRUE(oszi.update()) << "the result is painted";
+}
+
 TEST_F(OsziEvaluationTest, OnlyTheLastHalfCycleOnScreenCountsAndFlatDataGiveNoFit) {
     makeExperimentOszi();
     // The end of an earlier run's curve with tau 2 s, then a new one with tau 4.7 s.
@@ -487,7 +519,7 @@ TEST_F(OsziEvaluationTest, OnlyTheLastHalfCycleOnScreenCountsAndFlatDataGiveNoFi
     send(codeClear);
     put(charging, std::vector<uint8_t>(2 * 50, 0));
     oszi.update();
-    oszi.update();
+    pause();
     ASSERT_TRUE(oszi.getEvaluation().getTauResult().has_value());
     EXPECT_FALSE(oszi.getEvaluation().getTauResult()->any());
     EXPECT_EQ(oszi.getEvaluation().getTauText().rfind("kein Fit m\xC3\xB6glich", 0), 0u)
@@ -590,7 +622,7 @@ TEST_F(OsziEvaluationTest, TwoClicksGiveTheCursorsAndTheirDifferences) {
     };
     // While samples come in the display is live: no cursor.
     EXPECT_FALSE(click(values()[47]));
-    oszi.update();  // the stream paused
+    pause();  // the stream paused
     painted();
     ASSERT_TRUE(click(oszi.getEvaluation().getRuns()[0][0][20]));
     ASSERT_TRUE(click(values()[47]));

@@ -197,12 +197,12 @@ TEST_F(SOsziPaintTest, AxesTicksLabelsAndCaptions) {
     EXPECT_EQ(device.texts("lt"), std::vector<std::string>{"U in V"});
     EXPECT_EQ(device.texts("rb"), std::vector<std::string>{"t in s"});
     // y: from 0 up to 100 in steps of 12.5 (eight label lines fit); the top tick meets the top.
-    EXPECT_EQ(device.texts("rv"), (std::vector<std::string>{"0.0", "12.5", "25.0", "37.5", "50.0", "62.5", "75.0",
-                                                            "87.5", "100.0"}));
+    EXPECT_EQ(device.texts("rv"), (std::vector<std::string>{"0,0", "12,5", "25,0", "37,5", "50,0", "62,5", "75,0",
+                                                            "87,5", "100,0"}));
     EXPECT_EQ(lines[2].points, (std::vector<SPoint>{{1070, -4150}, {1230, -4150}}));
     EXPECT_EQ(lines[10].points, (std::vector<SPoint>{{1070, -150}, {1230, -150}}));
     // x: every 5 s up to the right end, which gets none.
-    EXPECT_EQ(device.texts("th"), (std::vector<std::string>{"5.0", "10.0", "15.0", "20.0", "25.0"}));
+    EXPECT_EQ(device.texts("th"), (std::vector<std::string>{"5,0", "10,0", "15,0", "20,0", "25,0"}));
     EXPECT_EQ(lines[11].points, (std::vector<SPoint>{{2650, -4230}, {2650, -4070}}));
     const auto labels = device.of("text");
     const oszitest::Call& firstX = *std::find_if(labels.begin(), labels.end(), [](const auto& c) { return c.align == "th"; });
@@ -217,7 +217,7 @@ TEST_F(SOsziPaintTest, AutomaticXRasterDrawsNoXTicksAndNegativeValuesGetTicksBel
     oszi.getStyle().yRasterValue = 1.0F;
     layoutAndPaint();
     EXPECT_TRUE(device.texts("th").empty());
-    EXPECT_EQ(device.texts("rv"), (std::vector<std::string>{"0.0", "1.0", "2.0", "-1.0", "-2.0"}));
+    EXPECT_EQ(device.texts("rv"), (std::vector<std::string>{"0,0", "1,0", "2,0", "-1,0", "-2,0"}));
 }
 
 TEST_F(SOsziPaintTest, ZeroXRasterSwitchOffAndUnboundedYRasterLeaveOnlyTheZeroTick) {
@@ -228,7 +228,7 @@ TEST_F(SOsziPaintTest, ZeroXRasterSwitchOffAndUnboundedYRasterLeaveOnlyTheZeroTi
     Recorder low;
     oszi.recalc(low, 10250, -900);
     oszi.paint(low, SRect(0, 0, 10250, -900, true));
-    EXPECT_EQ(low.texts("rv"), std::vector<std::string>{"0.0"});
+    EXPECT_EQ(low.texts("rv"), std::vector<std::string>{"0,0"});
 }
 
 // Rasters from an edited repository: no hang, and never more ticks than the bound.
@@ -245,7 +245,7 @@ TEST_F(SOsziPaintTest, BadRastersEndTheTickLoops) {
         const auto y = d.texts("rv");
         const auto x = d.texts("th");
         EXPECT_GE(y.size(), 1u);
-        EXPECT_EQ(y.front(), "0.0");
+        EXPECT_EQ(y.front(), "0,0");
         EXPECT_LE(static_cast<int>(y.size()), 2 * SOszi::maxTicks + 1);
         EXPECT_LE(static_cast<int>(x.size()), SOszi::maxTicks);
         if (!(raster > 0.0F) || std::isinf(raster)) {

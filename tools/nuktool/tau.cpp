@@ -83,8 +83,8 @@ bool evaluateFile(const std::string& path, const Options& options) {
             const TauResult r = evaluateHalfCycle(part, segment.kind);
             usable = usable || r.any();
             const std::string kind = segment.kind == HalfCycle::charging ? "Laden" : "Entladen";
-            const std::string span = tauformat::germanNumber(part.front().t, 1) + " s bis " +
-                                     tauformat::germanNumber(part.back().t, 1) + " s";
+            const std::string span = tauformat::number(part.front().t, 1) + " s bis " +
+                                     tauformat::number(part.back().t, 1) + " s";
             if (options.brief) {
                 std::printf("%s: %s: %s %s: %s\n", path.c_str(), name.c_str(), kind.c_str(), span.c_str(),
                             tauformat::summary(r).c_str());
