@@ -7,13 +7,13 @@ CommandLine::Request CommandLine::request(const std::vector<std::string>& argume
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         if (arguments[i] == "--help" || arguments[i] == "-h") return Request::help;
         if (arguments[i] == "--version") return Request::version;
-        // The value of --page is a page name, never an option.
-        if (arguments[i] == "--page") ++i;
+        // The values of --page and --lang are names, never options.
+        if (arguments[i] == "--page" || arguments[i] == "--lang") ++i;
     }
     return Request::run;
 }
 
-std::string CommandLine::helpText() {
+std::string CommandLine::helpText(const std::string& language) {
     // The page names, wrapped to the option's column.
     std::string pages;
     std::size_t column = 34;
@@ -30,6 +30,7 @@ std::string CommandLine::helpText() {
         pages += name;
         column += name.size();
     }
+    if (language != "de") return englishHelp(pages);
     return "Usage: experiment [OPTION]...\n"
            "Das Experiment \xE2\x80\x9ELaden und Entladen eines Kondensators\xE2\x80\x9C f\xC3\xBCr den Physikunterricht:\n"
            "Seiten zum Lesen, die Firmware auf das Board brennen, die Messung live in zwei\n"
@@ -48,6 +49,9 @@ std::string CommandLine::helpText() {
            "                           aus; myburn, myboot: das Board mit dem Duvaro-Modul\n"
            "  --debug[=stderr]         Debug-Ausgabe \xC3\xBC" "ber TCP an localhost:5001; mit \"=stderr\" auch\n"
            "                           auf die Standardfehlerausgabe\n"
+           "  --lang=de|en             die Sprache der Seiten, Meldungen, Dialoge und Zahlen; ohne die\n"
+           "                           Option die des Desktops (LC_ALL, LC_MESSAGES, LANG: \"de\xE2\x80\xA6\",\n"
+           "                           \"C\" oder keine: Deutsch, jede andere: Englisch)\n"
            "  -h, --help               diese Hilfe\n"
            "  --version                die Version\n"
            "\n"
@@ -69,7 +73,52 @@ std::string CommandLine::helpText() {
            "\n"
            "R\xC3\xBC" "ckgabewert:\n"
            "  0 nach dem Schlie\xC3\x9F" "en des Fensters, 1 ohne Bildschirm, 2 bei falschen Angaben (einer\n"
-           "  unbekannten Seite oder Art des virtuellen Boards).\n";
+           "  unbekannten Seite, Sprache oder Art des virtuellen Boards).\n";
+}
+
+std::string CommandLine::englishHelp(const std::string& pages) {
+    return "Usage: experiment [OPTION]...\n"
+           "The experiment \xE2\x80\x9C" "charging and discharging a capacitor\xE2\x80\x9D for physics lessons:\n"
+           "pages to read, burn the firmware onto the board, follow the measurement live in two\n"
+           "oscilloscopes, evaluate the time constant and save the measurement as CSV.\n"
+           "\n"
+           "Options:\n"
+           "  --page=NAME              opens the page NAME instead of \"Einleitung\", for example\n"
+           "                           --page=Durchf\xC3\xBChrung for the projector; any case, \"ae\", \"oe\",\n"
+           "                           \"ue\", \"ss\" for umlauts and \xC3\x9F. Pages: " +
+           pages +
+           "\n"
+           "  --virtual-board[=KIND]   a virtual board instead of the hardware, for a class without a\n"
+           "                           board: without KIND behind the Ravlink adapter with programmer;\n"
+           "                           core: a simulated ATmega8 runs the burnt firmware;\n"
+           "                           myburn, myboot: the board with the Duvaro module\n"
+           "  --debug[=stderr]         debug output over TCP to localhost:5001; with \"=stderr\" also\n"
+           "                           on standard error\n"
+           "  --lang=de|en             the language of pages, messages, dialogs and numbers; without\n"
+           "                           it the desktop's (LC_ALL, LC_MESSAGES, LANG: \"de\xE2\x80\xA6\", \"C\" or\n"
+           "                           none: German, any other: English)\n"
+           "  -h, --help               this help\n"
+           "  --version                the version\n"
+           "\n"
+           "Environment:\n"
+           "  NUK_DEBUG=1|stderr       like --debug\n"
+           "  NUK_COMPORTS=FILE        the COM names of the devices instead of\n"
+           "                           ~/.config/nuk/comports.ini\n"
+           "  NUK_STARTUP_PROBE=1      measures the start (seconds, memory) and ends the program\n"
+           "  QT_QPA_PLATFORM=offscreen  without a window (tests)\n"
+           "\n"
+           "Files:\n"
+           "  ~/.config/nuk/           settings and the COM names of the serial ports\n"
+           "                           (comports.ini); measurements are saved in the user's\n"
+           "                           Documents folder\n"
+           "\n"
+           "Permissions:\n"
+           "  Serial ports (/dev/ttyUSB0) can be opened by members of the group \"dialout\" only. Once,\n"
+           "  as administrator: sudo usermod -aG dialout USER, then log out and in again.\n"
+           "\n"
+           "Exit status:\n"
+           "  0 after the window was closed, 1 without a display, 2 for wrong arguments (an unknown\n"
+           "  page, language or kind of virtual board).\n";
 }
 
 std::string CommandLine::versionText() {

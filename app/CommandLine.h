@@ -11,8 +11,12 @@ public:
     // --help (or -h) and --version end the program with their text before anything starts;
     // the first of them counts.
     static Request request(const std::vector<std::string>& arguments);
-    // Usage, every option with its values, the environment variables and the files; the pages
-    // "--page" accepts come from the main window's layout.
-    static std::string helpText();
+    // Usage, every option with its values, the environment variables and the files, in German
+    // ("de") or English (any other language); the pages "--page" accepts come from the main
+    // window's layout.
+    static std::string helpText(const std::string& language = "de");
     static std::string versionText();
+
+private:
+    static std::string englishHelp(const std::string& pages);
 };

@@ -53,17 +53,11 @@ bool Fenster::savePng(const SString& fileName) {
     }
     SString target = fileName;
     if (target.isEmpty()) {
-        std::string proposed = MeasurementCsv::proposedFileName(SString(platform::documentsDirectory()),
-                                                                std::time(nullptr))
-                                   .str();
-        // "Messung <time>.csv" becomes "Diagramm <time>.png".
-        const std::size_t slash = proposed.find_last_of('/');
-        const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-        proposed.replace(nameStart, 7, "Diagramm");
-        if (proposed.size() >= 4) proposed.replace(proposed.size() - 4, 4, ".png");
+        const SString proposed = MeasurementCsv::proposedFileName(
+            SString(platform::documentsDirectory()), std::time(nullptr), SString(MSG("pngFileName", "Diagramm")), "png");
         target = SFileDialog::getSaveFileName(this, MSG("savePngTitle", "Diagramm als Bild speichern"),
                                               MSG("pngFilter", "PNG-Bilder|*.png|alle Dateien|*.*"),
-                                              SString::raw("png"), SString(proposed));
+                                              SString::raw("png"), proposed);
         if (target.isEmpty()) return false;
     }
     int code = 0;

@@ -2,6 +2,7 @@
 
 #include "app/Fenster.h"
 #include "foundation/SDebug.h"
+#include "foundation/SLanguage.h"
 #include "foundation/SResources.h"
 #include "multiwindow/SMultiClientWindowEntry.h"
 #include "multiwindow/SMultiWindow.h"
@@ -29,8 +30,19 @@ bool HtmlWindow::create(SMultiWindow* owner, SEventManager* eventManager, SMulti
         // The layout moves the pane into place.
         if (!SIEControl::create(owner, winId_, SRect(0, 0, 100, 100), true)) return false;
     }
-    navigate(globalResources().getFile(SString("wnd") + winId_ + ".htm"));
+    navigate(pageFile(winId_));
     return true;
+}
+
+SString HtmlWindow::pageFile(const SString& window) {
+    // "wnd<name>_en.htm" in English; the German page where a language has none of its own.
+    const SString german = SString("wnd") + window + ".htm";
+    const std::string& language = globalLanguage().getLanguage();
+    if (!language.empty() && language != "de") {
+        const SString own = globalResources().getFile(SString("wnd") + window + "_" + SString(language) + ".htm");
+        if (!own.isEmpty()) return own;
+    }
+    return globalResources().getFile(german);
 }
 
 bool HtmlWindow::onBeforeNavigate2(int flags, const SString& address) {

@@ -20,8 +20,12 @@ public:
 
     // Takes the pane: stores owner and event manager (may be nullptr), registers with the
     // manager, becomes the entry's window and takes its name, creates the browser in the owner
-    // and loads the page "wnd<name>.htm" of the resources.
+    // and loads the page of the resources (pageFile).
     bool create(SMultiWindow* owner, SEventManager* eventManager, SMultiClientWindowEntry* entry);
+    // The page of a window in the program's language: "wnd<name>_<language>.htm" when the
+    // language is not German and the resources have it, else "wnd<name>.htm"; empty when
+    // neither exists.
+    static SString pageFile(const SString& window);
 
     const SString& getWinId() const { return winId_; }
     SMultiWindow* getOwner() const { return owner_; }

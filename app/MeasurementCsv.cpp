@@ -114,9 +114,14 @@ bool MeasurementCsv::write(const SString& fileName, const SString& content, int*
 }
 
 SString MeasurementCsv::proposedFileName(const SString& folder, std::time_t now) {
+    return proposedFileName(folder, now, SString("\xB3\xB3" "csvFileName\xB3\xB3" "Messung"), "csv");
+}
+
+SString MeasurementCsv::proposedFileName(const SString& folder, std::time_t now, const SString& name,
+                                         const char* extension) {
     char stamp[64] = {};
     std::tm local {};
     localtime_r(&now, &local);
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H_%M_%S", &local);
-    return SFileSystem::join(folder, SString(std::string("Messung ") + stamp + ".csv"));
+    return SFileSystem::join(folder, SString(name.str() + " " + stamp + "." + extension));
 }

@@ -48,6 +48,9 @@ public:
                       SString* error = nullptr);
 
     // The file name the save dialog proposes: "<folder>/Messung 2011-04-19 13_38_17.csv" with
-    // the local time.
+    // the local time ("Measurement ..." in English).
     static SString proposedFileName(const SString& folder, std::time_t now);
+    // The same with another name before the time and another extension ("png").
+    static SString proposedFileName(const SString& folder, std::time_t now, const SString& name,
+                                    const char* extension);
 };

@@ -3,6 +3,7 @@
 // creates and shows the main window), and the event loop runs until the main window goes.
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,15 +21,26 @@
 #include "app/StartupProbe.h"
 #include "app/VirtualBoardHost.h"
 #include "browser/SIEControl.h"
+#include "foundation/LanguageChoice.h"
 #include "gui/QtTranslations.h"
 #include "gui/SApplication.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv, argv + argc);
+    // The language: "--lang", else the desktop's.
+    std::string language = languagechoice::fromEnvironment();
+    if (const std::optional<std::string> chosen = languagechoice::option(arguments)) {
+        const std::optional<std::string> known = languagechoice::known(*chosen);
+        if (!known) {
+            std::fprintf(stderr, "experiment: --lang %s: de oder en / de or en\n", chosen->c_str());
+            return 2;
+        }
+        language = *known;
+    }
     // --help and --version answer without a display and start nothing.
     switch (CommandLine::request(arguments)) {
     case CommandLine::Request::help:
-        std::fputs(CommandLine::helpText().c_str(), stdout);
+        std::fputs(CommandLine::helpText(language).c_str(), stdout);
         return 0;
     case CommandLine::Request::version:
         std::fputs(CommandLine::versionText().c_str(), stdout);
@@ -56,7 +68,8 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral(NUK_APP_ID));
     QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(NUK_APP_ID)));
     // Qt's own dialogs and buttons speak the program's language.
-    gui::installQtTranslations("de");
+    gui::installQtTranslations(language);
+    globalApplication().setLanguage(language);
     int result = 0;
     if (globalApplication().init(argc, argv)) {
         QuitOnSignal quitOnSignal;
@@ -70,7 +83,8 @@ int main(int argc, char** argv) {
                 globalApplication().shutdown();
                 return 1;
             }
-            std::printf("experiment: virtuelles Board an %s (%s)\n", board.getBoard()->getComName().c_str(),
+            const std::string line = SString("\xB3\xB3" "virtualBoardAt\xB3\xB3" "virtuelles Board an").toUtf8();
+            std::printf("experiment: %s %s (%s)\n", line.c_str(), board.getBoard()->getComName().c_str(),
                         board.getBoard()->getDevicePath().c_str());
             std::fflush(stdout);
         }

@@ -303,6 +303,8 @@ void SResources::loadLanguage(const SString& language) {
     table.setLanguage(language.str());
 
     SStringList dirs;
+    // A shipped program's language files came out of its archive.
+    if (extracted_ && !tempDirectory_.isEmpty()) dirs.add(tempDirectory_);
     dirs.add(applicationDirectory_);
     for (const SString& dir : searchPaths_) dirs.add(dir);
     dirs.add(SFileSystem::join(applicationDirectory_, developmentFolder));

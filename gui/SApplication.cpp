@@ -115,6 +115,8 @@ bool SApplication::init(const SStringList& arguments) {
     globalResources().setApplicationDirectory(basic.getProgramDirectory());
     globalResources().setExecutablePath(basic.getProgramPath());
     globalResources().init();
+    // The texts of the program's language, before the first window is made.
+    globalResources().loadLanguage(SString(language_));
 
     startTick();
 

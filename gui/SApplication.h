@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "foundation/SLists.h"
@@ -42,6 +43,9 @@ public:
     void shutdown();
 
     // The main window: the first window object registered (or the one set).
+    // The language init loads the texts of ("de" unless the start-up chose another).
+    void setLanguage(std::string language) { language_ = std::move(language); }
+    const std::string& getLanguage() const { return language_; }
     SWindow* getMainWindow() const { return mainWindow_; }
     void setMainWindow(SWindow* window) { mainWindow_ = window; }
     // Every window object, in order of construction.
@@ -82,6 +86,7 @@ private:
     static void qtShutdown();
 
     SWindow* mainWindow_ = nullptr;
+    std::string language_ = "de";
     std::vector<SWindow*> windows_;
     std::vector<SWindow*> created_;
     int nextControlId_ = firstControlId;

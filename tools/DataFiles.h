@@ -29,4 +29,11 @@ inline std::string catalogueFile() {
     return dataFile("avr.cxf", toolDirectory() + "resources/avr.cxf");
 }
 
+// The language file of the tools' texts in a language ("en"): the one beside the tool
+// (build/resources), else the installed one.
+inline std::string languageFile(const std::string& language) {
+    const std::string name = "kondensator_" + language + ".lng";
+    return dataFile(name, toolDirectory() + "resources/" + name);
+}
+
 }  // namespace tools

@@ -1,6 +1,7 @@
 #include "view/KeloPainter.h"
 
 #include "foundation/SDebug.h"
+#include "foundation/SLanguage.h"
 #include "repo/ViewElementData.h"
 #include "view/KeloProjectData.h"
 
@@ -75,7 +76,12 @@ SRect KeloPainter::getElementRect() const {
 }
 
 SString KeloPainter::getAttributeString(const SString& key, const SString& defaultValue) const {
-    return element_ ? element_->getAttributeString(key, defaultValue) : defaultValue;
+    return userText(element_ ? element_->getAttributeString(key, defaultValue) : defaultValue);
+}
+
+SString KeloPainter::userText(const SString& text) {
+    // The C-string constructor passes a tagged literal through the language table.
+    return SLanguage::isTagged(text.str()) ? SString(text.c_str()) : text;
 }
 
 int32_t KeloPainter::getAttributeInt(const SString& key, int32_t defaultValue) const {

@@ -63,7 +63,12 @@ public:
     bool isChanged() const { return changed_ != 0; }
 
     // The attributes of the painter's own (view) element, or the default without element.
+    // A tagged value ("\xB3\xB3key\xB3\xB3German text", for the texts a user reads) comes back
+    // in the program's language.
     SString getAttributeString(const SString& key, const SString& defaultValue = SString()) const;
+    // A text of the repository in the program's language: a tagged text translated (or its
+    // German default), any other text as it is.
+    static SString userText(const SString& text);
     int32_t getAttributeInt(const SString& key, int32_t defaultValue = 0) const;
     double getAttributeDouble(const SString& key, double defaultValue = 0.0) const;
 

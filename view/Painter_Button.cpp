@@ -15,7 +15,7 @@ constexpr int cursorForbidden = 32648;
 
 void Painter_Button::onInit() {
     BaseElementData* base = getBaseElement();
-    text_ = base ? base->getName() : SString();
+    text_ = base ? userText(base->getName()) : SString();
     if (element_) button_.load(*element_, SString());
     button_.clickEvent.text = getAttributeString("ClickEvent", SString(std::string(defaultClickEvent)));
     const SRect e = getElementRect();

@@ -1,6 +1,7 @@
 // The experiment end to end in the real main window: the virtual board on a pseudo-terminal,
 // registered in a COM port map of the test's own, answers the start, stop and burn commands.
 #include <fstream>
+#include <iterator>
 
 #include <QApplication>
 #include <QFileDialog>
@@ -18,6 +19,7 @@
 #include "app/Globals.h"
 #include "board/SHexFile.h"
 #include "foundation/SApplicationBasic.h"
+#include "foundation/SLanguage.h"
 #include "foundation/SResources.h"
 #include "gui/SFileDialog.h"
 #include "platform/UsbSerialDriver.h"
@@ -349,6 +351,49 @@ TEST_F(ExperimentTest, KeysSendTheButtonsCommandsFromAnyPane) {
     QTest::keyClick(target, Qt::Key_S, Qt::ControlModifier);
     EXPECT_EQ(asked, 1);
     EXPECT_TRUE(dir.read("taste.csv").rfind("t in s;", 0) == 0) << dir.read("taste.csv");
+}
+
+// In English the save dialog offers "," and decimal points first, which is also what a save
+// without the dialog writes, and proposes "Measurement <time>.csv"; the second entry is the
+// German variant.
+TEST_F(ExperimentTest, CsvInEnglish) {
+    const std::vector<Painter_Oszi*> found = fenster.findOscilloscopes();
+    ASSERT_EQ(found.size(), 2u);
+    for (Painter_Oszi* o : found) {
+        SOsziValues& v = o->getChannels().getAt(0)->values;
+        v.removeAll();
+        SOsziValue value;
+        value.xValue = 0.1F;
+        value.yValue = 1.25F;
+        v.add(value);
+    }
+    std::ifstream in(testsupport::sourceDir() + "/resources/kondensator_en.lng", std::ios::binary);
+    const std::string texts((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    globalLanguage().clear();
+    ASSERT_TRUE(globalLanguage().load(texts));
+    globalLanguage().setLanguage("en");
+    struct German {
+        ~German() { globalLanguage().clear(); }
+    } german;
+    const std::string head = found[0]->getXText().str() + "," + found[0]->getYText().str() + "," +
+                             found[1]->getYText().str() + "\r\n";
+
+    SString proposed, filter;
+    SFileDialog::setChooser([&](const SString&, const SString& f, const SString& p) {
+        filter = f;
+        proposed = p;
+        return raw(dir.file("en.csv"));
+    });
+    send("save-csv");
+    EXPECT_EQ(filter.str(), "CSV (comma, decimal point)|*.csv|CSV (semicolon, decimal comma)|*.csv|All files|*.*");
+    EXPECT_NE(proposed.str().find("/Measurement 2"), std::string::npos) << proposed.str();
+    EXPECT_EQ(dir.read("en.csv"), head + "0.100000,1.250000,1.250000\r\n");
+    SFileDialog::setChooser([&](const SString&, const SString&, const SString&) { return raw(dir.file("de.csv")); }, 1);
+    send("save-csv");
+    EXPECT_EQ(dir.read("de.csv").substr(head.size()), "0,100000;1,250000;1,250000\r\n");
+    SFileDialog::setChooser(nullptr);
+    ASSERT_TRUE(fenster.saveCsv(raw(dir.file("direct.csv"))));
+    EXPECT_EQ(dir.read("direct.csv"), dir.read("en.csv"));
 }
 
 // The samples of both oscilloscopes as the file holds them, "Laden" first, with the x column

@@ -10,6 +10,7 @@
 #include "browser/SIEPage.h"
 #include "gui/SQtString.h"
 #include "foundation/SApplicationBasic.h"
+#include "foundation/SLanguage.h"
 #include "multiwindow/SMultiClientWindowEntry.h"
 #include "multiwindow/SMultiWindow.h"
 #include "support/TestSupport.h"
@@ -106,7 +107,33 @@ protected:
     PageHost host;
 };
 
+// The same panes with the program speaking English.
+class HtmlWindowInEnglish : public HtmlWindowTest {
+protected:
+    void SetUp() override {
+        globalLanguage().setLanguage("en");
+        HtmlWindowTest::SetUp();
+    }
+    void TearDown() override {
+        HtmlWindowTest::TearDown();
+        globalLanguage().setLanguage("de");
+    }
+};
+
 }  // namespace
+
+// Each pane loads its English page where the resources have one, else the German page; the
+// links between the panes work the same.
+TEST_F(HtmlWindowInEnglish, PanesLoadTheirEnglishPagesAndSwitchAlike) {
+    HtmlWindow* progress = host.pages.getById("Projektverlauf");
+    EXPECT_EQ(fileOf(progress), "wndprojektverlauf_en.htm");
+    EXPECT_NE(progress->getDocument().getElementById("Auswertung").getInnerHtml().str().find("Analysis"),
+              std::string::npos);
+    EXPECT_EQ(fileOf(host.pages.getById("Seite")), "wndseite.htm");
+    ASSERT_TRUE(host.showSplitWindow("Seite"));
+    click(host.pages.getById("Seite"), "wnd:Andere");
+    EXPECT_TRUE(waitFor([&] { return host.getSplitWindow("Andere")->isVisible(); }));
+}
 
 TEST_F(HtmlWindowTest, CreateTakesThePaneAndLoadsItsPage) {
     ASSERT_EQ(host.pages.getSize(), 3);

@@ -5,18 +5,24 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <utility>
 
 #include <QImage>
 #include <QPainter>
 
 #include "ViewFixture.h"
 #include "foundation/SFileIni.h"
+#include "foundation/SLanguage.h"
 #include "gui/SColorMap.h"
 #include "gui/SQtDrawDevice.h"
 #include "repo/ViewElementData.h"
 #include "support/ExperimentChannels.h"
 #include "view/KeloProject.h"
 #include "view/Painter_7Segment.h"
+#include "view/Painter_Button.h"
 #include "view/Painter_Oszi.h"
 
 using viewtest::raw;
@@ -208,3 +214,52 @@ TEST_F(ExperimentDiagram, EvaluatedCycleAndTheEvaluationButtonsFitThePane) {
 }
 
 }  // namespace
+
+namespace {
+
+// The same diagram with the English language file loaded before the repository is read.
+class ExperimentDiagramInEnglish : public ExperimentDiagram {
+protected:
+    void SetUp() override {
+        std::ifstream in(testsupport::sourceDir() + "/resources/kondensator_en.lng", std::ios::binary);
+        const std::string texts((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ASSERT_FALSE(texts.empty());
+        globalLanguage().clear();
+        ASSERT_TRUE(globalLanguage().load(texts));
+        globalLanguage().setLanguage("en");
+        ExperimentDiagram::SetUp();
+    }
+    void TearDown() override { globalLanguage().clear(); }
+};
+
+}  // namespace
+
+// The repository's captions, titles and button texts come in the program's language, the
+// numbers with a decimal point.
+TEST_F(ExperimentDiagramInEnglish, CaptionsButtonsAndNumbersAreEnglish) {
+    auto* charging = dynamic_cast<Painter_Oszi*>(project.findPainter(203));
+    auto* discharging = dynamic_cast<Painter_Oszi*>(project.findPainter(204));
+    auto* voltage = dynamic_cast<Painter_7Segment*>(project.findPainter(205));
+    auto* current = dynamic_cast<Painter_7Segment*>(project.findPainter(206));
+    ASSERT_TRUE(charging && discharging && voltage && current);
+    EXPECT_EQ(charging->getYText().str(), "U_C (charging) in V");
+    EXPECT_EQ(discharging->getYText().str(), "U_C (discharging) in V");
+    EXPECT_EQ(charging->getXText().str(), "t in s");
+    EXPECT_EQ(voltage->getTitle().str(), "Voltage U_C");
+    EXPECT_EQ(current->getTitle().str(), "Current I");
+    EXPECT_EQ(voltage->formatValue(1023).str(), "5.00 V");
+    const std::pair<int32_t, const char*> buttons[] = {{2001, "Start"}, {2002, "Stop"},     {2003, "Save"},
+                                                       {2004, "Pause"}, {2005, "Evaluate"}, {2006, "Clear runs"},
+                                                       {2007, "Save picture"}};
+    for (const auto& [nr, text] : buttons) {
+        auto* button = dynamic_cast<Painter_Button*>(project.findPainter(nr));
+        ASSERT_NE(button, nullptr) << nr;
+        EXPECT_EQ(button->getText().str(), text) << nr;
+    }
+    feedCycle(600);
+    window->poll();
+    window->sendToAll(Painter_Oszi::codeRunEnded);
+    const std::string result = charging->getEvaluation().getTauText();
+    EXPECT_EQ(result.rfind("\xCF\x84 = 4.", 0), 0u) << result;
+    save(render(), "diagram-en.png");
+}
