@@ -93,7 +93,8 @@ public:
     bool startDirect(const SString& port, SString& answer, SString& message);
     bool startBehindAdapter(const SString& port, SString& answer, SString& message);
     // The firmware dialogue: command + "\n", the answer line within 200 ms. The splitter is
-    // suspended meanwhile, so the answer never becomes frames; with keepSuspended it stays so.
+    // suspended meanwhile, so the answer never becomes frames, and the frames right behind the
+    // answer reach the channels at the resume; with keepSuspended it stays suspended.
     bool sendCommand(const SString& command, SString& answer, bool keepSuspended = false);
     // Whether the CP210x driver is there and new enough (versions compared as numbers).
     bool checkDriver(bool showMessages);

@@ -102,11 +102,12 @@ int Fenster::onEvent(SEvent& event) {
 
 bool Fenster::sendCommand(const SString& command, SString& answer, bool keepSuspended) {
     SComPortSplitter& port = board_.getPort();
-    // The answer must reach only the read buffer: no byte of it may become a frame.
-    port.setSuspended(1);
+    // The answer must reach only the read buffer: no byte of it may become a frame. The frames
+    // that follow it at once (the first reading after "start") go to the channels at the resume.
+    port.suspendForCommand();
     port.writeText(command + SString::raw("\n"));
     const bool ok = port.readUntil(answer, 200, SString::raw("\n"));
-    if (!keepSuspended) port.setSuspended(0);
+    if (!keepSuspended) port.resumeAfterCommand();
     return ok;
 }
 

@@ -150,11 +150,14 @@ void SComPort::readerLoop() {
         std::size_t got = 0;
         platform::SerialDevice::ReadStatus status = device_.read(buffer, sizeof buffer, readerPollMs, &got);
         if (status == platform::SerialDevice::ReadStatus::data) {
-            for (std::size_t i = 0; i < got; ++i) {
-                const uint8_t byte = buffer[i];
-                if (window_ != 0 && notifier_) notifier_(window_, byte);
-                onByte(byte);
-                ring_.put(byte);
+            {
+                std::lock_guard<std::mutex> lock(delivery_);
+                for (std::size_t i = 0; i < got; ++i) {
+                    const uint8_t byte = buffer[i];
+                    if (window_ != 0 && notifier_) notifier_(window_, byte);
+                    onByte(byte);
+                    ring_.put(byte);
+                }
             }
             const int64_t nowUs = platform::monotonicUs();
             const bool streaming = got >= streamingBytes || nowUs - lastDataUs < denseGapUs;

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 #include "foundation/SLists.h"
@@ -121,6 +122,14 @@ public:
     void setHangUpHandler(std::function<void()> handler) { hangUpHandler_ = std::move(handler); }
 
 protected:
+    // Runs the job while the reader thread hands no byte on (neither to onByte nor to the
+    // ring): what the reader delivered so far and the job's changes are seen as one step.
+    template <typename Job>
+    void whileDeliveryHeld(Job&& job) {
+        std::lock_guard<std::mutex> lock(delivery_);
+        job();
+    }
+
     SString error_;
     int errorCode_ = 0;
 
@@ -142,6 +151,8 @@ private:
     bool hangUpReported_ = false;
     intptr_t window_ = 0;
     SRingBuffer ring_{ringCapacity};
+    // Held by the reader while it hands a piece of bytes on.
+    std::mutex delivery_;
     SComPortSettings settings_;
     std::thread reader_;
     SStringList states_;

@@ -18,6 +18,15 @@ public:
 
     void onByte(uint8_t byte) override { onStreamData(byte); }
 
+    // A command's dialogue with the firmware while frames may be coming: suspend empties the
+    // port's ring (its bytes have reached the splitter already) and stops the splitter, so the
+    // answer line reaches only the ring; resume first puts every byte the answer's read left in
+    // the ring through the splitter (the frames that came right behind the answer), then lets
+    // the splitter take the line again. Nothing is lost and nothing comes twice, however the
+    // bytes fell between the reader and the command.
+    void suspendForCommand();
+    void resumeAfterCommand();
+
     using SComPort::getError;
     SString getSplitterError() const { return SStreamSplitter::getError(); }
 };

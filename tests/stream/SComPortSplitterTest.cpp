@@ -70,4 +70,41 @@ TEST(SComPortSplitterTest, BytesFromTheLineReachTheChannels) {
     port.close();
 }
 
+// The firmware answers "start" and sends its first reading right behind the answer, in the same
+// write: the answer reaches the read, the frames reach the channels once the command is over,
+// none lost and none twice, and frames that came before the command are not delivered again.
+TEST(SComPortSplitterTest, FramesRightBehindACommandsAnswerAreNotLost) {
+    testsupport::PseudoTerminal pty;
+    ASSERT_TRUE(pty.ok());
+    ExtData_ReceiverBuffered uc;
+    uc.setup(3, 2);
+    uc.setBufferSize(1000);
+    SComPortSplitter port;
+    ASSERT_TRUE(port.connect(&uc, 0));
+    port.getSettings().fromString(raw(pty.path() + ",115200,N,8,1"));
+    ASSERT_TRUE(port.open(raw(pty.path()))) << port.getError().str();
+
+    ASSERT_TRUE(pty.send(std::string("\x03\x10\x00", 3)));
+    ASSERT_TRUE(waitFor([&] { return uc.getUpdateCount() == 1; }));
+    for (int round = 0; round < 20; ++round) {
+        port.suspendForCommand();
+        std::string reply = "OK\n";
+        for (int k = 1; k <= 3; ++k) reply += std::string{'\x03', static_cast<char>(k), static_cast<char>(round)};
+        ASSERT_TRUE(pty.send(reply));
+        SString answer;
+        ASSERT_TRUE(port.readUntil(answer, 1000, raw("\n")));
+        EXPECT_EQ(answer.str(), "OK\n");
+        // Some of the frames may still be on the way; they come after the resume.
+        if (round % 2 == 0) SApplicationBasic::wait(5);
+        port.resumeAfterCommand();
+        const uint32_t expected = 1 + 3 * static_cast<uint32_t>(round + 1);
+        ASSERT_TRUE(waitFor([&] { return uc.getUpdateCount() >= expected; })) << round;
+        SApplicationBasic::wait(10);
+        EXPECT_EQ(uc.getUpdateCount(), expected) << round;
+        EXPECT_EQ(uc.getLatestValue(), 3u | (static_cast<uint32_t>(round) << 8)) << round;
+    }
+    EXPECT_EQ(port.getSplitterError().str(), "");
+    port.close();
+}
+
 }  // namespace
