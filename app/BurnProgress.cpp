@@ -1,7 +1,8 @@
 #include "app/BurnProgress.h"
 
-#include <cstdio>
 #include <vector>
+
+#define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
 
 namespace {
 
@@ -12,22 +13,26 @@ bool digitsOnly(const std::string& s) {
     return true;
 }
 
+// The names are tagged texts: the caller passes them through the language table.
 const char* memoryName(const std::string& m) {
-    if (m == "flash") return "Flash";
-    if (m == "eeprom") return "EEPROM";
-    if (m == "lock") return "Lock-Bits";
-    if (m == "lfuse") return "Low-Fuse";
-    if (m == "hfuse") return "High-Fuse";
-    if (m == "efuse") return "Extended-Fuse";
+    if (m == "flash") return MSG("burnMemoryFlash", "Flash");
+    if (m == "eeprom") return MSG("burnMemoryEeprom", "EEPROM");
+    if (m == "lock") return MSG("burnMemoryLock", "Lock-Bits");
+    if (m == "lfuse") return MSG("burnMemoryLowFuse", "Low-Fuse");
+    if (m == "hfuse") return MSG("burnMemoryHighFuse", "High-Fuse");
+    if (m == "efuse") return MSG("burnMemoryExtendedFuse", "Extended-Fuse");
     return nullptr;
 }
 
 const char* actionName(const std::string& a) {
-    if (a == "write") return "schreiben";
-    if (a == "verify") return "pr\xFC" "fen";
-    if (a == "read") return "lesen";
-    if (a == "ok") return "fertig";
-    if (a == "error") return "Fehler";
+    if (a == "write") return MSG("burnActionWrite", "schreiben");
+    if (a == "verify")
+        return MSG("burnActionVerify",
+                   "pr\xFC"
+                   "fen");
+    if (a == "read") return MSG("burnActionRead", "lesen");
+    if (a == "ok") return MSG("burnActionDone", "fertig");
+    if (a == "error") return MSG("burnActionError", "Fehler");
     return nullptr;
 }
 
@@ -54,9 +59,15 @@ SString BurnProgress::outputHtml(const SString& text) {
 bool BurnProgress::stateText(int code, const SString& text, SString& out) {
     switch (code) {
         case codeState: out = readableProgress(text); return true;
-        case codeBurning: out = SString(std::string("brenne ")) + text; return true;
-        case codeDone: out = SString(std::string("Fertig, ")) + text; return true;
-        case codeError: out = SString(std::string("FEHLER: ")) + text; return true;
+        case codeBurning:
+            out = SString(MSG("burnStateBurning", "brenne ")) + text;
+            return true;
+        case codeDone:
+            out = SString(MSG("burnStateDone", "Fertig, ")) + text;
+            return true;
+        case codeError:
+            out = SString(MSG("burnStateError", "FEHLER: ")) + text;
+            return true;
         default: return false;
     }
 }
@@ -77,18 +88,17 @@ SString BurnProgress::readableProgress(const SString& text) {
     const char* memory = memoryName(parts[0]);
     const char* action = actionName(parts[1]);
     if (memory == nullptr || action == nullptr) return text;
-    std::string out = std::string(memory) + " " + action;
+    std::string out = SString(memory).str() + " " + SString(action).str();
     if (parts.size() == 4) {
         if (!digitsOnly(parts[2]) || !digitsOnly(parts[3])) return text;
         const long done = std::stol(parts[2]);
         const long total = std::stol(parts[3]);
-        char numbers[80];
         if (total > 0)
-            std::snprintf(numbers, sizeof numbers, ": %ld von %ld Bytes (%ld %%)", done, total,
-                          done >= total ? 100L : done * 100 / total);
+            out += SString::printf(MSG("burnProgressOf", ": %ld von %ld Bytes (%ld %%)"), done, total,
+                                   done >= total ? 100L : done * 100 / total)
+                       .str();
         else
-            std::snprintf(numbers, sizeof numbers, ": %ld Bytes", done);
-        out += numbers;
+            out += SString::printf(MSG("burnProgressBytes", ": %ld Bytes"), done).str();
     }
     return SString(std::move(out));
 }

@@ -224,7 +224,7 @@ void Fenster::onEvent_start() {
         if (firstSampleTimer_ == 0) firstSampleTimer_ = boardWatch_.startTimer(20);
     }
     if (!ok) {
-        globalError().showMessage(message, 0, "Fehler", SError::iconInformation);
+        globalError().showMessage(message, 0, MSG("errorTitleNotice", "Fehler"), SError::iconInformation);
     }
     // Running, also after a failure: stop is the way back.
     setMeasuring(true);
@@ -323,7 +323,7 @@ void Fenster::checkBoard() {
     setMeasuring(false);
     globalError().showMessage(SString(MSG("port", "Der Port ")) + portName + SString(MSG("hungUp", " wurde getrennt.")) +
                                   SString(MSG("measurementEnded", "\r\nDie Messung wurde beendet.")),
-                              0, "Fehler", SError::iconInformation);
+                              0, MSG("errorTitleNotice", "Fehler"), SError::iconInformation);
 }
 
 bool Fenster::checkDriver(bool showMessages) {
@@ -336,7 +336,7 @@ bool Fenster::checkDriver(bool showMessages) {
                                 "Bitte f\xFChren Sie eine Treiber-Installation oder ein Treiber-Update "
                                 "durch, diese bekommen Sie unter ")) +
                     SString::raw(driverAddress) + SString::raw("."),
-                0, "Fehler", SError::iconInformation);
+                0, MSG("errorTitleNotice", "Fehler"), SError::iconInformation);
         return false;
     }
     const SString version = board_.getCpDriverVersion();
@@ -354,7 +354,7 @@ bool Fenster::checkDriver(bool showMessages) {
                             "F\xFChren Sie deshalb bitte zuerst eine Aktualisierung des Treibers durch, "
                             "diese bekommen Sie unter ")) +
                 SString::raw(driverAddress) + SString::raw("."),
-            0, "Fehler", SError::iconInformation);
+            0, MSG("errorTitleNotice", "Fehler"), SError::iconInformation);
     return false;
 }
 
@@ -368,7 +368,7 @@ void Fenster::onEvent_burnHex(const SString& boardType, const SString& file) {
         const SString port = board_.getUsbPort();
         if (port.isEmpty()) {
             globalError().showMessage(MSG("noPort", "Es wurde kein Port mit angeschlossenen Board gefunden."), 0,
-                                      "Fehler", SError::iconInformation);
+                                      MSG("errorTitleNotice", "Fehler"), SError::iconInformation);
             return;
         }
         // The burn window talks to the module's bootloader on its own worker thread.
@@ -384,7 +384,7 @@ void Fenster::onEvent_burnHex(const SString& boardType, const SString& file) {
         const SString message = board_.getPermissionError().isEmpty()
                                     ? SString(MSG("noPelmo", "Es konnte keine Verbindung zum Pelmo Board ermittelt werden."))
                                     : board_.getPermissionError();
-        globalError().showMessage(message, 0, "Fehler", SError::iconInformation);
+        globalError().showMessage(message, 0, MSG("errorTitleNotice", "Fehler"), SError::iconInformation);
         return;
     }
     board_.burnHex(globalResources().getFile(file));

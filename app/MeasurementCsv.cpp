@@ -10,6 +10,8 @@
 #include "foundation/SFileSystem.h"
 #include "platform/FileOps.h"
 
+#define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
+
 namespace {
 
 // "%f", with a decimal comma when asked. snprintf follows the C locale here, so "." is the
@@ -109,7 +111,8 @@ bool MeasurementCsv::write(const SString& fileName, const SString& content, int*
         return true;
     if (errorCode) *errorCode = code;
     if (error)
-        *error = SString("Fehler beim Schreiben der Datei '") + fileName + "'\r\n" + SError::systemErrorText(code);
+        *error = SString(MSG("csvWriteFile", "Fehler beim Schreiben der Datei '")) + fileName + "'\r\n" +
+                 SError::systemErrorText(code);
     return false;
 }
 

@@ -82,9 +82,10 @@ long residentKb() {
 
 bool command(SComPortSplitter& port, const char* text) {
     SString answer;
-    port.setSuspended(1);
+    // As the program does it: the frames right behind the answer are not lost.
+    port.suspendForCommand();
     const bool ok = port.writeText(SString(std::string(text) + "\n")) && port.readUntil(answer, 2000, SString("\n"));
-    port.setSuspended(0);
+    port.resumeAfterCommand();
     return ok;
 }
 

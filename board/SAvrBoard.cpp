@@ -133,7 +133,7 @@ void SAvrBoard::closePort() {
 
 void SAvrBoard::addPortError(const char* prefix) {
     notePortOpenFailure();
-    error_ += SString::raw(prefix) + port_.getError() + SString::raw("\r\n");
+    error_ += SString(prefix) + port_.getError() + SString::raw("\r\n");
 }
 
 void SAvrBoard::notePortOpenFailure() {
@@ -151,7 +151,7 @@ bool SAvrBoard::initProg(const SString& port, const SString& mcu, const SString&
             MSG("errorProgrammerSettings",
                 "Fehler: \xC4nderungen an den Programmer-Einstellungen sind nicht m\xF6glich "
                 "solange der Programmer verbunden ist.\r\n"),
-            0, "Fehler !", SError::iconError);
+            0, MSG("errorTitle", "Fehler !"), SError::iconError);
         return false;
     }
     bool ok = true;
@@ -241,7 +241,7 @@ bool SAvrBoard::connectProgCom() {
     port_.getSettings().fromString(data_.port);
     bool ok = port_.open();
     if (!ok) {
-        addPortError("Fehler: ");
+        addPortError(MSG("error", "Fehler: "));
         port_.close();
     }
     if (ok) {
@@ -262,7 +262,7 @@ bool SAvrBoard::connectProgCom() {
                 error_.clear();
                 port_.purge();
                 if (!port_.writeByte('S')) {
-                    addPortError("Fehler: ");
+                    addPortError(MSG("error", "Fehler: "));
                     closePort();
                     ok = false;
                 } else {
@@ -337,11 +337,11 @@ bool SAvrBoard::connectProgLpt() {
         globalDebug().print(SString::raw("MCU: '") + name + SString::raw("'"));
     }
     info_ += SString(MSG("foundProcessor", "Es wurde ein angeschlossener Prozessor mit der Signatur 0x")) +
-             signature + SString(MSG("newLine", "gefunden.\r\n"));
+             signature + SString(MSG("foundProcessorEnd", "gefunden.\r\n"));
     if (!name.isEmpty() && name != data_.mcu)
         info_ += SString(MSG("setProcessor", "Der angegebene Prozessor ")) + SString::raw("'") + data_.mcu +
                  SString::raw("'") + SString(MSG("doesNotMatch", "stimmt nicht mit dem gefundenen ")) + name +
-                 SString(MSG("newLine",
+                 SString(MSG("doesNotMatchEnd",
                              "\xFC"
                              "berein.\r\n"));
     globalDebug().print(info_);
@@ -548,7 +548,7 @@ bool SAvrBoard::connectData(const SString& settings, bool skipCheck) {
                  SString(MSG("useBefore1stCall",
                              "\tVerwenden Sie SAvrBoard::connectProg(..) vor dem ersten Aufruf "
                              "von SAvrBoard::connectData(..).\r\n"));
-        globalError().showMessage(error_, 0, "Fehler !", SError::iconError);
+        globalError().showMessage(error_, 0, MSG("errorTitle", "Fehler !"), SError::iconError);
         return false;
     }
     const SString portName = portOf(s);
@@ -569,7 +569,7 @@ bool SAvrBoard::connectData(const SString& settings, bool skipCheck) {
     if (ok)
         connectStack_.add(SString::raw("data,") + s);
     else
-        addPortError("Fehler: ");
+        addPortError(MSG("error", "Fehler: "));
     return ok;
 }
 
@@ -611,7 +611,7 @@ bool SAvrBoard::disconnectData() {
                         "Fehler: SAvrBoard::disconnectData(..) disconnectData(..) aufgerufen "
                         "ohne zugeh\xF6riges connectData(..).\r\nconnectStack:\r\n")) +
                 connectStack_.join(SString::raw("\r\n    ")),
-            0, "Fehler !", SError::iconError);
+            0, MSG("errorTitle", "Fehler !"), SError::iconError);
         return false;
     }
     connectStack_.removeAt(connectStack_.getSize() - 1);
@@ -665,7 +665,7 @@ bool SAvrBoard::adapterCommand(char command, const char* terminator, int timeout
     answer.clear();
     bool ok =
         port_.writeBlock(message) && port_.readUntil(answer, timeoutMs, SString::raw(terminator), quietMs);
-    if (!ok && port_.isHungUp()) addPortError("Fehler: ");
+    if (!ok && port_.isHungUp()) addPortError(MSG("error", "Fehler: "));
     return ok;
 }
 
@@ -683,10 +683,10 @@ bool SAvrBoard::powerOnOff(bool on) {
         // The board's supply hangs on the data lines of the parallel port.
         SGiveio giveio;
         if (giveio.writePort(data_.port, on ? 0x7F : 0x00)) return true;
-        error_ += SString::raw(
-                      "Fehler: Die Versorgung \xFC"
-                      "ber den Parallelport ") +
-                  data_.port + SString::raw(" konnte nicht geschaltet werden.\r\n");
+        error_ += SString(MSG("errorSupplyParallelPort",
+                              "Fehler: Die Versorgung \xFC"
+                              "ber den Parallelport ")) +
+                  data_.port + SString(MSG("errorSupplyNotSwitched", " konnte nicht geschaltet werden.\r\n"));
         return false;
     }
     return true;
@@ -742,8 +742,8 @@ bool SAvrBoard::signatureToName(const SString& signature, SString& name) {
     name = signature.isEmpty() ? SString() : catalogue.getPartName(signature);
     name.trim();
     if (!name.isEmpty()) return true;
-    error_ += SString::raw("Der Signatur '0x") + signature +
-              SString::raw("' konnte kein Prozessor zugeordnet werden.\r\n");
+    error_ += SString(MSG("errorSignatureUnknown", "Der Signatur '0x")) + signature +
+              SString(MSG("errorSignatureNoMcu", "' konnte kein Prozessor zugeordnet werden.\r\n"));
     globalDebug().print(error_);
     return false;
 }
@@ -756,7 +756,7 @@ bool SAvrBoard::getMcuName(SString& name) {
             MSG("errorProgrammerNotConnect",
                 "Fehler: SAvrBoard::getMcuName(..) Programmer ist nicht verbunden, verwenden "
                 "Sie SAvrBoard::connectProg().\r\n"),
-            0, "Fehler !", SError::iconError);
+            0, MSG("errorTitle", "Fehler !"), SError::iconError);
         return false;
     }
     SString signature;
@@ -769,10 +769,10 @@ bool SAvrBoard::burnHex(const SString& file) {
     clearMessages();
     if (!isConnectedProg()) {
         globalError().showMessage(
-            MSG("errorProgrammerNotConnect",
+            MSG("errorProgrammerNotConnectBurn",
                 "Fehler: SAvrBoard::burnHex(..) Programmer ist nicht verbunden, verwenden Sie "
                 "SAvrBoard::connectProg().\r\n"),
-            0, "Fehler !", SError::iconError);
+            0, MSG("errorTitle", "Fehler !"), SError::iconError);
         return false;
     }
     QuietSplitter quiet(port_);

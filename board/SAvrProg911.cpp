@@ -95,11 +95,11 @@ void SAvrProg911::addPortFailure() {
     if (portFailureAdded_ || port_ == nullptr) return;
     if (port_->isHungUp()) {
         portFailureAdded_ = true;
-        error_ += SString::raw("Fehler: ") + SString(MSG("port", "Der Port ")) + port_->getPortName() +
-                  SString(MSG("hungUp", " wurde getrennt.")) + SString::raw("\r\n");
+        error_ += SString(MSG("error", "Fehler: ")) + SString(MSG("port", "Der Port ")) +
+                  port_->getPortName() + SString(MSG("hungUp", " wurde getrennt.")) + SString::raw("\r\n");
     } else if (!port_->getError().isEmpty()) {
         portFailureAdded_ = true;
-        error_ += SString::raw("Fehler: ") + port_->getError() + SString::raw("\r\n");
+        error_ += SString(MSG("error", "Fehler: ")) + port_->getError() + SString::raw("\r\n");
     }
 }
 
@@ -141,7 +141,7 @@ bool SAvrProg911::execute(SMapStringToMem& jobs) {
             savedSettings = port_->getSettings().toString();
             settingsChanged = true;
             if (!port_->setSettings(wanted.toString())) {
-                error_ += SString::raw("Fehler: ") + port_->getError() + SString::raw("\r\n");
+                error_ += SString(MSG("error", "Fehler: ")) + port_->getError() + SString::raw("\r\n");
                 ok = false;
             }
         }
@@ -263,7 +263,7 @@ bool SAvrProg911::runJob(const SString& key, SMem& block) {
         return false;
     }
     globalError().showMessage(SString(MSG("errorUnknownCall", "Fehler: unbekannter Aufruf: ")) + key, 0,
-                              "Fehler !", SError::iconError);
+                              MSG("errorTitle", "Fehler !"), SError::iconError);
     return true;
 }
 
@@ -300,7 +300,7 @@ bool SAvrProg911::loadData(const SMem& block, const SString& source, SMem& image
     const SString name = block.toString();
     if (name.isEmpty() || !SFileSystem::exists(name) || SFileSystem::isDirectory(name)) {
         error_ += SString(MSG("errorFile", "Fehler: Die Datei ")) + SString::raw("'") + name +
-                  SString::raw("'") + SString(" wurde nicht gefunden.\r\n");
+                  SString::raw("'") + SString(MSG("notFound", " wurde nicht gefunden.\r\n"));
         return false;
     }
     SString ext;
@@ -314,16 +314,18 @@ bool SAvrProg911::loadData(const SMem& block, const SString& source, SMem& image
         if (hex.getBinCodeFromString(text, image)) return true;
         if (ext == SString::raw("HEX")) {
             // A damaged HEX file must not be burnt in part.
-            error_ += SString(MSG("errorHexFile", "Fehler: Die Datei ")) + SString::raw("'") + name +
-                      SString::raw("'") +
-                      SString::printf(" ist keine g\xFCltige HEX-Datei (Zeile %d).\r\n", hex.getErrorLine());
+            error_ +=
+                SString(MSG("errorHexFile", "Fehler: Die Datei ")) + SString::raw("'") + name +
+                SString::raw("'") +
+                SString::printf(MSG("errorNoHexFile", " ist keine g\xFCltige HEX-Datei (Zeile %d).\r\n"),
+                                hex.getErrorLine());
             return false;
         }
         image.clear();
     }
     if (!SFile::readFile(name, image)) {
         error_ += SString(MSG("errorFile", "Fehler: Die Datei ")) + SString::raw("'") + name +
-                  SString::raw("'") + SString(" wurde nicht gefunden.\r\n");
+                  SString::raw("'") + SString(MSG("notFound", " wurde nicht gefunden.\r\n"));
         return false;
     }
     return true;
@@ -343,7 +345,7 @@ bool SAvrProg911::saveData(const SMem& image, const SMem& block, const SString& 
     SHexFile hex;
     if (hex.saveFile(name, trimmed)) return true;
     error_ += SString(MSG("errorFileWrite", "Fehler: Die Datei ")) + SString::raw("'") + name +
-              SString::raw("'") + SString(" konnte nicht geschrieben werden.\r\n");
+              SString::raw("'") + SString(MSG("notWritten", " konnte nicht geschrieben werden.\r\n"));
     return false;
 }
 
@@ -710,7 +712,7 @@ bool SAvrProg911::universalCommand(const uint8_t* bytes, int count, uint8_t& ans
         answer = reply.getByte(0);
         return true;
     }
-    error_ += fourBytes ? MSG("errorUniCommand", "Fehler: bei 'New Universal Command'.\r\n")
+    error_ += fourBytes ? MSG("errorNewUniCommand", "Fehler: bei 'New Universal Command'.\r\n")
                         : MSG("errorUniCommand", "Fehler: bei 'Universal Command'.\r\n");
     return false;
 }

@@ -54,7 +54,7 @@ bool SAvrProgControl::readHexFileToMem(const SMem& fileName, SMem& image) {
     SString name = fileName.toString();
     if (name.isEmpty() || !SFileSystem::exists(name)) {
         error_ += SString(MSG("errorFile", "Fehler: Die Datei ")) + SString::raw("'") + name +
-                  SString::raw("'") + SString::raw("wurde nicht gefunden.\r\n");
+                  SString::raw("'") + SString(MSG("notfound", "wurde nicht gefunden.\r\n"));
         return false;
     }
     SHexFile hex;
@@ -89,7 +89,7 @@ bool SAvrProgControl::writeData(const SMem& original) {
     port->getSettings().fromString(portName + SString::raw(",19200"));
     if (!port->open()) {
         globalDebug().print(port->getError());
-        error_ += SString::raw("Fehler: ") + port->getError() + SString::raw("\r\n");
+        error_ += SString(MSG("error", "Fehler: ")) + port->getError() + SString::raw("\r\n");
         return false;
     }
     globalDebug().print(

@@ -172,12 +172,18 @@ bool SDuvaroBurner::sendMemory(const SMem& image, bool isEeprom, int offset, int
         status(SString("\xB3\xB3"
                        "burnEeprom\xB3\xB3"
                        "brenne EEPROM ") +
-               SString::printf("%d", count) + SString::raw(" Bytes ..."));
+               SString::printf("%d", count) +
+               SString("\xB3\xB3"
+                       "burnBytes\xB3\xB3"
+                       " Bytes ..."));
     else
         status(SString("\xB3\xB3"
                        "burnFlash\xB3\xB3"
                        "brenne Flash ") +
-               SString::printf("%d", count) + SString::raw(" Bytes ..."));
+               SString::printf("%d", count) +
+               SString("\xB3\xB3"
+                       "burnBytes\xB3\xB3"
+                       " Bytes ..."));
 
     SMem start;
     const uint8_t c0 = count & 0xFF, c1 = (count >> 8) & 0xFF, c2 = (count >> 16) & 0xFF;

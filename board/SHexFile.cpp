@@ -9,6 +9,8 @@
 #include "foundation/SDebug.h"
 #include "foundation/SFile.h"
 
+#define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
+
 namespace {
 
 // Bytes past the highest address the image grows by, so that a file of ascending records
@@ -95,7 +97,8 @@ bool SHexFile::getBinCodeFromString(const SString& text, SMem& image) {
                         SString(std::string(line)));
         if (line[0] != ':') {
             errorLine_ = lineNumber;
-            error_ = SString::printf("Zeile %d: Die Zeile beginnt nicht mit ':'.", lineNumber);
+            error_ = SString::printf(MSG("hexLineStart", "Zeile %d: Die Zeile beginnt nicht mit ':'."),
+                                     lineNumber);
             return false;
         }
         const uint32_t lang = field(line, 1, 2);
@@ -115,8 +118,9 @@ bool SHexFile::getBinCodeFromString(const SString& text, SMem& image) {
             if (last >= maxImageSize) {
                 errorLine_ = lineNumber;
                 error_ = SString::printf(
-                    "Zeile %d: Die Adresse 0x%llX liegt hinter der Grenze von 16 MiB f\xFC"
-                    "r ein Speicherabbild.",
+                    MSG("hexAddressTooHigh",
+                        "Zeile %d: Die Adresse 0x%llX liegt hinter der Grenze von 16 MiB f\xFC"
+                        "r ein Speicherabbild."),
                     lineNumber, static_cast<unsigned long long>(last));
                 return false;
             }
@@ -137,10 +141,10 @@ bool SHexFile::getBinCodeFromString(const SString& text, SMem& image) {
         } else if (typ == 2 || typ == 4) {
             if (lang != 2 || adr != 0) {
                 errorLine_ = lineNumber;
-                error_ = SString::printf(
-                    "Zeile %d: Ein Adressdatensatz (Typ %u) muss die L\xE4"
-                    "nge 2 und die Adresse 0 haben.",
-                    lineNumber, typ);
+                error_ = SString::printf(MSG("hexAddressRecord",
+                                             "Zeile %d: Ein Adressdatensatz (Typ %u) muss die L\xE4"
+                                             "nge 2 und die Adresse 0 haben."),
+                                         lineNumber, typ);
                 return false;
             }
             base = static_cast<uint64_t>(field(line, 9, 4)) << (typ == 2 ? 4 : 16);
@@ -158,10 +162,10 @@ bool SHexFile::getHexCodeFromBin(const SMem& image, SString& text) {
     text.clear();
     const std::size_t size = image.getSize();
     if (size > maxImageSize) {
-        error_ = SString::printf(
-            "Das Speicherabbild ist mit %zu Bytes gr\xF6\xDF"
-            "er als 16 MiB.",
-            size);
+        error_ = SString::printf(MSG("hexImageTooLarge",
+                                     "Das Speicherabbild ist mit %zu Bytes gr\xF6\xDF"
+                                     "er als 16 MiB."),
+                                 size);
         return false;
     }
     std::string& out = text.str();

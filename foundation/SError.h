@@ -27,7 +27,11 @@ public:
     SError() = default;
 
     // Shows a message box at once. A non-zero error code appends its number and system text.
-    int showMessage(const SString& text, int errorCode = 0, const SString& title = "Fehler !",
+    int showMessage(const SString& text, int errorCode = 0,
+                    const SString& title =
+                        "\xB3\xB3"
+                        "errorTitle\xB3\xB3"
+                        "Fehler !",
                     unsigned flags = iconError);
     // Appends an entry to the log unless the same entry is there already.
     void add(const SString& text, int errorCode = 0);

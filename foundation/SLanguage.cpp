@@ -16,8 +16,12 @@ std::string SLanguage::translate(std::string_view literal) {
     if (end == std::string_view::npos) return std::string(literal.substr(2));
     std::string key(literal.substr(2, end - 2));
     auto it = texts_.find(key);
-    if (it != texts_.end()) return it->second;
+    // An empty entry is a translation still to be written: the default text stands in, so that
+    // no label, button or message comes out blank.
+    if (it != texts_.end() && !it->second.empty()) return it->second;
     std::string_view text = literal.substr(end + 2);
+    // Each key once: texts drawn on every repaint would otherwise grow the log without end.
+    if (!missingKeys_.insert(key).second) return std::string(text);
     missingLog_ += key;
     missingLog_ += markers;
     missingLog_ += text;
@@ -61,8 +65,11 @@ bool SLanguage::load(std::string_view text) {
     }
     std::lock_guard lock(mutex_);
     errorText_ += errors;
-    // The first loaded text of a key wins.
-    for (auto& [key, value] : entries) texts_.emplace(std::move(key), std::move(value));
+    // The first loaded text of a key wins; an empty one is no text yet and gives way to a later one.
+    for (auto& [key, value] : entries) {
+        auto [it, added] = texts_.emplace(std::move(key), value);
+        if (!added && it->second.empty()) it->second = std::move(value);
+    }
     enabled_ = wasEnabled;
     return true;
 }
@@ -73,6 +80,7 @@ void SLanguage::clear() {
     language_ = "de";
     errorText_.clear();
     missingLog_.clear();
+    missingKeys_.clear();
 }
 
 std::string SLanguage::getErrorText() const {

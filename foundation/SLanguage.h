@@ -5,13 +5,14 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "foundation/SObject.h"
 
 // A tagged literal is "\xB3\xB3" key "\xB3\xB3" default-text. The table maps keys to the texts
-// of the loaded language files; without a translation the default text is used and the key is
-// recorded in the missing-translation log.
+// of the loaded language files; without a translation (no entry, or an empty one) the default text
+// is used and the key is recorded once in the missing-translation log.
 class SLanguage : public SObject {
 public:
     S_CLASSNAME(SLanguage)
@@ -54,6 +55,7 @@ private:
     std::string missingLog_;
     bool enabled_ = true;
     std::unordered_map<std::string, std::string> texts_;
+    std::unordered_set<std::string> missingKeys_;
 };
 
 SLanguage& globalLanguage();

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
+
 Avr911Programmer::Avr911Programmer(AvrMemory& memory, const Options& options)
     : memory_(memory), options_(options), pageBuffer_(options.pageBufferSize, 0xFF) {}
 
@@ -109,7 +111,7 @@ void Avr911Programmer::execute(SimTime t) {
     ++commands_;
     ++counts_[c];
     if (options_.silentCommands.find(static_cast<char>(c)) != std::string::npos) {
-        log(SString::printf("Programmer: Befehl 0x%02X ohne Antwort", c));
+        log(SString::printf(MSG("simProgSilent", "Programmer: Befehl 0x%02X ohne Antwort"), c));
         return;
     }
     const uint8_t cr = '\r';
@@ -155,16 +157,16 @@ void Avr911Programmer::execute(SimTime t) {
             return;
         case 'P':
             if (enterCount_++ < options_.ignoredEnterCount) {
-                log("Programmer: 'P' ohne Antwort");
+                log(MSG("simProgNoEnter", "Programmer: 'P' ohne Antwort"));
                 return;
             }
             progMode_ = true;
-            log("Programmer: Programmiermodus");
+            log(MSG("simProgEnter", "Programmer: Programmiermodus"));
             answer(t, {cr});
             return;
         case 'L':
             progMode_ = false;
-            log("Programmer: Programmiermodus verlassen");
+            log(MSG("simProgLeave", "Programmer: Programmiermodus verlassen"));
             answer(t, {cr});
             return;
         case 'E':
@@ -173,7 +175,7 @@ void Avr911Programmer::execute(SimTime t) {
             return;
         case 'e':
             memory_.erase();
-            log("Programmer: Chip gel\xF6scht");
+            log(MSG("simProgErased", "Programmer: Chip gel\xF6scht"));
             busyUntil_ = t + cost(chipEraseNs);
             answer(busyUntil_, {cr});
             return;

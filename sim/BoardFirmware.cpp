@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
+
 // One entry of the command table: the command text, its answer line and what it does
 // besides answering.
 struct BoardFirmware::Command {
@@ -44,7 +46,7 @@ void BoardFirmware::onByte(uint8_t byte, SimTime now) {
     bool overlong = overlong_;
     overlong_ = false;
     if (overlong) {
-        log(SString(std::string("Befehl zu lang")));
+        log(SString(MSG("simCommandTooLong", "Befehl zu lang")));
         send(errorAnswer);
         ++commands_;
         return;
@@ -61,14 +63,14 @@ void BoardFirmware::execute(const std::string& line, SimTime now) {
     ++commands_;
     for (const Command& c : commandTable) {
         if (line != c.text) continue;
-        log(SString(std::string("Befehl: ") + line));
+        log(SString(MSG("simCommand", "Befehl: ")) + SString(line));
         send(c.answer);
         if (c.action != nullptr) (this->*c.action)(now);
         return;
     }
     std::string shown;
     for (char ch : line) shown += (ch >= 0x20 && ch < 0x7F) ? ch : '?';
-    log(SString(std::string("Unbekannter Befehl: ") + shown));
+    log(SString(MSG("simCommandUnknown", "Unbekannter Befehl: ")) + SString(shown));
     send(errorAnswer);
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
+
 MyBootBootloader::MyBootBootloader(const BootloaderOptions& options, AvrMemory& memory)
     : SimBootloader(options, memory) {}
 
@@ -50,7 +52,7 @@ void MyBootBootloader::onByte(uint8_t byte, SimTime now) {
         if (heard_.size() > 6) heard_.erase(0, heard_.size() - 6);
         if (heard_ != "myBurn") return;
         ++handshakes_;
-        log(SString(std::string("myBoot: Brennmodus")));
+        log(SString(MSG("simMyBootBurnMode", "myBoot: Brennmodus")));
         state_ = session;
         stopWaiting();
         return reply(sessionAnswer, now);
@@ -65,7 +67,8 @@ void MyBootBootloader::onByte(uint8_t byte, SimTime now) {
             erased_ = true;
             for (uint32_t i = 0; i < count_; ++i) memory_.programFlash(address_ + i, block_[i] ^ mask);
         }
-        log(SString::printf("myBoot: Block %u Bytes an %u%s", count_, address_, fits ? "" : " abgelehnt"));
+        log(SString::printf(MSG("simMyBootBlock", "myBoot: Block %u Bytes an %u%s"), count_, address_,
+                            fits ? "" : SString(MSG("simMyBootRefused", " abgelehnt")).c_str()));
         state_ = session;
         return reply(fits ? "E1" : "E0", now + static_cast<SimTime>(count_) * options_.programNsPerByte);
     }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
+
 MyBurnBootloader::MyBurnBootloader(const BootloaderOptions& options, AvrMemory& memory)
     : SimBootloader(options, memory) {}
 
@@ -76,7 +78,7 @@ void MyBurnBootloader::poll(SimTime now) {
     if (changeBaud_) {
         // The new rate holds from the next byte on; what was sent keeps its own.
         changeBaud_ = false;
-        log(SString::printf("myBurn: Baudrate %d", options_.newBaud));
+        log(SString::printf(MSG("simMyBurnBaud", "myBurn: Baudrate %d"), options_.newBaud));
         setBaud(options_.newBaud);
     }
     if (leaveAfterReply_) {
@@ -86,7 +88,7 @@ void MyBurnBootloader::poll(SimTime now) {
 }
 
 void MyBurnBootloader::refuse(SimTime now, const char* why) {
-    log(SString(std::string("myBurn: abgelehnt: ")) + SString(std::string(why)));
+    log(SString(MSG("simMyBurnRefused", "myBurn: abgelehnt: ")) + SString(why));
     target_ = 0;
     reply("!\n", now);
 }
@@ -98,7 +100,7 @@ void MyBurnBootloader::onByte(uint8_t byte, SimTime now) {
         ++handshakes_;
         ++attempts_;
         if (options_.answerOnHandshake <= 0 || attempts_ < options_.answerOnHandshake) return;
-        log(SString::printf("myBurn: Handshake %d beantwortet", attempts_));
+        log(SString::printf(MSG("simMyBurnHandshake", "myBurn: Handshake %d beantwortet"), attempts_));
         state_ = session;
         stopWaiting();
         changeBaud_ = options_.newBaud != 0;
@@ -139,10 +141,10 @@ void MyBurnBootloader::command(SimTime now) {
         case 'F':
         case 'M': {
             if ((c[0] == 'B' && mode() != 1) || (c[0] == 'F' && mode() != 2))
-                return refuse(now, "Startbefehl passt nicht zur Version");
+                return refuse(now, MSG("simMyBurnStartVersion", "Startbefehl passt nicht zur Version"));
             uint32_t n = c[0] == 'B' ? (c[3] | (c[4] << 8)) : (c[4] | (c[5] << 8) | (c[6] << 16));
             uint32_t space = c[0] == 'M' ? AvrMemory::eepromSize : static_cast<uint32_t>(options_.flashSpace);
-            if (n > space) return refuse(now, "zu viele Bytes");
+            if (n > space) return refuse(now, MSG("simMyBurnTooMany", "zu viele Bytes"));
             target_ = c[0] == 'M' ? 'M' : 'F';
             expected_ = n;
             address_ = 0;
@@ -155,11 +157,13 @@ void MyBurnBootloader::command(SimTime now) {
         case 'f':
         case 'm': {
             std::size_t header = c[0] == 'b' ? 3 : 4;
-            if ((c[0] == 'm') != (target_ == 'M') || target_ == 0) return refuse(now, "Block ohne Startbefehl");
+            if ((c[0] == 'm') != (target_ == 'M') || target_ == 0)
+                return refuse(now, MSG("simMyBurnBlockNoStart", "Block ohne Startbefehl"));
             if ((c[0] == 'b' && mode() != 1) || (c[0] == 'f' && mode() != 2))
-                return refuse(now, "Blockbefehl passt nicht zur Version");
+                return refuse(now, MSG("simMyBurnBlockVersion", "Blockbefehl passt nicht zur Version"));
             uint32_t n = static_cast<uint32_t>(c.size() - header);
-            if (address_ + n > expected_) return refuse(now, "mehr Bytes als angek\xFCndigt");
+            if (address_ + n > expected_)
+                return refuse(now, MSG("simMyBurnMoreBytes", "mehr Bytes als angek\xFCndigt"));
             for (uint32_t i = 0; i < n; ++i) {
                 uint8_t v = c[header + i];
                 if (target_ == 'F')
@@ -173,12 +177,12 @@ void MyBurnBootloader::command(SimTime now) {
                          now + static_cast<SimTime>(n) * options_.programNsPerByte);
         }
         case 'e': {
-            if (target_ == 0) return refuse(now, "Ende ohne Startbefehl");
+            if (target_ == 0) return refuse(now, MSG("simMyBurnEndNoStart", "Ende ohne Startbefehl"));
             // The sum of what the memory now holds, as the bootloader reads it back.
             uint32_t sum = 0;
             for (uint32_t i = 0; i < address_; ++i)
                 sum += target_ == 'F' ? memory_.readFlash(i) : memory_.readEeprom(i);
-            log(SString::printf("myBurn: Ende, %u Bytes, Summe %u", address_, sum));
+            log(SString::printf(MSG("simMyBurnEnd", "myBurn: Ende, %u Bytes, Summe %u"), address_, sum));
             target_ = 0;
             waitAgain(now);
             return reply("e0" + std::to_string(sum) + "\n", now);

@@ -9,6 +9,8 @@
 #include "foundation/SError.h"
 #include "platform/SerialDevice.h"
 
+#define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
+
 int PseudoTerminal::baudOfSpeed(unsigned speed) { return platform::SerialDevice::baudOfCode(speed); }
 
 bool PseudoTerminal::open() {
@@ -16,22 +18,24 @@ bool PseudoTerminal::open() {
     error_.clear();
     int master = posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0) {
-        error_ = SString("Fehler: Es konnte kein Pseudo-Terminal angelegt werden: ") +
+        error_ = SString(MSG("ptyNotCreated", "Fehler: Es konnte kein Pseudo-Terminal angelegt werden: ")) +
                  SError::systemErrorText(errno);
         return false;
     }
     char name[128];
     if (grantpt(master) != 0 || unlockpt(master) != 0 || ptsname_r(master, name, sizeof(name)) != 0) {
-        error_ = SString("Fehler: Das Pseudo-Terminal konnte nicht freigegeben werden: ") +
-                 SError::systemErrorText(errno);
+        error_ =
+            SString(MSG("ptyNotGranted", "Fehler: Das Pseudo-Terminal konnte nicht freigegeben werden: ")) +
+            SError::systemErrorText(errno);
         ::close(master);
         return false;
     }
     int slave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (slave < 0) {
-        error_ = SString("Fehler: Das Pseudo-Terminal ") + SString(std::string(name)) +
-                 " konnte nicht ge\xF6"
-                 "ffnet werden: " +
+        error_ = SString(MSG("ptyNotOpened", "Fehler: Das Pseudo-Terminal ")) + SString(std::string(name)) +
+                 MSG("ptyNotOpened2",
+                     " konnte nicht ge\xF6"
+                     "ffnet werden: ") +
                  SError::systemErrorText(errno);
         ::close(master);
         return false;

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
+
 // One entry of the command table: the command character, the answer line and what it
 // switches.
 struct RavlinkAdapter::Command {
@@ -62,11 +64,11 @@ void RavlinkAdapter::execute(uint8_t key) {
     for (const Command& c : commandTable) {
         if (c.key != key) continue;
         if (c.action != nullptr) (this->*c.action)();
-        log(SString::printf("Adapter-Befehl '%c'", key));
+        log(SString::printf(MSG("simAdapterCommand", "Adapter-Befehl '%c'"), key));
         send(c.answer);
         return;
     }
-    log(SString::printf("Unbekannter Adapter-Befehl 0x%02X", key));
+    log(SString::printf(MSG("simAdapterUnknown", "Unbekannter Adapter-Befehl 0x%02X"), key));
     send(errorAnswer);
 }
 

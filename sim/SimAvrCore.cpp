@@ -13,6 +13,8 @@ extern "C" {
 #include <avr_ioport.h>
 #include <avr_uart.h>
 #include <sim_avr.h>
+
+#define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
 }
 
 namespace {
@@ -241,12 +243,13 @@ void SimAvrCore::powerOn(SimTime now) {
     watch_ = std::make_unique<WireWatch>(*this);
     origin_ = now;
     if (memory_.isFlashErased()) {
-        log(SString(std::string("Kern: der Flash ist leer, der Controller f\xFChrt nichts aus")));
+        log(SString(
+            MSG("simCoreFlashEmpty", "Kern: der Flash ist leer, der Controller f\xFChrt nichts aus")));
         return;
     }
     auto core = std::make_unique<Core>(*this);
     if (!core->create(memory_.getFlash())) {
-        log(SString(std::string("Kern: der simulierte ATmega8 konnte nicht angelegt werden")));
+        log(SString(MSG("simCoreNotCreated", "Kern: der simulierte ATmega8 konnte nicht angelegt werden")));
         return;
     }
     core_ = std::move(core);
@@ -254,7 +257,7 @@ void SimAvrCore::powerOn(SimTime now) {
     cycles_ = 0;
     running_ = true;
     ++starts_;
-    log(SString(std::string("Kern: ATmega8 startet das Programm im Flash")));
+    log(SString(MSG("simCoreStarts", "Kern: ATmega8 startet das Programm im Flash")));
 }
 
 void SimAvrCore::powerOff() {
@@ -318,7 +321,8 @@ void SimAvrCore::advance(SimTime now, bool bounded) {
     while (avr->cycle < target) {
         if (avr->state != cpu_Running && avr->state != cpu_Sleeping) {
             // Crashed (an invalid instruction, a stack out of memory) or ended: silent until reset.
-            if (running_) log(SString(std::string("Kern: der simulierte ATmega8 ist stehen geblieben")));
+            if (running_)
+                log(SString(MSG("simCoreStopped", "Kern: der simulierte ATmega8 ist stehen geblieben")));
             running_ = false;
             break;
         }

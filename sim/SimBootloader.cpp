@@ -3,6 +3,8 @@
 #include "sim/MyBootBootloader.h"
 #include "sim/MyBurnBootloader.h"
 
+#define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
+
 bool BootloaderOptions::parseKind(const SString& name, Kind& kind) {
     SString n = name.lowered();
     if (n.isEmpty() || n == "none") {
@@ -30,21 +32,22 @@ void SimBootloader::enter(SimTime now) {
     active_ = true;
     setBaud(options_.baud);
     applicationDue_ = options_.startApplicationMs > 0 ? now + options_.startApplicationMs * 1'000'000LL : simNever;
-    log(SString::printf("Bootloader: Reset, warte auf den Programmer (%d Baud)", options_.baud));
+    log(SString::printf(MSG("simBootReset", "Bootloader: Reset, warte auf den Programmer (%d Baud)"),
+                        options_.baud));
     onEnter(now);
 }
 
 void SimBootloader::leave() {
     active_ = false;
     ++sessions_;
-    log(SString(std::string("Bootloader: starte die Anwendung")));
+    log(SString(MSG("simBootLeave", "Bootloader: starte die Anwendung")));
 }
 
 bool SimBootloader::waitedOut(SimTime now) {
     if (now < applicationDue_) return false;
     applicationDue_ = simNever;
     if (memory_.isFlashErased()) return false;
-    log(SString(std::string("Bootloader: kein Programmer, die Anwendung startet")));
+    log(SString(MSG("simBootTimeout", "Bootloader: kein Programmer, die Anwendung startet")));
     active_ = false;
     return true;
 }

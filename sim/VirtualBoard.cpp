@@ -12,6 +12,8 @@
 #include "foundation/SError.h"
 #include "platform/ComPortMap.h"
 
+#define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
+
 namespace {
 
 SimTime clockNs() {
@@ -69,34 +71,38 @@ bool VirtualBoard::validate(const Options& o) {
         const char* text;
     };
     const Check checks[] = {
-        {!(c.resistance > 0.0),
-         "R muss gr\xF6\xDF"
-         "er als 0 sein."},
-        {!(c.capacitance > 0.0),
-         "C muss gr\xF6\xDF"
-         "er als 0 sein."},
-        {!(c.supply > 0.0),
-         "U0 muss gr\xF6\xDF"
-         "er als 0 sein."},
-        {!(c.reference >= 0.0), "Die ADC-Referenz darf nicht negativ sein."},
+        {!(c.resistance > 0.0), MSG("simCheckR",
+                                    "R muss gr\xF6\xDF"
+                                    "er als 0 sein.")},
+        {!(c.capacitance > 0.0), MSG("simCheckC",
+                                     "C muss gr\xF6\xDF"
+                                     "er als 0 sein.")},
+        {!(c.supply > 0.0), MSG("simCheckU0",
+                                "U0 muss gr\xF6\xDF"
+                                "er als 0 sein.")},
+        {!(c.reference >= 0.0), MSG("simCheckAref", "Die ADC-Referenz darf nicht negativ sein.")},
         {!(c.sampleRate > 0.0 && c.sampleRate <= 10000.0),
-         "Die Abtastrate muss zwischen 0 und 10000 pro Sekunde liegen."},
-        {!(c.halfCycle > 0.0),
-         "Die halbe Zykluszeit muss gr\xF6\xDF"
-         "er als 0 sein."},
-        {c.noise < 0 || c.noise > RcCircuit::adcMax, "Das Rauschen muss zwischen 0 und 1023 liegen."},
-        {!(o.timeScale > 0.0 && c.sampleRate * o.timeScale <= 100000.0),
-         "Der Zeitfaktor muss gr\xF6\xDF"
-         "er als 0 sein und darf h\xF6"
-         "chstens 100000 Messungen pro "
-         "Sekunde ergeben."},
+         MSG("simCheckRate", "Die Abtastrate muss zwischen 0 und 10000 pro Sekunde liegen.")},
+        {!(c.halfCycle > 0.0), MSG("simCheckHalfCycle",
+                                   "Die halbe Zykluszeit muss gr\xF6\xDF"
+                                   "er als 0 sein.")},
+        {c.noise < 0 || c.noise > RcCircuit::adcMax,
+         MSG("simCheckNoise", "Das Rauschen muss zwischen 0 und 1023 liegen.")},
+        {!(o.timeScale > 0.0 && c.sampleRate * o.timeScale <= 100000.0), MSG("simCheckTimeScale",
+                                                                             "Der Zeitfaktor muss gr\xF6\xDF"
+                                                                             "er als 0 sein und darf h\xF6"
+                                                                             "chstens 100000 Messungen pro "
+                                                                             "Sekunde ergeben.")},
         {o.programmer.pageBufferSize % 2 != 0 || o.programmer.pageBufferSize > 65536,
-         "Die Seite des Programmers muss eine gerade Zahl von h\xF6"
-         "chstens 65536 Bytes sein."},
+         MSG("simCheckPage",
+             "Die Seite des Programmers muss eine gerade Zahl von h\xF6"
+             "chstens 65536 Bytes sein.")},
     };
     for (const Check& check : checks) {
         if (!check.wrong) continue;
-        error_ = SString("Fehler: Ung\xFCltige Einstellung des virtuellen Boards: ") + check.text;
+        error_ =
+            SString(MSG("simInvalidSetting", "Fehler: Ung\xFCltige Einstellung des virtuellen Boards: ")) +
+            SString(check.text);
         return false;
     }
     return true;
@@ -121,8 +127,10 @@ bool VirtualBoard::start(const Options& options) {
                                                                 : options.comPortsFile.str());
         std::string name = map.registerDevice(devicePath_.str(), true, options.comName.str());
         if (name.empty()) {
-            error_ = SString("Fehler: Das virtuelle Board konnte nicht als COM-Port eingetragen werden (") +
-                     SString(map.file()) + ").";
+            error_ =
+                SString(MSG("simNotRegistered",
+                            "Fehler: Das virtuelle Board konnte nicht als COM-Port eingetragen werden (")) +
+                SString(map.file()) + ").";
             pty_.close();
             return false;
         }
@@ -323,8 +331,10 @@ void VirtualBoard::run() {
         timespec ts{static_cast<time_t>(wait / 1'000'000'000), static_cast<long>(wait % 1'000'000'000)};
         int r = ppoll(fds, 2, &ts, nullptr);
         if (r < 0 && errno != EINTR) {
-            globalError().add(SString("Fehler: Das virtuelle Board kann nicht auf seinen Port warten: ") +
-                              SError::systemErrorText(errno));
+            globalError().add(
+                SString(
+                    MSG("simCannotWait", "Fehler: Das virtuelle Board kann nicht auf seinen Port warten: ")) +
+                SError::systemErrorText(errno));
             break;
         }
         if (fds[1].revents & POLLIN) {

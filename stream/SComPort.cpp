@@ -371,7 +371,11 @@ bool SComPort::_setState() {
         globalError().showMessage(
             "\xB3\xB3noAccess\xB3\xB3SComPort::_setState(..) Zugriff auf nicht ge\xF6"
             "ffneten Port.",
-            0, "Fehler !", SError::iconError);
+            0,
+            "\xB3\xB3"
+            "errorTitle\xB3\xB3"
+            "Fehler !",
+            SError::iconError);
         return false;
     }
     platform::SerialSettings line;

@@ -39,19 +39,56 @@ TEST_F(SLanguageTest, LoadsEntriesSeparatedByMarkers) {
     EXPECT_EQ(lang.getEntryCount(), 4u);
     EXPECT_EQ(tr("\xB3\xB3gruss\xB3\xB3Hallo"), "Guten Tag,\r\nmehrzeilig = mit = Zeichen");
     EXPECT_EQ(tr("\xB3\xB3zwei\xB3\xB3" "Default"), "2");
-    EXPECT_EQ(tr("\xB3\xB3leer\xB3\xB3" "Default"), "");
-    EXPECT_EQ(tr("\xB3\xB3ohneGleich\xB3\xB3" "Default"), "");
+    // An entry without text translates nothing: the default stands, never an empty text.
+    EXPECT_EQ(tr("\xB3\xB3leer\xB3\xB3" "Default"), "Default");
+    EXPECT_EQ(tr("\xB3\xB3ohneGleich\xB3\xB3" "Default"), "Default");
     // A literal with an empty key finds nothing: empty keys are never stored.
     EXPECT_EQ(tr("\xB3\xB3\xB3\xB3" "Default"), "Default");
     // Keys are exact: blanks and case count.
     EXPECT_EQ(tr("\xB3\xB3Gruss\xB3\xB3" "Default"), "Default");
-    EXPECT_EQ(lang.getMissingLog(), "\xB3\xB3" "Default\r\nGruss\xB3\xB3" "Default\r\n");
+    EXPECT_EQ(lang.getMissingLog(), "leer\xB3\xB3" "Default\r\nohneGleich\xB3\xB3" "Default\r\n"
+                                    "\xB3\xB3" "Default\r\nGruss\xB3\xB3" "Default\r\n");
 
     // A later file adds keys but does not replace loaded ones.
     ASSERT_TRUE(lang.load("\n\n gruss=dritter\xB3\xB3neu=Neu\xB3\xB3"));
     EXPECT_EQ(tr("\xB3\xB3gruss\xB3\xB3Hallo"), "Guten Tag,\r\nmehrzeilig = mit = Zeichen");
     EXPECT_EQ(tr("\xB3\xB3neu\xB3\xB3x"), "Neu");
     EXPECT_EQ(lang.getErrorText(), emptyKey(3) + emptyKey(8));
+}
+
+TEST_F(SLanguageTest, EmptyEntriesFallBackToTheDefaultUntilAFileTranslatesThem) {
+    SLanguage& lang = globalLanguage();
+    ASSERT_TRUE(lang.load("leer=\xB3\xB3nurSchluessel\xB3\xB3voll=Full\xB3\xB3"));
+    struct Case {
+        const char* literal;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"\xB3\xB3leer\xB3\xB3" "Standard", "Standard"},
+        {"\xB3\xB3nurSchluessel\xB3\xB3" " mit Leerzeichen\r\n", " mit Leerzeichen\r\n"},
+        {"\xB3\xB3voll\xB3\xB3" "Voll", "Full"},
+        // A default that is itself empty stays empty: there is nothing else to show.
+        {"\xB3\xB3leer\xB3\xB3", ""},
+    };
+    for (const Case& c : cases) {
+        if (tr(c.literal) != c.shown) {
+            ADD_FAILURE() << "literal " << c.literal << " gave '" << tr(c.literal) << "'";
+        }
+    }
+    // A text drawn again and again is logged once.
+    for (int i = 0; i < 3; ++i) tr("\xB3\xB3leer\xB3\xB3" "Standard");
+    EXPECT_EQ(lang.getMissingLog(), "leer\xB3\xB3" "Standard\r\nnurSchluessel\xB3\xB3 mit Leerzeichen\r\n\r\n");
+
+    // A later file fills an empty entry; a filled one it leaves alone.
+    ASSERT_TRUE(lang.load("leer=Empty no more\xB3\xB3voll=Other\xB3\xB3"));
+    EXPECT_EQ(tr("\xB3\xB3leer\xB3\xB3" "Standard"), "Empty no more");
+    EXPECT_EQ(tr("\xB3\xB3voll\xB3\xB3" "Voll"), "Full");
+    EXPECT_EQ(lang.getEntryCount(), 3u);
+
+    // clear() forgets which keys were logged.
+    lang.clear();
+    tr("\xB3\xB3leer\xB3\xB3" "Standard");
+    EXPECT_EQ(lang.getMissingLog(), "leer\xB3\xB3" "Standard\r\n");
 }
 
 TEST_F(SLanguageTest, LoadKeepsTheEnabledStateAndClearResetsEverything) {

@@ -15,6 +15,8 @@
 #include "foundation/SFileSystem.h"
 #include "platform/Paths.h"
 
+#define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
+
 namespace nuktool {
 namespace {
 
@@ -148,7 +150,7 @@ bool connect(SAvrBoard& board, const Request& request, ProgressPrinter& printer)
     if (request.port.isEmpty()) {
         if (!board.searchAndConnect()) {
             // The error text holds only what the last port tried said; the headline comes first.
-            printer.line(SString::raw("Es wurde kein Board mit Programmer gefunden."));
+            printer.line(SString(MSG("nuktoolNoBoard", "Es wurde kein Board mit Programmer gefunden.")));
             return false;
         }
     } else {
@@ -169,8 +171,9 @@ bool connect(SAvrBoard& board, const Request& request, ProgressPrinter& printer)
                 return false;
         }
     }
-    printer.line(SString::raw("Programmer: ") + board.getBoardData().programmerType + SString::raw(" an ") +
-                 board.getBoardData().port + SString::raw(", Prozessor ") + board.getBoardData().mcu);
+    printer.line(SString(MSG("nuktoolProgrammer", "Programmer: ")) + board.getBoardData().programmerType +
+                 SString(MSG("nuktoolProgrammerOn", " an ")) + board.getBoardData().port +
+                 SString(MSG("nuktoolProcessor", ", Prozessor ")) + board.getBoardData().mcu);
     return true;
 }
 
@@ -196,9 +199,9 @@ public:
     }
     void showPicture(const SString& file) override {
         if (file == "reset_ausloesen.bmp")
-            printer_.line(
-                SString::raw("Bitte den Reset-Taster des Boards dr\xFC"
-                             "cken."));
+            printer_.line(SString(MSG("nuktoolPressReset",
+                                      "Bitte den Reset-Taster des Boards dr\xFC"
+                                      "cken.")));
     }
     void showProgress(int position, int maximum) override {
         SEvent event;

@@ -1,4 +1,5 @@
 // nuktool tau: the time constants of a saved measurement (CSV), for grading a class's files.
+#include <cstdarg>
 #include <cstdio>
 #include <string>
 
@@ -8,6 +9,8 @@
 #include "analysis/MeasurementCsvReader.h"
 #include "analysis/TauEvaluation.h"
 #include "analysis/TauFormat.h"
+
+#define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
 
 namespace nuktool {
 namespace {
@@ -26,6 +29,19 @@ struct Options {
     XAxis axis = XAxis::seconds;
 };
 
+// A tagged text in UTF-8 for the terminal, its printf conversions filled with the values (UTF-8
+// too): the translation is converted before the values go in.
+std::string say(const char* tagged, ...) __attribute__((format(printf, 1, 2)));
+std::string say(const char* tagged, ...) {
+    const std::string format = SString(tagged).toUtf8();
+    va_list args;
+    va_start(args, tagged);
+    SString text;
+    text.formatV(format.c_str(), args);
+    va_end(args);
+    return text.str();
+}
+
 std::string columnName(const MeasurementTable& table, std::size_t column) {
     const std::string& name = table.headers[column];
     return table.headerUtf8 ? name : tauformat::utf8(SString(name));
@@ -34,11 +50,11 @@ std::string columnName(const MeasurementTable& table, std::size_t column) {
 std::string axisText(XAxis axis) {
     switch (axis) {
         case XAxis::seconds:
-            return "x: Zeit in s";
+            return say(MSG("tauAxisSeconds", "x: Zeit in s"));
         case XAxis::samples:
-            return "x: Messpunkt-Nummern (10 je Sekunde)";
+            return say(MSG("tauAxisSamples", "x: Messpunkt-Nummern (10 je Sekunde)"));
         case XAxis::rows:
-            return "x steigt nicht: Zeit aus der Zeilennummer (10 je Sekunde)";
+            return say(MSG("tauAxisRows", "x steigt nicht: Zeit aus der Zeilennummer (10 je Sekunde)"));
     }
     return {};
 }
@@ -60,9 +76,13 @@ bool evaluateFile(const std::string& path, const Options& options) {
     }
     const XAxis axis = options.forced ? options.axis : MeasurementCsvReader::detectXAxis(table.columns[0]);
     if (!options.brief)
-        std::printf("%s: Trennzeichen \"%s\", Dezimal%s, %s, %zu Zeilen\n", path.c_str(),
-                    table.separator == '\t' ? "Tab" : std::string(1, table.separator).c_str(),
-                    table.decimalMark == ',' ? "komma" : "punkt", axisText(axis).c_str(), table.rows());
+        std::printf("%s\n",
+                    say(MSG("tauFileLine", "%s: Trennzeichen \"%s\", %s, %s, %zu Zeilen"), path.c_str(),
+                        table.separator == '\t' ? "Tab" : std::string(1, table.separator).c_str(),
+                        table.decimalMark == ',' ? say(MSG("tauDecimalComma", "Dezimalkomma")).c_str()
+                                                 : say(MSG("tauDecimalPoint", "Dezimalpunkt")).c_str(),
+                        axisText(axis).c_str(), table.rows())
+                        .c_str());
 
     bool usable = false;
     for (std::size_t column = 1; column < table.columns.size(); ++column) {
@@ -72,32 +92,39 @@ bool evaluateFile(const std::string& path, const Options& options) {
         if (segments.empty()) {
             const TauResult whole = evaluateHalfCycle(curve);
             std::string why = whole.any() ? std::string() : " (" + tauformat::utf8(whole.reason) + ")";
+            const std::string none = say(MSG("tauNoCurve", "keine Lade- oder Entladekurve"));
             if (options.brief)
-                std::printf("%s: %s: keine Lade- oder Entladekurve%s\n", path.c_str(), name.c_str(), why.c_str());
+                std::printf("%s: %s: %s%s\n", path.c_str(), name.c_str(), none.c_str(), why.c_str());
             else
-                std::printf("  %s: keine Lade- oder Entladekurve%s\n", name.c_str(), why.c_str());
+                std::printf("  %s: %s%s\n", name.c_str(), none.c_str(), why.c_str());
             continue;
         }
         for (const HalfCycleSegment& segment : segments) {
             const Curve part = segmentCurve(curve, segment);
             const TauResult r = evaluateHalfCycle(part, segment.kind);
             usable = usable || r.any();
-            const std::string kind = segment.kind == HalfCycle::charging ? "Laden" : "Entladen";
-            const std::string span = tauformat::number(part.front().t, 1) + " s bis " +
+            const std::string kind = segment.kind == HalfCycle::charging
+                                         ? say(MSG("tauKindCharging", "Laden"))
+                                         : say(MSG("tauKindDischarging", "Entladen"));
+            const std::string span = tauformat::number(part.front().t, 1) +
+                                     say(MSG("tauSpanTo", " s bis ")) +
                                      tauformat::number(part.back().t, 1) + " s";
             if (options.brief) {
                 std::printf("%s: %s: %s %s: %s\n", path.c_str(), name.c_str(), kind.c_str(), span.c_str(),
                             tauformat::summary(r).c_str());
                 continue;
             }
-            std::printf("  %s: %s, %s (%zu Werte)\n", name.c_str(), kind.c_str(), span.c_str(), r.samples);
+            std::printf("  %s: %s, %s %s\n", name.c_str(), kind.c_str(), span.c_str(),
+                        say(MSG("tauSampleCount", "(%zu Werte)"), r.samples).c_str());
             if (!r.any()) {
                 std::printf("    %s\n", tauformat::summary(r).c_str());
                 continue;
             }
             std::printf("    %s\n    %s\n    %s\n", tauformat::fitLine(r).c_str(), tauformat::point63Line(r).c_str(),
                         tauformat::lnLine(r).c_str());
-            if (r.skipped) std::printf("    (%zu Werte ohne Zahl ausgelassen)\n", r.skipped);
+            if (r.skipped)
+                std::printf("    %s\n",
+                            say(MSG("tauSkipped", "(%zu Werte ohne Zahl ausgelassen)"), r.skipped).c_str());
         }
     }
     if (!usable) failure("tau: '" + path + "': no usable charging or discharging curve");
