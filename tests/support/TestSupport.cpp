@@ -33,6 +33,16 @@ std::string MessageCapture::all() const {
 
 namespace {
 
+// The programs under test take their language from the locale variables; the tests expect the
+// German texts unless they choose English themselves, so every test process and the programs it
+// starts run without a language of the desktop.
+const bool germanByDefault = [] {
+    ::unsetenv("LC_ALL");
+    ::unsetenv("LC_MESSAGES");
+    ::setenv("LANG", "C.UTF-8", 1);
+    return true;
+}();
+
 // The directories of this process that still exist. A test that ends the process with exit()
 // (a death test's child, which runs main again) skips the destructors; the exit handler
 // removes what that process made. Children forked without exec inherit the list, so each

@@ -213,7 +213,8 @@ const Tags& sourceTags() {
         for (std::size_t at = 0; at < repo.size();) {
             const std::size_t end = std::min(repo.find('\n', at), repo.size());
             const std::string text = repo.substr(at, end - at);
-            const std::size_t open = text.find(marker);
+            // Comment lines explain the tags; they hold none.
+            const std::size_t open = text.rfind(';', 0) == 0 ? std::string::npos : text.find(marker);
             const std::size_t close = open == std::string::npos ? open : text.find(marker, open + 2);
             if (close != std::string::npos) {
                 std::string german = text.substr(close + 2);

@@ -81,6 +81,21 @@ TEST_F(NuktoolBurn, FailuresAndUsage) {
     EXPECT_EQ(rc, 1) << out;
     EXPECT_NE(out.find("Es wurde kein Board mit Programmer gefunden."), std::string::npos) << out;
     EXPECT_EQ(out.find("Fehler !:"), std::string::npos) << out;
+    // The desktop's language: English messages from the language file, German for "de" and "C".
+    struct Case {
+        const char* environment;
+        const char* line;
+    };
+    for (const Case& c : {Case{"LANG=en_GB.UTF-8", "No board with a programmer was found."},
+                          Case{"LC_ALL=en_US.UTF-8 LANG=de_DE.UTF-8", "No board with a programmer was found."},
+                          Case{"LANG=de_DE.UTF-8", "Es wurde kein Board mit Programmer gefunden."},
+                          Case{"LANG=C", "Es wurde kein Board mit Programmer gefunden."}}) {
+        out = run(std::string(c.environment) + " NUK_COMPORTS=" + dir.file("none.ini") + " " +
+                      testsupport::toolPath() + " signature",
+                  &rc);
+        EXPECT_EQ(rc, 1) << out;
+        EXPECT_EQ(out.rfind(c.line, 0), 0u) << c.environment << ":\n" << out;
+    }
     nuktool("burn --programmer stk500 " + dir.file("fw.hex"), &rc);
     EXPECT_EQ(rc, 2);
     nuktool("burn", &rc);

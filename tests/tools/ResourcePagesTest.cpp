@@ -40,7 +40,10 @@ std::set<std::string> resourceNames() {
 }
 
 // "wndeinleitung_en.htm" is the English version of "wndeinleitung.htm".
-bool isEnglish(const fs::path& name) { return name.stem().string().ends_with("_en"); }
+// An English page or picture; the language files ("*_en.lng") are no translation of a German file.
+bool isEnglish(const fs::path& name) {
+    return name.stem().string().ends_with("_en") && name.extension() != ".lng";
+}
 
 std::string englishOf(const fs::path& name) {
     return name.stem().string() + "_en" + name.extension().string();
