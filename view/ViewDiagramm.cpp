@@ -1,6 +1,7 @@
 #include "view/ViewDiagramm.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <vector>
 
@@ -90,14 +91,22 @@ void ViewDiagramm::paint(SDrawDevice& device) {
 
 SSize ViewDiagramm::getExtent() const {
     // y points upward: the objects lie below the origin, their lowest edge at the smaller y.
+    // The margin the diagram leaves left of and above its objects is given right and below too,
+    // so a fitted diagram keeps its frame on every side.
     SSize extent;
+    int32_t left = INT32_MAX;
+    int32_t top = INT32_MAX;
     for (const ViewDiagrammObject* object : objects_) {
         const ViewElementData* element = object->getElement();
         if (!element) continue;
         const SRect& r = element->getClientRect();
         extent.cx = std::max({extent.cx, r.x, r.x + r.width});
         extent.cy = std::max({extent.cy, -r.y, -(r.y + r.height)});
+        left = std::min({left, r.x, r.x + r.width});
+        top = std::min({top, -r.y, -(r.y + r.height)});
     }
+    if (extent.cx > 0 && left > 0 && left < extent.cx) extent.cx += left;
+    if (extent.cy > 0 && top > 0 && top < extent.cy) extent.cy += top;
     return extent;
 }
 

@@ -43,8 +43,8 @@ public:
 
     void paint(SDrawDevice& device);
     // How far the objects reach from the diagram's origin, in diagram units: the width to the
-    // rightmost edge and the depth to the lowest edge (both 0 without objects). The window
-    // scales this area to fill itself.
+    // rightmost edge and the depth to the lowest edge, each with the margin the objects keep
+    // from the origin (both 0 without objects). The window scales this area to fill itself.
     SSize getExtent() const;
     // Polls every object; each changed object's rectangle is repainted in the window.
     void update();

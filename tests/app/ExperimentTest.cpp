@@ -279,6 +279,9 @@ TEST_F(ExperimentTest, DriverCheck) {
 // After the save dialog the window's keys work again: F5 starts the next run. The real dialog,
 // in German, accepted by a timer.
 TEST_F(ExperimentTest, F5StartsTheNextRunAfterASaveThroughTheDialog) {
+    // The dialog proposes the documents folder: the test's own, not the user's.
+    testsupport::ScopedEnv home("HOME", dir.path().c_str());
+    testsupport::ScopedEnv path("PATH", dir.file("leer").c_str());
     startBoard();
     QApplication::setActiveWindow(fenster.getWidget());
     ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == fenster.getWidget(); }, 2000));
