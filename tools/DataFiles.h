@@ -5,6 +5,9 @@
 #include <sys/stat.h>
 
 #include "Version.h"
+#include "foundation/LanguageChoice.h"
+#include "foundation/SFile.h"
+#include "foundation/SLanguage.h"
 #include "platform/Paths.h"
 
 namespace tools {
@@ -34,6 +37,17 @@ inline std::string catalogueFile() {
 inline std::string languageFile(const std::string& language) {
     const std::string name = "kondensator_" + language + ".lng";
     return dataFile(name, toolDirectory() + "resources/" + name);
+}
+
+// Loads the texts of the desktop's language (LC_ALL, LC_MESSAGES, LANG) into the language
+// table; German, or a language without a file, keeps the German texts.
+inline void speakDesktopLanguage() {
+    const std::string language = languagechoice::fromEnvironment();
+    if (language == languagechoice::german) return;
+    globalLanguage().setLanguage(language);
+    SString error;
+    const SString texts = SFile::readFile(SString(languageFile(language)), &error);
+    if (error.isEmpty()) globalLanguage().load(texts.str());
 }
 
 }  // namespace tools

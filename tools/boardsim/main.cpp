@@ -126,6 +126,8 @@ int usageError(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The log lines and messages speak the desktop's language.
+    tools::speakDesktopLanguage();
     globalError().setMessageSink([](const SString& text, const SString& title, unsigned) {
         std::fprintf(stderr, "boardsim: %s: %s\n", toTerminal(title).c_str(), toTerminal(text).c_str());
         return 1;

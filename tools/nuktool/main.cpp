@@ -5,10 +5,7 @@
 #include "Command.h"
 #include "DataFiles.h"
 #include "Version.h"
-#include "foundation/LanguageChoice.h"
 #include "foundation/SError.h"
-#include "foundation/SFile.h"
-#include "foundation/SLanguage.h"
 
 namespace nuktool {
 
@@ -51,13 +48,7 @@ int failure(const std::string& message) {
 int main(int argc, char** argv) {
     using namespace nuktool;
     // The messages speak the desktop's language (German without a language file).
-    const std::string language = languagechoice::fromEnvironment();
-    if (language != languagechoice::german) {
-        SString error;
-        const SString texts = SFile::readFile(SString(tools::languageFile(language)), &error);
-        globalLanguage().setLanguage(language);
-        if (error.isEmpty()) globalLanguage().load(texts.str());
-    }
+    tools::speakDesktopLanguage();
     // Message boxes of the library become lines on standard error.
     globalError().setMessageSink([](const SString& text, const SString& title, unsigned) {
         std::string t = text.str();
