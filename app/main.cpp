@@ -20,8 +20,10 @@
 #include "app/StartupEnvironment.h"
 #include "app/StartupProbe.h"
 #include "app/VirtualBoardHost.h"
+#include "browser/BrowserRendering.h"
 #include "browser/SIEControl.h"
 #include "foundation/LanguageChoice.h"
+#include "foundation/SDebug.h"
 #include "gui/QtTranslations.h"
 #include "gui/SApplication.h"
 
@@ -64,6 +66,10 @@ int main(int argc, char** argv) {
     if (!StartupEnvironment::apply(arguments)) return 1;
     SIEControl::prepareEngine();
     QApplication qt(argc, argv);
+    // Without a graphics chip's OpenGL the browser panes are drawn in software: composing the
+    // window through emulated OpenGL on every repaint of the live diagram would cost several
+    // percent of a core while measuring (BrowserRendering.h). Before the first browser exists.
+    const BrowserRendering::Decision rendering = BrowserRendering::apply();
     // The desktop finds the program's entry and icon by its id (Wayland matches windows by it).
     QGuiApplication::setDesktopFileName(QStringLiteral(NUK_APP_ID));
     QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(NUK_APP_ID)));
@@ -72,6 +78,7 @@ int main(int argc, char** argv) {
     globalApplication().setLanguage(language);
     int result = 0;
     if (globalApplication().init(argc, argv)) {
+        globalDebug().print(SString(BrowserRendering::describe(rendering)));
         QuitOnSignal quitOnSignal;
         // The virtual board runs while the event loop does; a termination signal ends the loop,
         // so its port map entry is removed then too.

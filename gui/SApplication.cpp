@@ -173,11 +173,27 @@ void SApplication::startTick() {
     tickTimer_ = new QTimer();
     tickTimer_->setInterval(tickPeriodMs);
     QObject::connect(tickTimer_, &QTimer::timeout, tickTimer_, [this] { tick(); });
-    tickTimer_->start();
-    tickTimerId_ = tickTimer_->timerId();
+    tickAllowed_ = true;
+    updateTick();
+}
+
+void SApplication::updateTick() {
+    // After Qt has gone the timer is left alone, as stopTick does.
+    if (!tickTimer_ || !tickAllowed_ || !QCoreApplication::instance()) return;
+    const bool wanted = std::any_of(created_.begin(), created_.end(),
+                                    [](const SWindow* window) { return window->wantsApplicationTick(); });
+    if (wanted == tickTimer_->isActive()) return;
+    if (wanted) {
+        tickTimer_->start();
+        tickTimerId_ = tickTimer_->timerId();
+    } else {
+        tickTimer_->stop();
+        tickTimerId_ = 0;
+    }
 }
 
 void SApplication::stopTick() {
+    tickAllowed_ = false;
     if (!tickTimer_) return;
     // After Qt has gone the timer is left to the process's end.
     if (QCoreApplication::instance()) {
@@ -196,7 +212,7 @@ void SApplication::tick() {
     // A window may go during another one's tick.
     std::vector<SWindow*> created = created_;
     for (SWindow* window : created)
-        if (isCreated(window)) window->onApplicationTick(tickTimerId_);
+        if (isCreated(window) && window->wantsApplicationTick()) window->onApplicationTick(tickTimerId_);
 }
 
 void SApplication::registerWindow(SWindow* window) {
@@ -212,8 +228,10 @@ void SApplication::unregisterWindow(SWindow* window) {
 
 void SApplication::addCreatedWindow(SWindow* window) {
     if (!isCreated(window)) created_.push_back(window);
+    updateTick();
 }
 
 void SApplication::removeCreatedWindow(SWindow* window) {
     std::erase(created_, window);
+    updateTick();
 }

@@ -57,11 +57,15 @@ public:
     // Returns the next free control id (3000, 3001, ...).
     int getNextControlId() { return nextControlId_++; }
 
-    // The 10 ms tick: every created window gets onTimer(tick id).
+    // The 10 ms tick: every created window that wants it (SWindow::setApplicationTick) gets
+    // onApplicationTick(tick id). startTick allows it; its timer runs only while such a window
+    // exists, so a program without one is not woken for nothing.
     void startTick();
     void stopTick();
     int getTickTimerId() const { return tickTimerId_; }
     bool isTickRunning() const;
+    // Starts or stops the tick's timer after a window's wish or its widget changed.
+    void updateTick();
 
     // Background colour of the windows (0x00BBGGRR): red 140, green 140, blue 160.
     uint32_t getBackgroundColor() const { return backgroundColor_; }
@@ -92,6 +96,7 @@ private:
     int nextControlId_ = firstControlId;
     int tickTimerId_ = 0;
     QTimer* tickTimer_ = nullptr;
+    bool tickAllowed_ = false;
     uint32_t backgroundColor_;
     std::unique_ptr<SQtEventLoop> eventLoop_;
     QObject* quitWatch_ = nullptr;

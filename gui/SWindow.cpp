@@ -381,6 +381,11 @@ bool SWindow::close() {
     return widget_->close();
 }
 
+void SWindow::setApplicationTick(bool wanted) {
+    wantsTick_ = wanted;
+    if (app_) app_->updateTick();
+}
+
 void SWindow::invalidate() {
     if (widget_) widget_->update();
 }

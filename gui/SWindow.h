@@ -180,8 +180,13 @@ public:
         (void)painter;
         (void)area;
     }
-    // The application tick: every 10 ms to every created window, with the tick's timer id.
+    // The application tick: every 10 ms, with the tick's timer id, to every created window that
+    // asked for it with setApplicationTick(true).
     virtual void onApplicationTick(int timerId) { (void)timerId; }
+    // Whether this window gets the application tick. Off by default: the tick wakes the program
+    // a hundred times a second, so it runs only while a created window wants it.
+    void setApplicationTick(bool wanted);
+    bool wantsApplicationTick() const { return wantsTick_; }
 
     // The Win32 virtual-key code of a Qt key (0 when there is none).
     static int virtualKey(int qtKey, bool keypad);
@@ -205,6 +210,7 @@ private:
     QPointer<QWidget> widget_;
     std::unique_ptr<SWindowBridge> bridge_;
     SApplication* app_ = nullptr;
+    bool wantsTick_ = false;
     SWindow* parent_ = nullptr;
     SString name_;
     SString text_;

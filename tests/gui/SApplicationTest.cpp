@@ -17,6 +17,7 @@ namespace {
 // A main window as the application makes one: its size and title come from its own preparation.
 class MainFrame : public SFrameWindow {
 public:
+    MainFrame() { setApplicationTick(true); }
     ~MainFrame() override { destroyWindow(); }
     bool onPreCreateWindow() override {
         setSize(1000, 730);
@@ -115,6 +116,52 @@ TEST_F(SApplicationInit, MaximisedStyleShowsMaximised) {
     EXPECT_TRUE(main.isMaximized());
     main.destroyWindow();
     app.shutdown();
+}
+
+// The tick's timer wakes the program a hundred times a second: it runs only while a created
+// window wants the tick.
+TEST_F(SApplicationInit, TickRunsOnlyWhileAWindowWantsIt) {
+    struct TickWindow : SWindow {
+        ~TickWindow() override { destroyWindow(); }
+        void onApplicationTick(int id) override {
+            ++ticks;
+            tickId = id;
+        }
+        int ticks = 0;
+        int tickId = 0;
+    };
+    SApplication app;
+    MainFrame main;
+    main.setApplicationTick(false);
+    ASSERT_TRUE(app.init(args));
+    EXPECT_FALSE(app.isTickRunning());
+
+    // A window asking before its widget exists gets the tick once it is created.
+    TickWindow pane;
+    pane.setApplicationTick(true);
+    EXPECT_FALSE(app.isTickRunning());
+    ASSERT_TRUE(pane.create(&main, "pane", SRect(0, 0, 50, 50)));
+    EXPECT_TRUE(app.isTickRunning());
+    SApplicationBasic::wait(80);
+    EXPECT_GE(pane.ticks, 3);
+    EXPECT_EQ(app.getTickTimerId(), pane.tickId);
+    EXPECT_EQ(0, main.ticks) << "only the windows that asked";
+
+    // Withdrawn or gone, the wish keeps no timer running.
+    pane.setApplicationTick(false);
+    EXPECT_FALSE(app.isTickRunning());
+    const int ticks = pane.ticks;
+    SApplicationBasic::wait(50);
+    EXPECT_EQ(ticks, pane.ticks);
+    pane.setApplicationTick(true);
+    EXPECT_TRUE(app.isTickRunning());
+    pane.destroyWindow();
+    EXPECT_FALSE(app.isTickRunning());
+
+    // After shutdown no wish starts it again.
+    app.shutdown();
+    main.setApplicationTick(true);
+    EXPECT_FALSE(app.isTickRunning());
 }
 
 TEST(SApplication, ProgramArgumentsNameTheRunningProgram) {
