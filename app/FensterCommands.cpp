@@ -106,8 +106,19 @@ bool Fenster::sendCommand(const SString& command, SString& answer, bool keepSusp
     // that follow it at once (the first reading after "start") go to the channels at the resume.
     port.suspendForCommand();
     port.writeText(command + SString::raw("\n"));
-    const bool ok = port.readUntil(answer, 200, SString::raw("\n"));
-    if (!keepSuspended) port.resumeAfterCommand();
+    bool ok = port.readUntil(answer, 200, SString::raw("\n"));
+    // "start" and "stop" answer "OK ...". A frame ahead of the answer whose value holds a line
+    // feed ends the read early: the answer's line is read on.
+    const bool answersOk = command == "start" || command == "stop";
+    for (int more = 0; ok && answersOk && more < 2 && answer.str().find("OK") == std::string::npos; ++more) {
+        SString rest;
+        ok = port.readUntil(rest, 200, SString::raw("\n"));
+        answer += rest;
+    }
+    // A frame the board sent just before its answer (the last reading before "stop") goes to
+    // the channels too.
+    port.resumeAfterCommand(SComPortSplitter::takeFramesAhead(answer));
+    if (keepSuspended) port.setSuspended(1);
     return ok;
 }
 

@@ -85,7 +85,7 @@ bool command(SComPortSplitter& port, const char* text) {
     // As the program does it: the frames right behind the answer are not lost.
     port.suspendForCommand();
     const bool ok = port.writeText(SString(std::string(text) + "\n")) && port.readUntil(answer, 2000, SString("\n"));
-    port.resumeAfterCommand();
+    port.resumeAfterCommand(SComPortSplitter::takeFramesAhead(answer));
     return ok;
 }
 

@@ -1,6 +1,8 @@
 // A serial port whose received bytes feed its own stream splitter on the reader thread.
 #pragma once
 
+#include <string>
+
 #include "stream/SComPort.h"
 #include "stream/SStreamSplitter.h"
 
@@ -25,7 +27,13 @@ public:
     // the splitter take the line again. Nothing is lost and nothing comes twice, however the
     // bytes fell between the reader and the command.
     void suspendForCommand();
-    void resumeAfterCommand();
+    // framesAhead: bytes to put through the splitter before the ring's (takeFramesAhead).
+    void resumeAfterCommand(const std::string& framesAhead = std::string());
+    // The board may send a frame between a command and its answer line; the read of the answer
+    // then holds it ahead of the line. The firmware's answers begin with "OK", which no frame
+    // holds (ids 1 to 4, values up to 1023, so a high byte is at most 3): whatever comes before
+    // the answer's "OK" is taken off the answer and returned, for resumeAfterCommand.
+    static std::string takeFramesAhead(SString& answer);
 
     using SComPort::getError;
     SString getSplitterError() const { return SStreamSplitter::getError(); }

@@ -104,6 +104,22 @@ TEST(SComPortSplitterTest, FramesRightBehindACommandsAnswerAreNotLost) {
         EXPECT_EQ(uc.getLatestValue(), 3u | (static_cast<uint32_t>(round) << 8)) << round;
     }
     EXPECT_EQ(port.getSplitterError().str(), "");
+
+    // A reading in flight when "stop" is answered arrives ahead of the answer line: it reaches
+    // the channel, and the answer keeps its line.
+    port.suspendForCommand();
+    ASSERT_TRUE(pty.send(std::string("\x03\x0B\x03OK stop\n", 11)));
+    SString answer;
+    ASSERT_TRUE(port.readUntil(answer, 1000, raw("\n")));
+    const std::string ahead = SComPortSplitter::takeFramesAhead(answer);
+    EXPECT_EQ(answer.str(), "OK stop\n");
+    EXPECT_EQ(ahead, std::string("\x03\x0B\x03", 3));
+    port.resumeAfterCommand(ahead);
+    EXPECT_EQ(uc.getLatestValue(), 0x30Bu);
+    EXPECT_EQ(uc.getUpdateCount(), 1u + 3u * 20u + 1u);
+    SString plain(std::string("OK start\n"));
+    EXPECT_EQ(SComPortSplitter::takeFramesAhead(plain), "");
+    EXPECT_EQ(plain.str(), "OK start\n");
     port.close();
 }
 
