@@ -8,6 +8,7 @@
 #include <QShortcut>
 
 #include "app/BurnProgress.h"
+#include "app/LiveShare.h"
 #include "app/Fenster.h"
 #include "app/MeasurementCsv.h"
 #include "app/SDuvaroBurnWnd.h"
@@ -87,6 +88,8 @@ int Fenster::onEvent(SEvent& event) {
             openSpreadsheet();
         } else if (event.text == "getVersionString") {
             event.result = getVersionString();
+        } else {
+            liveShareCommand(event.text);
         }
         // Every page command counts as handled, known or not.
         return 1;
@@ -242,6 +245,7 @@ void Fenster::stopMeasurement() {
 
 void Fenster::setMeasuring(bool running) {
     measuring_ = running;
+    liveShareMeasuring(running);
     showButtonStates();
     if (running && board_.getPort().isOpen()) {
         if (boardWatchTimer_ == 0) boardWatchTimer_ = boardWatch_.startTimer(100);

@@ -209,13 +209,16 @@ bool LiveServer::start(const std::string& host, int port, std::string& error) {
 
 void LiveServer::stop() {
     if (!thread_.joinable()) return;
-    // The event streams end at once; the listening socket closes, then httplib waits for the
-    // connection threads, which end after their current request (idle ones within idleSeconds).
+    // The event streams end at once (one that was just being opened sees stopping_); the
+    // listening socket closes, then httplib waits for the connection threads, which end after
+    // their current request (idle ones within idleSeconds).
+    stopping_ = true;
     hub_.closeAll();
     server_->stop();
     thread_.join();
     pool_ = nullptr;
     server_.reset();
+    stopping_ = false;
 }
 
 void LiveServer::installRoutes() {
@@ -309,6 +312,10 @@ void LiveServer::installEventStream() {
             answer(res, 400, "Last-Event-ID and since must be sequence numbers");
             return;
         }
+        if (stopping_) {
+            answer(res, 503, "sharing ends");
+            return;
+        }
         struct Stream {
             std::shared_ptr<LiveSubscriber> subscriber;
             uint64_t cursor = 0;    // the last sample sent from the ring
@@ -323,6 +330,7 @@ void LiveServer::installEventStream() {
         res.set_chunked_content_provider(
             "text/event-stream",
             [this, stream](std::size_t, httplib::DataSink& sink) {
+                if (stopping_) return false;
                 if (!stream->greeted) {
                     // A dropped client comes back after a second and resumes from its last id.
                     stream->greeted = true;

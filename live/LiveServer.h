@@ -88,4 +88,6 @@ private:
     ClientPool* pool_ = nullptr;  // owned by the server
     std::thread thread_;
     int port_ = 0;
+    // Set when sharing ends: event streams finish, new ones are refused.
+    std::atomic<bool> stopping_{false};
 };
