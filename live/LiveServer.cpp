@@ -374,6 +374,13 @@ void LiveServer::installEventStream() {
 
 void LiveServer::installControl(const std::string& path, bool start) {
     server_->Post(path, [this, start](const httplib::Request& req, httplib::Response& res) {
+        // A page of another site, open in a browser on the school network, could send this
+        // request too (guessing PINs, or locking the browser's address out): browsers name the
+        // page's origin, and only this server's own page may control. Scripts send no origin.
+        if (req.has_header("Origin") && req.get_header_value("Origin") != "http://" + req.get_header_value("Host")) {
+            answer(res, 403, "control only from the live view's own page");
+            return;
+        }
         const livejson::PinBody body = livejson::readPinBody(req.body);
         if (body.status != livejson::PinBody::Status::ok) {
             answer(res, 400, "the body must be a JSON object such as {\"pin\":\"123456\"}");

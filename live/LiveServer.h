@@ -26,7 +26,8 @@ class Server;
 //                            events "state", "tau", "reading"; Last-Event-ID or ?since=N resumes
 //   GET  /api/csv?format=de|en  the current run as CSV (";" and decimal comma, or "," and point)
 //   POST /api/start, /api/stop  body {"pin":"123456"}: 202 when accepted; 400 bad JSON, 401 no
-//                            PIN, 403 wrong PIN, 429 while the address is locked out
+//                            PIN, 403 wrong PIN or a browser's request from another site's page,
+//                            429 while the address is locked out
 // Limits: request bodies over maxBody bytes get 413; at most maxClients connections are served
 // at once, more get 503; every event-stream client has its own bounded queue.
 class LiveServer {

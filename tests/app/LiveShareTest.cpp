@@ -153,6 +153,16 @@ TEST_F(LiveShareTest, ABrowserFollowsTheRunStartedWithThePin) {
         EXPECT_TRUE(std::regex_search(english, std::regex("\r\n0.100000,[0-9].[0-9]{6},\r\n"))) << english.substr(0, 200);
     }
 
+    // The charging half ends: the page shows its time constant (the circuit's is 4.7 s) from
+    // the program's evaluation, in the diagram's words.
+    const QString chargeTau = QStringLiteral("document.getElementById('chargeTau').textContent");
+    ASSERT_TRUE(waitFor([&] { return !evaluate(chargeTau).toString().isEmpty(); }, 30000));
+    if (true) {
+        EXPECT_TRUE(evaluate(chargeTau).toString().startsWith(QString::fromUtf8("\xCF\x84 = 4,")))
+            << evaluate(chargeTau).toString().toStdString();
+        EXPECT_TRUE(evaluate(chargeTau).toString().contains(QStringLiteral("(Fit)")));
+    }
+
     ASSERT_EQ(LoopbackClient::status(post(port, "/api/stop", "{\"pin\":\"" + share.getPin() + "\"}")), 202);
     if (true) {
         EXPECT_TRUE(waitFor([&] { return !fenster.isMeasuring(); }, 5000));

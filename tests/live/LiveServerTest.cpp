@@ -255,6 +255,26 @@ TEST_F(LiveServerTest, ControlNeedsThePinAndLocksOutGuessers) {
     }
 }
 
+TEST_F(LiveServerTest, RefusesControlFromAnotherSitesPage) {
+    // A page of another site in a pupil's browser: neither its right nor its wrong PINs count,
+    // so it can neither start nor lock the address out. The live view's own page may.
+    auto send = [&](const std::string& origin, const std::string& pin) {
+        const std::string body = "{\"pin\":\"" + pin + "\"}";
+        return LoopbackClient::status(LoopbackClient::exchange(
+            port_, "POST /api/start HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port_) +
+                       "\r\nConnection: close\r\nOrigin: " + origin + "\r\nContent-Type: application/json\r\n"
+                       "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body));
+    };
+    for (int k = 0; k < 6; ++k) send("http://evil.example", "000000");
+    if (true) {
+        EXPECT_EQ(send("http://evil.example", "123456"), 403);
+        EXPECT_EQ(send("http://127.0.0.1:1", "123456"), 403);
+        EXPECT_EQ(starts_, 0);
+        EXPECT_EQ(send("http://127.0.0.1:" + std::to_string(port_), "123456"), 202);
+        EXPECT_EQ(starts_, 1);
+    }
+}
+
 TEST_F(LiveServerTest, RefusesBadRequestsAndChangesNothing) {
     hub_.startRun();
     addSamples(hub_, 3);
