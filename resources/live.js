@@ -188,6 +188,11 @@ function requestDraw() {
 }
 
 function applyState(s) {
+  // The program was started again and counts from 1: the page starts afresh too.
+  if (s.seq < state.lastSeq) {
+    window.location.reload();
+    return;
+  }
   state.running = s.running;
   if (s.run > state.run) state.run = s.run;
   showStatus();

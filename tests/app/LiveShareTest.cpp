@@ -1,6 +1,7 @@
 // The live view from the running program: a browser engine loads the served page and shows the
 // run growing, start and stop come over the network with the PIN, the CSV download is the save
 // dialog's file, and the page link shows address, QR code and PIN.
+#include <csignal>
 #include <cstdlib>
 #include <regex>
 #include <string>
@@ -20,6 +21,7 @@
 #include "app/LiveShare.h"
 #include "foundation/SEvent.h"
 #include "live/LoopbackClient.h"
+#include "platform/Process.h"
 #include "platform/UsbSerialDriver.h"
 #include "sim/VirtualBoard.h"
 #include "support/TestSupport.h"
@@ -198,6 +200,57 @@ TEST_F(LiveShareTest, ThePageLinkShowsAddressQrCodeAndPin) {
     if (true) {
         EXPECT_TRUE(stream.readToEnd());
         EXPECT_FALSE(share.isSharing());
+        EXPECT_FALSE(LoopbackClient(port).isConnected());
+    }
+}
+
+// The program as a user starts it: "experiment --virtual-board --share=127.0.0.1:PORT" prints
+// the address and the PIN; scripts read state and samples; Start without the PIN is refused, with
+// it the run starts.
+TEST(LiveShareProgram, SharesTheVirtualBoardsRun) {
+    testsupport::TempDir dir;
+    std::vector<std::string> environment = platform::currentEnvironment();
+    environment.push_back("NUK_COMPORTS=" + dir.file("comports.ini"));
+    environment.push_back("XDG_CONFIG_HOME=" + dir.file("config"));
+    environment.push_back("QT_QPA_PLATFORM=offscreen");
+    platform::Process program;
+    platform::Process::StartInfo info;
+    info.program = testsupport::binaryDir() + "/experiment";
+    // Port 0: the system picks a free one, and the program says which.
+    info.arguments = {"--virtual-board", "--share=127.0.0.1:0"};
+    info.environment = &environment;
+    ASSERT_EQ(program.start(info), platform::Process::StartResult::ok);
+
+    std::string output;
+    const std::regex announced("experiment: Live-Ansicht unter http://127\\.0\\.0\\.1:([0-9]+)/, PIN ([0-9]{6})\n");
+    std::smatch found;
+    ASSERT_TRUE(apptest::waitFor(
+        [&] {
+            char buf[256];
+            const long n = program.read(platform::Process::Stream::output, buf, sizeof buf);
+            if (n > 0) output.append(buf, static_cast<std::size_t>(n));
+            return std::regex_search(output, found, announced) || !program.isRunning();
+        },
+        30000))
+        << output;
+    ASSERT_TRUE(std::regex_search(output, found, announced)) << output;
+    const int port = std::stoi(found[1]);
+    const std::string pin = found[2];
+
+    if (true) {
+        EXPECT_NE(body(get(port, "/api/state")).find("\"running\":false"), std::string::npos);
+        EXPECT_EQ(LoopbackClient::status(get(port, "/")), 200);
+        EXPECT_EQ(LoopbackClient::status(post(port, "/api/start", "{}")), 401);
+        EXPECT_EQ(LoopbackClient::status(post(port, "/api/start", "{\"pin\":\"" + pin + "\"}")), 202);
+        EXPECT_TRUE(apptest::waitFor(
+            [&] { return body(get(port, "/api/samples?since=2")).find("{\"seq\":3,") != std::string::npos; }, 30000));
+        EXPECT_NE(body(get(port, "/api/state")).find("\"running\":true"), std::string::npos);
+    }
+
+    ::kill(program.pid(), SIGTERM);
+    ASSERT_TRUE(apptest::waitFor([&] { return !program.isRunning(); }, 20000));
+    if (true) {
+        EXPECT_EQ(program.exitCode(), 128 + SIGTERM);
         EXPECT_FALSE(LoopbackClient(port).isConnected());
     }
 }
