@@ -282,6 +282,8 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         if (runEnd.takeEnded()) {
             hub->stopRun();
+            // As the program's start does: what the line brought before is no answer.
+            port.purge();
             command(port, "start");
             hub->startRun();
             ++runs;
