@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include <charconv>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -15,6 +16,7 @@
 #include <httplib.h>
 
 #include "live/LiveJson.h"
+#include "live/RequestHeadGuard.h"
 
 namespace {
 
@@ -74,15 +76,17 @@ public:
     ~ClientPool() override { shutdown(); }
 
     void enqueue(std::function<void()> fn) override {
+        // enqueue runs on the accepting thread right after the accept.
+        Job job{std::move(fn), requesthead::takeAcceptedSocket()};
         {
             std::lock_guard lock(mutex_);
             if (busy_ + jobs_.size() >= max_) {
-                refusals_.push_back(std::move(fn));
+                refusals_.push_back(std::move(job));
                 if (refusers_.size() < refusingThreads) refusers_.emplace_back([this] { refuse(); });
                 wake_.notify_all();
                 return;
             }
-            jobs_.push_back(std::move(fn));
+            jobs_.push_back(std::move(job));
             if (idle_ < jobs_.size() && workers_.size() < max_) workers_.emplace_back([this] { work(); });
         }
         wake_.notify_all();
@@ -109,24 +113,37 @@ public:
 
 private:
     static constexpr std::size_t refusingThreads = 2;
+    // The longest request head (request line and headers) read.
+    static constexpr std::size_t maxHead = 16384;
+
+    struct Job {
+        std::function<void()> serve;
+        int socket = -1;
+    };
+
+    // Serves one connection: its head is checked first, then httplib reads and answers it.
+    static void serve(Job& job) {
+        requesthead::admit(job.socket, maxHead, std::chrono::seconds(2));
+        job.serve();
+    }
 
     // Takes connections until the server closes and none is left: every accepted socket is
     // served (or refused) and closed, also at shutdown.
     void work() {
         pthread_setname_np(pthread_self(), "live-conn");
         for (;;) {
-            std::function<void()> fn;
+            Job job;
             {
                 std::unique_lock lock(mutex_);
                 ++idle_;
                 wake_.wait(lock, [this] { return closing_ || !jobs_.empty(); });
                 --idle_;
                 if (jobs_.empty()) return;
-                fn = std::move(jobs_.front());
+                job = std::move(jobs_.front());
                 jobs_.pop_front();
                 ++busy_;
             }
-            fn();
+            serve(job);
             std::lock_guard lock(mutex_);
             --busy_;
         }
@@ -136,23 +153,23 @@ private:
         pthread_setname_np(pthread_self(), "live-refuse");
         refusingThread = true;
         for (;;) {
-            std::function<void()> fn;
+            Job job;
             {
                 std::unique_lock lock(mutex_);
                 wake_.wait(lock, [this] { return closing_ || !refusals_.empty(); });
                 if (refusals_.empty()) return;
-                fn = std::move(refusals_.front());
+                job = std::move(refusals_.front());
                 refusals_.pop_front();
             }
-            fn();
+            serve(job);
         }
     }
 
     const std::size_t max_;
     mutable std::mutex mutex_;
     std::condition_variable wake_;
-    std::deque<std::function<void()>> jobs_;
-    std::deque<std::function<void()>> refusals_;
+    std::deque<Job> jobs_;
+    std::deque<Job> refusals_;
     std::vector<std::thread> workers_;
     std::vector<std::thread> refusers_;
     std::size_t idle_ = 0;
@@ -185,6 +202,9 @@ bool LiveServer::start(const std::string& host, int port, std::string& error) {
         return pool_;
     };
     server_->set_payload_max_length(options_.maxBody);
+    // One request per connection: every request's head passes the size check before httplib
+    // reads it (see RequestHeadGuard.h), and no idle connection holds a slot.
+    server_->set_keep_alive_max_count(1);
     server_->set_keep_alive_timeout(options_.idleSeconds);
     server_->set_read_timeout(options_.idleSeconds, 0);
     server_->set_write_timeout(options_.writeSeconds, 0);

@@ -281,6 +281,8 @@ TEST_F(LiveServerTest, RefusesBadRequestsAndChangesNothing) {
     const std::string before = hub_.stateJson();
     const std::string longName(10000, 'a');
     const std::string bigBody(100000, ' ');
+    std::string manyHeaders;
+    for (int k = 0; k < 3000; ++k) manyHeaders += "X-Line-" + std::to_string(k) + ": " + std::string(60, 'a') + "\r\n";
     const struct {
         const char* name;
         std::string request;
@@ -301,6 +303,7 @@ TEST_F(LiveServerTest, RefusesBadRequestsAndChangesNothing) {
          "POST /api/start HTTP/1.1\r\nHost: x\r\nContent-Length: " + std::to_string(bigBody.size()) + "\r\n\r\n" + bigBody,
          413},
         {"oversized header", "GET /api/state HTTP/1.1\r\nHost: x\r\nX-Long: " + longName + "\r\n\r\n", 0},
+        {"endless header lines", "GET /api/state HTTP/1.1\r\nHost: x\r\n" + manyHeaders + "\r\n", 431},
         {"oversized address", "GET /" + longName + " HTTP/1.1\r\nHost: x\r\n\r\n", 414},
         {"bad since", "GET /api/samples?since=abc HTTP/1.1\r\nHost: x\r\n\r\n", 400},
         {"negative since", "GET /api/samples?since=-1 HTTP/1.1\r\nHost: x\r\n\r\n", 400},
