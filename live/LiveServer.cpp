@@ -1,6 +1,7 @@
 #include "live/LiveServer.h"
 
 #include <pthread.h>
+#include <sys/socket.h>
 
 #include <csignal>
 #include <cstring>
@@ -123,6 +124,12 @@ private:
 
     // Serves one connection: its head is checked first, then httplib reads and answers it.
     static void serve(Job& job) {
+        if (job.socket >= 0) {
+            // The kernel keeps at most this much unsent for a client: one that stops reading
+            // fills it within a minute of the board's samples, then its queue, and is dropped.
+            const int sendBuffer = 64 * 1024;
+            ::setsockopt(job.socket, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
+        }
         requesthead::admit(job.socket, maxHead, std::chrono::seconds(2));
         job.serve();
     }
