@@ -8,8 +8,8 @@
 #include <QShortcut>
 
 #include "app/BurnProgress.h"
-#include "app/LiveShare.h"
 #include "app/Fenster.h"
+#include "app/LiveShare.h"
 #include "app/MeasurementCsv.h"
 #include "app/SDuvaroBurnWnd.h"
 #include "board/DriverVersion.h"
