@@ -143,6 +143,8 @@ protected:
     bool onExtDataInit();
 
 private:
+    // The live view starts and stops the measurement as the keys F5 and F6 do.
+    friend class LiveShare;
     // Checks every 100 ms during a measurement whether the board is still there.
     class BoardWatch : public STimerEvent {
     public:

@@ -9,6 +9,7 @@
 
 #include "app/BurnProgress.h"
 #include "app/Fenster.h"
+#include "app/LiveShare.h"
 #include "app/MeasurementCsv.h"
 #include "app/SDuvaroBurnWnd.h"
 #include "board/DriverVersion.h"
@@ -89,6 +90,8 @@ int Fenster::onEvent(SEvent& event) {
             openSpreadsheet();
         } else if (event.text == "getVersionString") {
             event.result = getVersionString();
+        } else {
+            liveShareCommand(event.text);
         }
         // Every page command counts as handled, known or not.
         return 1;
@@ -258,6 +261,7 @@ void Fenster::stopMeasurement() {
 void Fenster::setMeasuring(bool running) {
     const bool ended = measuring_ && !running;
     measuring_ = running;
+    liveShareMeasuring(running);
     showButtonStates();
     if (ended) {
         // The half cycle that was running is complete as far as it goes: it is evaluated now.

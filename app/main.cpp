@@ -15,6 +15,7 @@
 #include "app/CommandLine.h"
 #include "app/Fenster.h"
 #include "app/Globals.h"
+#include "app/LiveShare.h"
 #include "app/QuitOnSignal.h"
 #include "app/StartPage.h"
 #include "app/StartupEnvironment.h"
@@ -63,6 +64,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", virtualBoard.message.c_str());
         return 2;
     }
+    const LiveShare::Choice share = LiveShare::choose(arguments);
+    if (!share.ok) {
+        std::fprintf(stderr, "%s\n", share.message.c_str());
+        return 2;
+    }
     if (!StartupEnvironment::apply(arguments)) return 1;
     SIEControl::prepareEngine();
     QApplication qt(argc, argv);
@@ -95,10 +101,23 @@ int main(int argc, char** argv) {
                         board.getBoard()->getDevicePath().c_str());
             std::fflush(stdout);
         }
+        if (share.enabled) {
+            std::string error;
+            if (!LiveShare::instance().start(share.address, error)) {
+                std::fprintf(stderr, "experiment: %s\n", error.c_str());
+            } else {
+                std::printf("experiment: Live-Ansicht unter %s, PIN %s\n", LiveShare::instance().getUrl().c_str(),
+                            LiveShare::instance().getPin().c_str());
+                std::fflush(stdout);
+                LiveShare::instance().showWindow();
+            }
+        }
         std::unique_ptr<StartupProbe> probe;
         if (StartupProbe::isRequested()) probe = std::make_unique<StartupProbe>(globalFenster());
         result = QApplication::exec();
         if (QuitOnSignal::getReceivedSignal() != 0) result = 128 + QuitOnSignal::getReceivedSignal();
+        // The network's connections close before the measurement's objects go.
+        LiveShare::instance().stop();
         // The program lets go of the board before the board goes.
         globalFenster().getBoard().disconnectAll();
         board.stop();
