@@ -106,7 +106,8 @@ int main(int argc, char** argv) {
             if (!LiveShare::instance().start(share.address, error)) {
                 std::fprintf(stderr, "experiment: %s\n", error.c_str());
             } else {
-                std::printf("experiment: Live-Ansicht unter %s, PIN %s\n", LiveShare::instance().getUrl().c_str(),
+                const std::string at = SString("\xB3\xB3" "liveSharedAt\xB3\xB3" "Live-Ansicht unter").toUtf8();
+                std::printf("experiment: %s %s, PIN %s\n", at.c_str(), LiveShare::instance().getUrl().c_str(),
                             LiveShare::instance().getPin().c_str());
                 std::fflush(stdout);
                 LiveShare::instance().showWindow();
