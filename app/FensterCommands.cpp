@@ -120,7 +120,7 @@ bool Fenster::sendCommand(const SString& command, SString& answer, bool keepSusp
     }
     // A frame the board sent just before its answer (the last reading before "stop") goes to
     // the channels too.
-    port.resumeAfterCommand(SComPortSplitter::takeFramesAhead(answer));
+    port.resumeAfterCommand(answersOk ? SComPortSplitter::takeFramesAhead(answer) : std::string());
     if (keepSuspended) port.setSuspended(1);
     return ok;
 }

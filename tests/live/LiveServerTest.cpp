@@ -339,6 +339,8 @@ protected:
         LiveServer::Options o;
         o.maxClients = 3;
         o.writeSeconds = 1;
+        // A client that left is noticed at the next write: the heartbeat comes every second here.
+        o.heartbeatSeconds = 1;
         return o;
     }
     static LiveHub::Options hubOptions() {
