@@ -245,8 +245,9 @@ TEST(LiveShareProgram, SharesTheVirtualBoardsRun) {
         auto sampling = [&] { return body(get(port, "/api/samples?since=2")).find("{\"seq\":3,") != std::string::npos; };
         // On a machine busy with other tests the first start can miss the board's answer times
         // (the program then says so and stays ready); a second start finds it.
-        if (!apptest::waitFor(sampling, 15000))
+        if (!apptest::waitFor(sampling, 15000)) {
             EXPECT_EQ(LoopbackClient::status(post(port, "/api/start", "{\"pin\":\"" + pin + "\"}")), 202);
+        }
         EXPECT_TRUE(apptest::waitFor(sampling, 30000));
         EXPECT_NE(body(get(port, "/api/state")).find("\"running\":true"), std::string::npos);
     }
