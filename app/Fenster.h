@@ -121,6 +121,8 @@ public:
     // oscilloscope says so with the voltage as its display shows it, until the run's first
     // sample (or the end of the measurement) takes the line away.
     void showPreRun();
+    // Whether an oscilloscope holds samples of the current run.
+    bool runHasSamples() const;
 
     // Burns a file through the bootloader module: gets the port and the file's path. Without
     // one the burn window does it (tests put a stand-in here).

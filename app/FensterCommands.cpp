@@ -284,11 +284,7 @@ void Fenster::pollForFirstSample() {
     bool arrived = false;
     if (UniedViewWindow* window = getFirstViewWindow()) {
         window->poll();
-        for (int32_t nr : {203, 204}) {
-            auto* oszi = dynamic_cast<Painter_Oszi*>(findPainter(nr));
-            if (oszi && oszi->getChannels().getSize() > 0 && oszi->getChannels().getAt(0)->values.getSize() > 0)
-                arrived = true;
-        }
+        arrived = runHasSamples();
     }
     if (arrived || !measuring_ || platform::monotonicMs() > firstSampleUntil_) {
         boardWatch_.stopTimer(firstSampleTimer_);
@@ -301,15 +297,19 @@ void Fenster::showButtonStates() {
     sendToObject(2002, measuring_ ? codeEnable : codeDisable);
 }
 
-void Fenster::showPreRun() {
-    auto* charging = dynamic_cast<Painter_Oszi*>(findPainter(203));
-    if (!charging) return;
-    bool runBegan = false;
+bool Fenster::runHasSamples() const {
     for (int32_t nr : {203, 204}) {
         auto* oszi = dynamic_cast<Painter_Oszi*>(findPainter(nr));
         if (oszi && oszi->getChannels().getSize() > 0 && oszi->getChannels().getAt(0)->values.getSize() > 0)
-            runBegan = true;
+            return true;
     }
+    return false;
+}
+
+void Fenster::showPreRun() {
+    auto* charging = dynamic_cast<Painter_Oszi*>(findPainter(203));
+    if (!charging) return;
+    const bool runBegan = runHasSamples();
     auto* display = dynamic_cast<Painter_7Segment*>(findPainter(205));
     const ExtData_ReceiverBuffered& voltage = getChannel(3);
     std::string notice;

@@ -27,3 +27,9 @@ HtmlWindow* HtmlWindowList::appendNew() {
     add(window);
     return window;
 }
+
+bool HtmlWindowList::allLoaded() const {
+    for (const HtmlWindow* page : *this)
+        if (!page->isLoaded()) return false;
+    return true;
+}

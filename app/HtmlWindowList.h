@@ -16,4 +16,6 @@ public:
     HtmlWindow* findById(const SString& winId) const;
     // Appends a new window and returns it.
     HtmlWindow* appendNew();
+    // Whether every page finished loading at least once.
+    bool allLoaded() const;
 };

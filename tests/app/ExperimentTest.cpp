@@ -54,11 +54,7 @@ class ExperimentTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(fenster.isCreated());
-        ASSERT_TRUE(waitFor([&] {
-            for (HtmlWindow* page : fenster.getHtmlWindows())
-                if (!page->isLoaded()) return false;
-            return true;
-        }));
+        ASSERT_TRUE(waitFor([&] { return fenster.getHtmlWindows().allLoaded(); }));
         ASSERT_NE(oszi(203), nullptr);
         ASSERT_NE(oszi(204), nullptr);
         options.seed = 7;

@@ -44,11 +44,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(fenster.isCreated());
         // Every page loaded and the version shown: the start-up is over.
-        ASSERT_TRUE(waitFor([&] {
-            for (HtmlWindow* page : fenster.getHtmlWindows())
-                if (!page->isLoaded()) return false;
-            return true;
-        }));
+        ASSERT_TRUE(waitFor([&] { return fenster.getHtmlWindows().allLoaded(); }));
     }
     void TearDown() override {
         fenster.getEventManager().removeHandler(&recorder);

@@ -81,11 +81,7 @@ protected:
             host.createLayout("<MultiWindow><Splitter direction='c'><Window name='Seite' size='*' /><Window "
                               "name='Andere' size='*' />"
                               "<Window name='Projektverlauf' size='*' /></Splitter></MultiWindow>"));
-        ASSERT_TRUE(waitFor([&] {
-            for (HtmlWindow* page : host.pages)
-                if (!page->isLoaded()) return false;
-            return true;
-        }));
+        ASSERT_TRUE(waitFor([&] { return host.pages.allLoaded(); }));
         recorder.events.clear();
     }
     void TearDown() override {

@@ -49,11 +49,7 @@ class LiveShareTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(fenster.isCreated());
-        ASSERT_TRUE(waitFor([&] {
-            for (HtmlWindow* page : fenster.getHtmlWindows())
-                if (!page->isLoaded()) return false;
-            return true;
-        }));
+        ASSERT_TRUE(waitFor([&] { return fenster.getHtmlWindows().allLoaded(); }));
         platform::setUsbSerialDriverProbe([](const std::string&) {
             platform::UsbSerialDriverState state;
             state.installed = state.active = true;
