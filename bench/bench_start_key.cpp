@@ -20,6 +20,7 @@
 #include "app/Globals.h"
 #include "app/StartupEnvironment.h"
 #include "browser/SIEControl.h"
+#include "compat/QtWidgets.h"
 #include "foundation/SApplicationBasic.h"
 #include "foundation/SError.h"
 #include "gui/SApplication.h"
@@ -105,7 +106,7 @@ void BM_StartKeyToFirstSample(benchmark::State& state) {
         return;
     }
     fenster.showPage("Durchf\xFChrung");
-    QApplication::setActiveWindow(fenster.getWidget());
+    qtcompat::activateWindow(fenster.getWidget());
     double fastest = 1e9, slowest = 0.0;
     for (auto _ : state) {
         const auto begin = std::chrono::steady_clock::now();

@@ -51,7 +51,6 @@ SApplication::~SApplication() {
         if (&eventLoop() == eventLoop_.get()) setEventLoop(nullptr);
         eventLoop_.reset();
     }
-    if (quitWatch_ && QCoreApplication::instance() && !qtGone) delete quitWatch_;
     for (SWindow* window : windows_) window->app_ = nullptr;
     std::erase(liveApplications(), this);
 }
@@ -78,12 +77,10 @@ void SApplication::installQt() {
     SMessageBox::install();
     messageBoxes_ = true;
     // The main window's destruction ends the event loop; the last window's close must not.
+    // The windows are destroyed by shutdown() once the event loop has returned, not when it is
+    // asked to end: newer Qt (6.8) emits aboutToQuit from inside exit(), so a handler that
+    // quits (or a wait nested in one) would find its windows and this loop gone beneath it.
     QApplication::setQuitOnLastWindowClosed(false);
-    if (!quitWatch_) {
-        quitWatch_ = new QObject();
-        QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, quitWatch_,
-                         [this] { shutdown(); });
-    }
 }
 
 SStringList SApplication::programArguments(const SStringList& arguments) {

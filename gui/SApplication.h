@@ -39,7 +39,8 @@ public:
     bool init(int argc, char** argv);
     bool init(const SStringList& arguments);
     // Stops the tick, uninstalls the event loop and the message boxes and destroys the windows
-    // that still exist. Runs by itself when the event loop ends and when Qt shuts down.
+    // that still exist. A program calls it once its event loop has returned; it also runs by
+    // itself when Qt shuts down.
     void shutdown();
 
     // The main window: the first window object registered (or the one set).
@@ -99,7 +100,6 @@ private:
     bool tickAllowed_ = false;
     uint32_t backgroundColor_;
     std::unique_ptr<SQtEventLoop> eventLoop_;
-    QObject* quitWatch_ = nullptr;
     bool messageBoxes_ = false;
 };
 

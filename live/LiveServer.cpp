@@ -14,7 +14,7 @@
 #include <set>
 #include <vector>
 
-#include <httplib.h>
+#include "compat/Httplib.h"
 
 #include "live/LiveJson.h"
 #include "live/RequestHeadGuard.h"
@@ -76,7 +76,8 @@ public:
     explicit ClientPool(std::size_t maxClients) : max_(maxClients) {}
     ~ClientPool() override { shutdown(); }
 
-    void enqueue(std::function<void()> fn) override {
+    // Every connection is taken: those beyond the limit are answered by the refusing threads.
+    httplibcompat::EnqueueResult enqueue(std::function<void()> fn) override {
         // enqueue runs on the accepting thread right after the accept.
         Job job{std::move(fn), requesthead::takeAcceptedSocket()};
         {
@@ -85,12 +86,13 @@ public:
                 refusals_.push_back(std::move(job));
                 if (refusers_.size() < refusingThreads) refusers_.emplace_back([this] { refuse(); });
                 wake_.notify_all();
-                return;
+                return httplibcompat::accepted();
             }
             jobs_.push_back(std::move(job));
             if (idle_ < jobs_.size() && workers_.size() < max_) workers_.emplace_back([this] { work(); });
         }
         wake_.notify_all();
+        return httplibcompat::accepted();
     }
 
     void shutdown() override {

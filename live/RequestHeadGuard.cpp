@@ -15,21 +15,30 @@ namespace {
 
 thread_local int acceptedSocket = -1;
 
-}  // namespace
-
-// The library accepts its connections with accept(2) and gives its task queue only a closure
-// around the socket; this definition stands before the C library's, notes the socket for
-// takeAcceptedSocket on the accepting thread, and otherwise does exactly what the C library does.
-extern "C" int accept(int fd, struct sockaddr* address, socklen_t* length) {
-    using Accept = int (*)(int, struct sockaddr*, socklen_t*);
-    static const Accept next = reinterpret_cast<Accept>(dlsym(RTLD_NEXT, "accept"));
+// The library accepts its connections with accept(2) (cpp-httplib 0.11) or accept4(2) (0.18, for
+// close-on-exec) and gives its task queue only a closure around the socket; these definitions
+// stand before the C library's, note the socket for takeAcceptedSocket on the accepting thread,
+// and otherwise do exactly what the C library does.
+template <typename Call, typename... Args>
+int noteAccepted(const char* name, Args... args) {
+    static const Call next = reinterpret_cast<Call>(dlsym(RTLD_NEXT, name));
     if (!next) {
         errno = ENOSYS;
         return -1;
     }
-    const int socket = next(fd, address, length);
+    const int socket = next(args...);
     acceptedSocket = socket;
     return socket;
+}
+
+}  // namespace
+
+extern "C" int accept(int fd, struct sockaddr* address, socklen_t* length) {
+    return noteAccepted<int (*)(int, struct sockaddr*, socklen_t*)>("accept", fd, address, length);
+}
+
+extern "C" int accept4(int fd, struct sockaddr* address, socklen_t* length, int flags) {
+    return noteAccepted<int (*)(int, struct sockaddr*, socklen_t*, int)>("accept4", fd, address, length, flags);
 }
 
 namespace requesthead {

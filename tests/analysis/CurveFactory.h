@@ -2,6 +2,7 @@
 // second, with Gaussian noise and optional 10-bit quantisation, as the board delivers them.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 

@@ -18,6 +18,7 @@
 #include "app/Fenster.h"
 #include "app/Globals.h"
 #include "board/SHexFile.h"
+#include "compat/QtWidgets.h"
 #include "foundation/SApplicationBasic.h"
 #include "foundation/SLanguage.h"
 #include "foundation/SResources.h"
@@ -279,8 +280,7 @@ TEST_F(ExperimentTest, F5StartsTheNextRunAfterASaveThroughTheDialog) {
     testsupport::ScopedEnv home("HOME", dir.path().c_str());
     testsupport::ScopedEnv path("PATH", dir.file("leer").c_str());
     startBoard();
-    QApplication::setActiveWindow(fenster.getWidget());
-    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == fenster.getWidget(); }, 2000));
+    ASSERT_TRUE(qtcompat::activateWindow(fenster.getWidget()));
     SFileDialog::setChooser(nullptr);
     std::string saved;
     QStringList buttons;
@@ -323,7 +323,7 @@ TEST_F(ExperimentTest, KeysSendTheButtonsCommandsFromAnyPane) {
     // The browser pane has the keyboard focus.
     QWidget* browser = fenster.getHtmlWindows().getById("Vorbereitung")->getWidget();
     ASSERT_NE(browser, nullptr);
-    QApplication::setActiveWindow(fenster.getWidget());
+    ASSERT_TRUE(qtcompat::activateWindow(fenster.getWidget()));
     QWidget* target = browser->focusProxy() ? browser->focusProxy() : browser;
     target->setFocus();
     ASSERT_TRUE(waitFor([&] { return QApplication::focusWidget() == target; }, 2000));

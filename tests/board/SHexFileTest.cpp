@@ -31,10 +31,6 @@ std::string randomBytes(std::size_t size, unsigned seed) {
     return s;
 }
 
-bool haveObjcopy() {
-    return testsupport::runCommand("avr-objcopy --version") == 0;
-}
-
 struct ParseCase {
     const char* name;
     std::string text;
@@ -246,20 +242,20 @@ TEST(SHexFile, FilesQuietly) {
     EXPECT_TRUE(boxes.boxes().empty()) << boxes.all();
 }
 
-// The GNU tools as the reference: what avr-objcopy writes we read to the bytes it reads back,
+// The GNU tools as the reference: what objcopy writes we read to the bytes it reads back,
 // and what we write it reads to the original bytes, above 64 KiB too.
 TEST(SHexFile, AgreesWithObjcopy) {
-    if (!haveObjcopy()) GTEST_SKIP() << "avr-objcopy not installed";
+    if (!testsupport::haveObjcopy()) GTEST_SKIP() << "objcopy not installed";
     TempDir dir;
     for (std::size_t size : {std::size_t{1024}, std::size_t{70001}, std::size_t{100 * 1024}}) {
         SCOPED_TRACE(size);
         const std::string bytes = randomBytes(size, static_cast<unsigned>(size) + 1);
         dir.write("in.bin", bytes);
         ASSERT_EQ(testsupport::runCommand("cd '" + dir.path() +
-                                          "' && avr-objcopy -I binary -O ihex in.bin ref.hex"),
+                                          "' && objcopy -I binary -O ihex in.bin ref.hex"),
                   0);
         ASSERT_EQ(testsupport::runCommand("cd '" + dir.path() +
-                                          "' && avr-objcopy -I ihex -O binary ref.hex ref.bin"),
+                                          "' && objcopy -I ihex -O binary ref.hex ref.bin"),
                   0);
         SHexFile hex;
         SMem image;
@@ -273,7 +269,7 @@ TEST(SHexFile, AgreesWithObjcopy) {
         }
         std::string out;
         ASSERT_EQ(testsupport::runCommand(
-                      "cd '" + dir.path() + "' && avr-objcopy -I ihex -O binary our.hex our.bin", &out),
+                      "cd '" + dir.path() + "' && objcopy -I ihex -O binary our.hex our.bin", &out),
                   0)
             << out;
         EXPECT_EQ(dir.read("our.bin"), bytes);

@@ -1,5 +1,6 @@
 #include "foundation/SConsolenAgent.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>

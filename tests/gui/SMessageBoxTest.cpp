@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "BoxWatcher.h"
+#include "compat/QtWidgets.h"
 #include "foundation/SError.h"
 #include "gui/SWaitCursor.h"
 
@@ -37,7 +38,7 @@ TEST(SMessageBox, ButtonSetsGiveTheirResults) {
 TEST(SMessageBox, BoxBelongsToTheActiveWindow) {
     QWidget owner;
     owner.show();
-    QApplication::setActiveWindow(&owner);
+    ASSERT_TRUE(qtcompat::activateWindow(&owner));
     BoxWatcher watcher;
     SMessageBox::show("Text", "Titel", SError::iconWarning);
     ASSERT_EQ(1u, watcher.boxes.size());

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include <httplib.h>
+#include "compat/Httplib.h"
 
 #include "live/LiveHub.h"
 #include "live/LiveServer.h"

@@ -1,10 +1,13 @@
 // The shipped firmware (resources/firmware.hex) on the simulated ATmega8 with the RC circuit,
-// driven with explicit board times: its dialogue, its frames and the curves they carry.
+// driven with explicit board times: its dialogue, its frames and the curves they carry. The
+// dialogue and run tests also run the image this build made from the source, where avr-gcc is
+// installed: another compiler's bytes must behave as the shipped ones do.
 #include "sim/SimAvrCore.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,13 +29,25 @@ namespace {
 constexpr SimTime ms = 1'000'000;
 constexpr SimTime second = 1'000 * ms;
 
-std::vector<uint8_t> shippedFirmware() {
+std::vector<uint8_t> firmwareImage(const std::string& path) {
     SHexFile hex;
     SMem image;
-    std::string path = testsupport::sourceDir() + "/resources/firmware.hex";
     EXPECT_TRUE(hex.loadFile(SString(path), image)) << hex.getError().str();
     EXPECT_GT(image.getSize(), 0u) << path;
     return std::vector<uint8_t>(image.getData(), image.getData() + image.getSize());
+}
+
+std::string shippedFirmwarePath() {
+    return testsupport::sourceDir() + "/resources/firmware.hex";
+}
+
+std::vector<uint8_t> shippedFirmware() {
+    return firmwareImage(shippedFirmwarePath());
+}
+
+// The image the build made from firmware/kondensator.c; absent without avr-gcc.
+std::string builtFirmwarePath() {
+    return testsupport::binaryDir() + "/firmware/firmware.hex";
 }
 
 struct Frame {
@@ -131,10 +146,15 @@ double fitTau(const std::vector<int>& counts, double end, double step) {
     return -1.0 / slope;
 }
 
-class SimAvrCoreTest : public ::testing::Test {
+// The parameter names the firmware image: "shipped" or "built".
+class SimAvrCoreTest : public ::testing::TestWithParam<std::string> {
 protected:
-    SimAvrCoreTest() : circuit_(RcParameters(), 3) {
-        memory_.setFlash(shippedFirmware());
+    SimAvrCoreTest() : circuit_(RcParameters(), 3) {}
+    void SetUp() override {
+        const bool built = GetParam() == "built";
+        const std::string path = built ? builtFirmwarePath() : shippedFirmwarePath();
+        if (built && !std::filesystem::exists(path)) GTEST_SKIP() << "no firmware built (avr-gcc not installed)";
+        memory_.setFlash(firmwareImage(path));
         core_ = std::make_unique<SimAvrCore>(circuit_, memory_);
         core_->setSink(&out_);
         // Power on a moment before the tests' time 0: bytes that arrive before the firmware
@@ -162,7 +182,7 @@ protected:
     Wire wire_;
 };
 
-TEST_F(SimAvrCoreTest, AnswersTheDialogueAsTheProtocolFirmwareDoes) {
+TEST_P(SimAvrCoreTest, AnswersTheDialogueAsTheProtocolFirmwareDoes) {
     ASSERT_TRUE(core_->isRunning());
     BoardFirmware reference(circuit_);
     Collect referenceOut;
@@ -189,7 +209,7 @@ TEST_F(SimAvrCoreTest, AnswersTheDialogueAsTheProtocolFirmwareDoes) {
     EXPECT_FALSE(core_->isMeasuring());
 }
 
-TEST_F(SimAvrCoreTest, AFloodOfCommandsLosesLinesButNeverMisreadsThem) {
+TEST_P(SimAvrCoreTest, AFloodOfCommandsLosesLinesButNeverMisreadsThem) {
     // 100 commands at once ask for ten times as many answer bytes as they bring: the firmware
     // falls behind, its receive queue overflows, and the lines with lost bytes are refused.
     std::string flood;
@@ -212,7 +232,7 @@ TEST_F(SimAvrCoreTest, AFloodOfCommandsLosesLinesButNeverMisreadsThem) {
     EXPECT_EQ(say("ver\n", now), BoardFirmware::versionAnswer);
 }
 
-TEST_F(SimAvrCoreTest, OneRunChargesAndDischargesWithTheCircuitsTimeConstantAndEnds) {
+TEST_P(SimAvrCoreTest, OneRunChargesAndDischargesWithTheCircuitsTimeConstantAndEnds) {
     SimTime now = 0;
     EXPECT_EQ(say("start\n", now, 5 * ms), "OK start\n");
     runTo(65 * second + 100 * ms);
@@ -261,7 +281,7 @@ TEST_F(SimAvrCoreTest, OneRunChargesAndDischargesWithTheCircuitsTimeConstantAndE
     EXPECT_GT(wire_.curve().size(), 600u);
 }
 
-TEST_F(SimAvrCoreTest, AnswersWhileStreamingAndStopsAtOnce) {
+TEST_P(SimAvrCoreTest, AnswersWhileStreamingAndStopsAtOnce) {
     SimTime now = 0;
     say("start\n", now, 5 * ms);
     // The commands come between samples (those are due 0.2 s + k * 0.1 s after the start).
@@ -287,7 +307,7 @@ TEST_F(SimAvrCoreTest, AnswersWhileStreamingAndStopsAtOnce) {
     EXPECT_FALSE(core_->isChargePinHigh()) << "stopped: the capacitor discharges";
 }
 
-TEST_F(SimAvrCoreTest, StartDuringARunDischargesFirstAndTheDisplaysFollow) {
+TEST_P(SimAvrCoreTest, StartDuringARunDischargesFirstAndTheDisplaysFollow) {
     SimTime now = 0;
     say("start\n", now, 5 * ms);
     runTo(10 * second);
@@ -328,6 +348,9 @@ TEST_F(SimAvrCoreTest, StartDuringARunDischargesFirstAndTheDisplaysFollow) {
     EXPECT_LT(secondRun, 130u);
     EXPECT_EQ(core_->getSampleCount(), static_cast<int64_t>(secondRun));
 }
+
+INSTANTIATE_TEST_SUITE_P(Firmware, SimAvrCoreTest, ::testing::Values("shipped", "built"),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 TEST(SimAvrCoreStartTest, ACapacitorThatDoesNotDischargeDelaysTheRunOnlyBriefly) {
     // A huge capacitor holding 2.5 V: it cannot be emptied, so the firmware starts the run once

@@ -137,6 +137,10 @@ std::string programsDir() { return NUK_TEST_PROGRAMS_DIR; }
 std::string sourceDir() { return NUK_SOURCE_DIR; }
 std::string binaryDir() { return NUK_BINARY_DIR; }
 
+bool haveObjcopy() {
+    return runCommand("objcopy --version") == 0;
+}
+
 int runCommand(const std::string& command, std::string* out) {
     FILE* p = popen((command + " 2>&1").c_str(), "r");
     if (!p) return -1;

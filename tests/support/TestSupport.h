@@ -81,4 +81,9 @@ std::string binaryDir();
 // Runs a command through the shell and returns its exit code; output goes to out.
 int runCommand(const std::string& command, std::string* out = nullptr);
 
+// GNU objcopy, the reference for Intel HEX files: its HEX reader and writer are the same for
+// every target, and it comes with the compiler. (avr-objcopy would do as well, but the one of
+// Debian 13, binutils-avr 2.43.90, refuses to read any Intel HEX file: "invalid operation".)
+bool haveObjcopy();
+
 }  // namespace testsupport

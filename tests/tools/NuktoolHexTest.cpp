@@ -21,10 +21,6 @@ int tool(const std::string& arguments, std::string* out = nullptr) {
     return testsupport::runCommand("'" + testsupport::toolPath() + "' " + arguments, out);
 }
 
-bool haveObjcopy() {
-    return testsupport::runCommand("avr-objcopy --version") == 0;
-}
-
 TEST(NuktoolHex, Bin2HexThenHex2BinIsTheIdentity) {
     TempDir dir;
     for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{20}, std::size_t{100 * 1024 + 5}}) {
@@ -38,23 +34,23 @@ TEST(NuktoolHex, Bin2HexThenHex2BinIsTheIdentity) {
     }
 }
 
-// The tool's output above 64 KiB (extended linear address records) reads back in avr-objcopy,
-// and the tool reads avr-objcopy's HEX (extended segment address records) to the same bytes.
+// The tool's output above 64 KiB (extended linear address records) reads back in objcopy,
+// and the tool reads objcopy's HEX (extended segment address records) to the same bytes.
 TEST(NuktoolHex, AgreesWithObjcopyAbove64K) {
-    if (!haveObjcopy()) GTEST_SKIP() << "avr-objcopy not installed";
+    if (!testsupport::haveObjcopy()) GTEST_SKIP() << "objcopy not installed";
     TempDir dir;
     const std::string bytes = randomBytes(100 * 1024, 11);
     dir.write("in.bin", bytes);
     std::string out;
     ASSERT_EQ(tool("bin2hex '" + dir.file("in.bin") + "' '" + dir.file("our.hex") + "'", &out), 0) << out;
     ASSERT_EQ(testsupport::runCommand(
-                  "cd '" + dir.path() + "' && avr-objcopy -I ihex -O binary our.hex our.bin", &out),
+                  "cd '" + dir.path() + "' && objcopy -I ihex -O binary our.hex our.bin", &out),
               0)
         << out;
     EXPECT_EQ(dir.read("our.bin"), bytes);
 
     ASSERT_EQ(testsupport::runCommand(
-                  "cd '" + dir.path() + "' && avr-objcopy -I binary -O ihex in.bin ref.hex", &out),
+                  "cd '" + dir.path() + "' && objcopy -I binary -O ihex in.bin ref.hex", &out),
               0)
         << out;
     ASSERT_EQ(tool("hex2bin '" + dir.file("ref.hex") + "' '" + dir.file("ref.bin") + "'", &out), 0) << out;

@@ -1,6 +1,7 @@
 // The painter framework and the seven-segment and button painters on a recording device.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "OsziRecorder.h"
