@@ -91,6 +91,9 @@ nuk_chroot_mount() {
     _nuk_mount -t proc proc "$dir/proc"
     _nuk_mount -t sysfs sys "$dir/sys"
     _nuk_mount --bind /dev "$dir/dev"
+    # What is mounted below the chroot's /dev stays there (on a system whose mounts are shared,
+    # it would otherwise appear in the host's /dev as well).
+    mount --make-rslave "$dir/dev"
     _nuk_mount -t tmpfs -o mode=1777 shm "$dir/dev/shm"
     _nuk_mount -t devpts -o newinstance,ptmxmode=0666 devpts "$dir/dev/pts"
     _nuk_mount --bind "$dir/dev/pts/ptmx" "$dir/dev/ptmx"
