@@ -62,8 +62,11 @@ nuk_chroot_fresh() {
     tarball="$cache/debian-$codename-minbase.tar.gz"
     mkdir -p "$cache"
     if [ ! -s "$tarball" ]; then
-        command -v debootstrap >/dev/null ||
-            DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends debootstrap
+        if ! command -v debootstrap >/dev/null; then
+            export DEBIAN_FRONTEND=noninteractive
+            apt-get install -y --no-install-recommends debootstrap ||
+                { apt-get update -q && apt-get install -y --no-install-recommends debootstrap; }
+        fi
         local base="$cache/debian-$codename-minbase.tmp"
         rm -rf "$base"
         echo "debian: debootstrap $codename from $NUK_MIRROR (kept as $tarball)"
