@@ -262,9 +262,10 @@ bool SAvrProg911::runJob(const SString& key, SMem& block) {
                   SString::raw("'\r\n");
         return false;
     }
-    globalError().showMessage(SString(MSG("errorUnknownCall", "Fehler: unbekannter Aufruf: ")) + key, 0,
-                              MSG("errorTitle", "Fehler !"), SError::iconError);
-    return true;
+    // A job this programmer does not know fails the burn: reporting it and going on would let
+    // the caller take an unwritten or unread memory for done.
+    error_ += SString(MSG("errorUnknownCall", "Fehler: unbekannter Aufruf: ")) + key + SString::raw("\r\n");
+    return false;
 }
 
 bool SAvrProg911::setAddress(bool flash, std::size_t byteCount, bool variantText) {
@@ -277,8 +278,7 @@ bool SAvrProg911::setAddress(bool flash, std::size_t byteCount, bool variantText
         return false;
     }
     if (sendAddress(0, flash && byteCount > 0x1FFFF)) return true;
-    error_ += variantText ? MSG("errorWriteAdr", "Fehler: beim schreiben der Adresse.\r\n")
-                          : MSG("errorWriteAdr", "Fehler: beim Schreiben der Adresse.\r\n");
+    error_ += MSG("errorWriteAdr", "Fehler: beim Schreiben der Adresse.\r\n");
     return false;
 }
 
@@ -463,7 +463,7 @@ bool SAvrProg911::writeMemory(const Memory& memory, SMem& block, const SString& 
                      expectAck(timeoutDefault);
                 if (ok && next < total) ok = sendAddress(static_cast<uint32_t>(next / 2), extended);
             }
-            if (!ok) error_ += MSG("errorWriteData", "Fehler: beim schreiben der Daten.\r\n");
+            if (!ok) error_ += MSG("errorWriteData", "Fehler: beim Schreiben der Daten.\r\n");
         }
         globalDebug().printf("send ohne blockmode fertig (ok=%d; i=%d)", ok ? 1 : 0, static_cast<int>(i));
     }

@@ -363,6 +363,21 @@ TEST_F(AvrProg911Test, FilesInAndOut) {
     EXPECT_EQ(board.getMemory().readFlash(0), image.getByte(0)) << "nothing erased for a missing file";
 }
 
+// A job the programmer does not know is a failure with its name, not a box and success.
+TEST_F(AvrProg911Test, AnUnknownJobFails) {
+    start();
+    testsupport::MessageCapture boxes;
+    for (const char* key : {"read-nothing", "write-nowhere"}) {
+        SCOPED_TRACE(key);
+        SMapStringToMem jobs;
+        jobs.set(raw(key), SMem());
+        EXPECT_FALSE(run(jobs));
+        EXPECT_NE(prog.getError().str().find(std::string("unbekannter Aufruf: ") + key), std::string::npos)
+            << prog.getError().str();
+    }
+    EXPECT_TRUE(boxes.boxes().empty()) << boxes.all();
+}
+
 TEST_F(AvrProg911Test, WithoutBoardDataOrPort) {
     SAvrProg911 bare;
     SMapStringToMem jobs;

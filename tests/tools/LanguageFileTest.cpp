@@ -480,13 +480,9 @@ TEST(LanguageFileTest, EveryTaggedTextHasAnEnglishEntryThatKeepsItsPlacesAndEnds
 
     std::string missing, changed, ambiguous;
     for (const auto& [key, uses] : tags.uses) {
-        // One key, one text: defaults may differ in letter case only, else one translation
-        // would stand for two messages.
+        // One key, one text: the translation of a key stands for exactly one German message.
         for (const Use& use : uses) {
-            std::string a = use.text, b = uses.front().text;
-            std::transform(a.begin(), a.end(), a.begin(), [](unsigned char c) { return std::tolower(c); });
-            std::transform(b.begin(), b.end(), b.begin(), [](unsigned char c) { return std::tolower(c); });
-            if (a != b)
+            if (use.text != uses.front().text)
                 ambiguous += "\n  " + key + ": '" + shown(uses.front().text) + "' (" + uses.front().where +
                              ") and '" + shown(use.text) + "' (" + use.where + ")";
         }
