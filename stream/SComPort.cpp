@@ -122,6 +122,7 @@ bool SComPort::open(const SString& portName, intptr_t window) {
     bool ok = _setState();
     if (ok) device_.raiseDtrRts();
     if (ok) {
+        onOpening();
         readerRunning_ = true;
         try {
             reader_ = std::thread(&SComPort::readerLoop, this);

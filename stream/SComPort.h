@@ -98,6 +98,9 @@ public:
 
     // Every received byte, on the reader thread. The base does nothing.
     virtual void onByte(uint8_t byte);
+    // Runs in open() once the device is open, before the reader starts: nothing from an earlier
+    // connection is read after it. The base does nothing.
+    virtual void onOpening() {}
 
     const SString& getError() const { return error_; }
     int getErrorCode() const { return errorCode_; }

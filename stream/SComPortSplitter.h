@@ -19,6 +19,9 @@ public:
     ~SComPortSplitter() override;
 
     void onByte(uint8_t byte) override { onStreamData(byte); }
+    // A board pulled out in the middle of a frame left that frame half read: a new connection
+    // starts at a frame's beginning, or its first value would be made of old and new bytes.
+    void onOpening() override { resetFrame(); }
 
     // A command's dialogue with the firmware while frames may be coming: suspend empties the
     // port's ring (its bytes have reached the splitter already) and stops the splitter, so the

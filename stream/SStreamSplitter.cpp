@@ -60,6 +60,11 @@ void SStreamSplitter::finishFrame() {
     idByteCount_ = 0;
 }
 
+void SStreamSplitter::resetFrame() {
+    std::lock_guard lock(mutex_);
+    finishFrame();
+}
+
 bool SStreamSplitter::beginFrame() {
     int32_t length = 0;
     int32_t mode = Receiver::lengthFixed;

@@ -56,6 +56,8 @@ public:
     // The last framing error; empty when none happened since the last clear.
     SString getError() const;
     void clearError();
+    // Drops a frame begun but not finished: the next byte is a sync byte or an id again.
+    void resetFrame();
 
     // Frames longer than this are dropped with an error text (at least 1).
     void setMaxFrameLength(uint32_t length);

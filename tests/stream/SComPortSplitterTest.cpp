@@ -70,6 +70,32 @@ TEST(SComPortSplitterTest, BytesFromTheLineReachTheChannels) {
     port.close();
 }
 
+// A board pulled out in the middle of a frame: the half frame is not finished by the next
+// connection's bytes, whose first value arrives whole and unmixed.
+TEST(SComPortSplitterTest, AReopenedPortStartsAtAFramesBeginning) {
+    testsupport::PseudoTerminal pty;
+    ASSERT_TRUE(pty.ok());
+    ExtData_ReceiverBuffered uc;
+    uc.setup(3, 2);
+    uc.setBufferSize(100);
+    SComPortSplitter port;
+    ASSERT_TRUE(port.connect(&uc, 0));
+    port.getSettings().fromString(raw(pty.path() + ",115200,N,8,1"));
+    ASSERT_TRUE(port.open(raw(pty.path()))) << port.getError().str();
+    ASSERT_TRUE(pty.send(std::string("\x03\x10\x00\x03\x99", 5)));
+    ASSERT_TRUE(waitFor([&] { return uc.getUpdateCount() == 1; }));
+    SApplicationBasic::wait(50);
+    port.close();
+
+    ASSERT_TRUE(port.open(raw(pty.path()))) << port.getError().str();
+    ASSERT_TRUE(pty.send(std::string("\x03\x20\x01", 3)));
+    ASSERT_TRUE(waitFor([&] { return uc.getUpdateCount() == 2; }));
+    SApplicationBasic::wait(50);
+    EXPECT_EQ(uc.getUpdateCount(), 2u);
+    EXPECT_EQ(uc.getLatestValue(), 0x120u);
+    port.close();
+}
+
 // The firmware answers "start" and sends its first reading right behind the answer, in the same
 // write: the answer reaches the read, the frames reach the channels once the command is over,
 // none lost and none twice, and frames that came before the command are not delivered again.
