@@ -34,12 +34,27 @@ protected:
     testsupport::TempDir dir;
 };
 
-TEST_F(OpenExcelScriptTest, CalcGetsTheGermanCsvImportOptions) {
+// Calc reads each file in its own dialect: the German one with ";" and decimal commas, the
+// English one with "," and decimal points.
+TEST_F(OpenExcelScriptTest, CalcGetsTheImportOptionsOfTheFilesDialect) {
+    const struct {
+        const char* content;
+        const char* options;
+    } cases[] = {
+        {"t in s;U_C (Laden) in V\r\n0,000000;0,004888\r\n", "59,34,1,1,,1031"},
+        {"t in s,U_C (charging) in V\r\n0.000000,0.004888\r\n", "44,34,1,1,,1033"},
+    };
     fakeProgram("libreoffice");
     fakeProgram("xdg-open");
-    const std::string file = dir.file("Messung 1.csv");
-    EXPECT_EQ(run("'" + file + "'"), 0);
-    EXPECT_EQ(argumentsOf("libreoffice"), "--infilter=Text - txt - csv (StarCalc):59,34,1,1,,1031\n" + file + "\n");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.content);
+        const std::string file = dir.file("Messung 2.csv");
+        dir.write("Messung 2.csv", c.content);
+        testsupport::runCommand("rm -f '" + dir.file("libreoffice.args") + "'");
+        EXPECT_EQ(run("'" + file + "'"), 0);
+        EXPECT_EQ(argumentsOf("libreoffice"),
+                  std::string("--infilter=Text - txt - csv (StarCalc):") + c.options + "\n" + file + "\n");
+    }
     EXPECT_EQ(dir.read("xdg-open.args"), "");
 }
 
