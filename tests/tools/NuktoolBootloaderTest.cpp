@@ -23,11 +23,13 @@ TEST(NuktoolBurnBootloader, BurnsThroughMyBurnAndMyBoot) {
         VirtualBoard::Options o;
         o.bootloader.kind = c.kind;
         o.registerPort = true;
-        o.comPortsFile = SString(dir.file("comports.ini"));
+        // Each case its own map: the previous board's entry cannot be taken for this one's.
+        const std::string comPorts = dir.file(std::string(c.programmer) + "-comports.ini");
+        o.comPortsFile = SString(comPorts);
         ASSERT_TRUE(board.start(o)) << board.getError().str();
         std::string out;
         // Without --port the tool takes the CP210x port of the map, where the board is.
-        int rc = testsupport::runCommand("NUK_COMPORTS=" + dir.file("comports.ini") + " " + testsupport::toolPath() +
+        int rc = testsupport::runCommand("NUK_COMPORTS=" + comPorts + " " + testsupport::toolPath() +
                                              " burn --programmer " + c.programmer + " " + dir.file("fw.hex") + " 2>&1",
                                          &out);
         EXPECT_EQ(rc, 0) << out;
