@@ -23,6 +23,12 @@ bool waitFor(Condition condition) {
     return condition();
 }
 
+// Opens the port on the pseudo-terminal at the board's line settings.
+bool openOn(SComPortSplitter& port, const testsupport::PseudoTerminal& pty) {
+    port.getSettings().fromString(raw(pty.path() + ",115200,N,8,1"));
+    return port.open(raw(pty.path()));
+}
+
 TEST(SComPortSplitterTest, BytesFromTheLineReachTheChannels) {
     testsupport::PseudoTerminal pty;
     ASSERT_TRUE(pty.ok());
@@ -37,8 +43,7 @@ TEST(SComPortSplitterTest, BytesFromTheLineReachTheChannels) {
     EXPECT_STREQ(port.getClassName(), "SComPortSplitter");
     EXPECT_TRUE(port.connect(&uc, 0));
     EXPECT_TRUE(port.connect(&current, 0));
-    port.getSettings().fromString(raw(pty.path() + ",115200,N,8,1"));
-    ASSERT_TRUE(port.open(raw(pty.path()))) << port.getError().str();
+    ASSERT_TRUE(openOn(port, pty)) << port.getError().str();
 
     // Samples of U_C and I, as the firmware sends them during a run.
     std::string frames;
@@ -80,14 +85,13 @@ TEST(SComPortSplitterTest, AReopenedPortStartsAtAFramesBeginning) {
     uc.setBufferSize(100);
     SComPortSplitter port;
     ASSERT_TRUE(port.connect(&uc, 0));
-    port.getSettings().fromString(raw(pty.path() + ",115200,N,8,1"));
-    ASSERT_TRUE(port.open(raw(pty.path()))) << port.getError().str();
+    ASSERT_TRUE(openOn(port, pty)) << port.getError().str();
     ASSERT_TRUE(pty.send(std::string("\x03\x10\x00\x03\x99", 5)));
     ASSERT_TRUE(waitFor([&] { return uc.getUpdateCount() == 1; }));
     SApplicationBasic::wait(50);
     port.close();
 
-    ASSERT_TRUE(port.open(raw(pty.path()))) << port.getError().str();
+    ASSERT_TRUE(openOn(port, pty)) << port.getError().str();
     ASSERT_TRUE(pty.send(std::string("\x03\x20\x01", 3)));
     ASSERT_TRUE(waitFor([&] { return uc.getUpdateCount() == 2; }));
     SApplicationBasic::wait(50);
@@ -107,8 +111,7 @@ TEST(SComPortSplitterTest, FramesRightBehindACommandsAnswerAreNotLost) {
     uc.setBufferSize(1000);
     SComPortSplitter port;
     ASSERT_TRUE(port.connect(&uc, 0));
-    port.getSettings().fromString(raw(pty.path() + ",115200,N,8,1"));
-    ASSERT_TRUE(port.open(raw(pty.path()))) << port.getError().str();
+    ASSERT_TRUE(openOn(port, pty)) << port.getError().str();
 
     ASSERT_TRUE(pty.send(std::string("\x03\x10\x00", 3)));
     ASSERT_TRUE(waitFor([&] { return uc.getUpdateCount() == 1; }));
