@@ -10,6 +10,7 @@
 #include "foundation/SFileSystem.h"
 #include "foundation/SResources.h"
 #include "multiwindow/SMultiClientWindowEntry.h"
+#include "view/Painter_Oszi.h"
 
 const char* const Fenster::layoutXml = mainWindowLayout;
 
@@ -22,12 +23,13 @@ const char* const diagramPane = "Durchf\xFChrung";
 Fenster::Fenster() : version_("1.3"), projectName_("NUK-optional-e01-Kondensator") {
     // The window opens where the user left it.
     rememberPlacement_ = true;
-    board_.getPort().connect(&runEnd_, 0);
+    session_.addObserver(this);
 }
 
 Fenster::~Fenster() {
+    session_.removeObserver(this);
     // The reader thread stops before the channels it feeds go.
-    board_.disconnectAll();
+    session_.getBoard().disconnectAll();
     destroyWindow();
 }
 
@@ -52,7 +54,7 @@ bool Fenster::onPreCreateWindow() {
     if (!SMultiWindow::onPreCreateWindow()) return false;
     setText("Experiment");
     // The programmer's progress reaches the main window through the project's event manager.
-    board_.setEventReceiver(&getEventManager());
+    session_.getBoard().setEventReceiver(&getEventManager());
     return true;
 }
 
@@ -64,6 +66,7 @@ void Fenster::onFirstShow() {
     // The channels of "extdata.ini" first (onProjectOpen), then the repository.
     openProject(SString("ini:") + globalResources().getFile("physik.repo"));
     createLayout(layoutXml);
+    onProjectLoaded();
     showPage(startPage_);
     // The stop button stays grey until a measurement runs.
     sendToObject(2002, codeDisable);
@@ -81,15 +84,9 @@ void Fenster::onGetSplitWindowData(SMultiClientWindowEntry* entry) {
 }
 
 int Fenster::onClose() {
-    // The board is released: measurement connection closed, the adapter back in programmer
-    // mode with the supply on, the port closed.
-    if (board_.isConnectedData()) board_.disconnectData();
-    if (board_.isConnectedProg()) {
-        board_.modeProg();
-        board_.powerOnOff(true);
-    }
-    board_.disconnectAll();
-    setMeasuring(false);
+    // The board is released: a run on is stopped, the measurement connection closed, the
+    // adapter back in programmer mode with the supply on, the port closed.
+    session_.release();
     return 1;
 }
 
@@ -97,18 +94,31 @@ bool Fenster::onExtDataInit() {
     SFileIni ini;
     const SString path = globalResources().getFile("extdata.ini");
     if (!ini.open(path, false, true)) globalDebug().print(SString("onExtDataInit: ") + path + " fehlt");
-    ExtDataSetup::Channels channels{};
-    for (std::size_t i = 0; i < channels_.size(); ++i) channels[i] = &channels_[i];
-    return ExtDataSetup::setupChannels(ini, channels, board_.getPort(), getProjectData().getExtDataManager());
+    return session_.setupChannels(ini, getProjectData().getExtDataManager());
+}
+
+void Fenster::onProjectLoaded() {
+    model_ = ChannelModel::build(getProjectData().getExtDataManager(), getProjectData().getRepo());
+    if (!model_.isComplete()) globalDebug().print("FEHLER: Fenster: das Diagramm zeigt nicht beide Halbzyklen und beide Anzeigen");
+    // The diagram's evaluation of each half cycle reaches the session's observers (the live
+    // view shows the same time constants as the text boxes).
+    for (const ChannelModel::Curve& curve : model_.getCurves()) {
+        auto* oszi = dynamic_cast<Painter_Oszi*>(findPainter(curve.objNr));
+        if (!oszi) continue;
+        const HalfCycle phase = curve.phase;
+        oszi->getEvaluation().setResultListener(
+            [this, phase](const TauResult& result) { session_.reportEvaluation(phase, result); });
+    }
+}
+
+void Fenster::onProjectReloaded() {
+    onProjectLoaded();
+    showButtonStates();
 }
 
 bool Fenster::onProjectClose() {
     getProjectData().getExtDataManager().clear();
-    if (board_.isConnectedProg()) {
-        board_.modeProg();
-        board_.powerOnOff(false);
-    }
-    board_.disconnectAll();
+    session_.releaseForClose();
     return true;
 }
 

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <vector>
 
@@ -14,9 +13,8 @@
 #include "foundation/SEvent.h"
 #include "foundation/STimer.h"
 #include "multiwindow/SMultiWindow.h"
-#include "stream/ExtDataSetup.h"
-#include "stream/ExtData_ReceiverBuffered.h"
-#include "stream/RunEndReceiver.h"
+#include "session/ChannelModel.h"
+#include "session/MeasurementSession.h"
 #include "stream/SComPortSplitter.h"
 #include "view/KeloProject.h"
 
@@ -25,7 +23,7 @@ class QShortcut;
 
 // The project part (repository, painters, data channels, event manager, diagram windows) is the
 // KeloProject base.
-class Fenster : public SEventHandler, public SMultiWindow, public KeloProject {
+class Fenster : public SEventHandler, public SMultiWindow, public KeloProject, public MeasurementSession::Observer {
 public:
     S_CLASSNAME(Fenster)
 
@@ -45,11 +43,16 @@ public:
     // The diagram of the pane "Durchf\xFChrung" (diagram 300), or nullptr before the layout.
     UniedViewWindow* getDiagram() const { return getFirstViewWindow(); }
     // Data channel 1 to 6.
-    ExtData_ReceiverBuffered& getChannel(int number) { return channels_.at(static_cast<std::size_t>(number - 1)); }
+    ExtData_ReceiverBuffered& getChannel(int number) { return session_.getChannel(number); }
     // The data connection the channels are connected to: the board's port.
-    SComPortSplitter& getDataConnection() { return board_.getPort(); }
+    SComPortSplitter& getDataConnection() { return session_.getDataConnection(); }
     // The connection to the experiment board.
-    SAvrBoard& getBoard() { return board_; }
+    SAvrBoard& getBoard() { return session_.getBoard(); }
+    // The measurement: the board, the run's state and its observers.
+    MeasurementSession& getSession() { return session_; }
+    // What the data stream means (frames, scales, sample step, captions), read when the project
+    // opens or reloads.
+    const ChannelModel& getChannelModel() const { return model_; }
     HtmlWindowList& getHtmlWindows() { return htmlWindows_; }
     // The version the pages show: version, "." and the build number of "resource.ini".
     SString getVersionString();
@@ -74,36 +77,29 @@ public:
     // programmer's progress (type 10000) and the reload of the repository (type 2, 10002).
     int onEvent(SEvent& event) override;
 
-    // The measurement start: the board directly, else behind the Ravlink adapter (pass-through,
-    // supply on); "ver", then "start". A board that answered behind the adapter on that port
-    // last time is looked for there first. A failure shows its message; the buttons show
-    // "running" in any case, so that stop is the way back.
-    void onEvent_start();
-    // Ends the measurement: "stop", data connection closed, adapter back in programmer mode,
-    // supply off, port closed; the buttons show "idle".
-    void stopMeasurement();
+    // Start and Stop, as the keys F5 and F6 and the buttons do: a greyed button ignores them.
+    void pressStart();
+    void pressStop();
+    // Ends the measurement (see MeasurementSession::stop).
+    void stopMeasurement() { session_.stop(); }
     // Burns the file (from the resources) through the bootloader module ("Duvaro") or the
     // programmer; progress arrives as type-10000 events.
     void onEvent_burnHex(const SString& boardType, const SString& file);
     // Writes a progress report into the page "Vorbereitung" (elements "burnOutput", "burnState").
     void burnProgress(int code, const SString& text);
-    // The two ways to the firmware for onEvent_start, each ending with the answer to "ver":
-    // the data connection on the port directly, or the Ravlink adapter found on the port and
-    // switched to pass-through with the supply on. False with the message for the user.
-    bool startDirect(const SString& port, SString& answer, SString& message);
-    bool startBehindAdapter(const SString& port, SString& answer, SString& message);
-    // The firmware dialogue: command + "\n", the answer line within 200 ms. The splitter is
-    // suspended meanwhile, so the answer never becomes frames, and the frames right behind the
-    // answer reach the channels at the resume; with keepSuspended it stays suspended.
-    bool sendCommand(const SString& command, SString& answer, bool keepSuspended = false);
-    // Whether the CP210x driver is there and new enough (versions compared as numbers).
+    // Whether the CP210x driver is there and new enough; the reason in a message box when
+    // showMessages is set.
     bool checkDriver(bool showMessages);
     // Saves the oscilloscopes' samples as CSV; an empty name asks the user. False when nothing
     // was written.
     bool saveCsv(const SString& fileName);
     // The CSV content of the oscilloscopes' samples (formatIndex 1: "," and decimal point,
-    // otherwise ";" and decimal comma).
-    static SString buildCsv(const std::vector<Painter_Oszi*>& oscilloscopes, int formatIndex = 0);
+    // otherwise ";" and decimal comma). The time column counts from each curve's first sample
+    // in the model's sample steps, as the diagram's relative x axis shows it.
+    SString buildCsv(const std::vector<Painter_Oszi*>& oscilloscopes, int formatIndex = 0) const;
+    // The CSV the save dialog writes of what the oscilloscopes show, in the English dialect
+    // ("," and decimal points) or the German one; empty without samples.
+    SString currentCsv(bool english);
     // Writes the diagram as a PNG picture at twice the screen resolution; an empty name asks
     // the user. False when nothing was written.
     bool savePng(const SString& fileName);
@@ -116,7 +112,7 @@ public:
     // That file; empty when the user's temporary folder cannot be used safely.
     static SString getSpreadsheetFile();
     // The measurement runs (start greyed, stop active).
-    bool isMeasuring() const { return measuring_; }
+    bool isMeasuring() const { return session_.isMeasuring(); }
     // While the board empties the capacitor before a run it sends only U_C and I: the charging
     // oscilloscope says so with the voltage as its display shows it, until the run's first
     // sample (or the end of the measurement) takes the line away.
@@ -143,26 +139,29 @@ protected:
     std::unique_ptr<ViewHostWindow> onCreateViewHost(UniedViewWindow& window, int x, int y, int width, int height,
                                                      bool visible) override;
     bool onExtDataInit();
+    // The reloaded painters get the model and the evaluation's way to the session again; the
+    // buttons show the measurement's state.
+    void onProjectReloaded() override;
 
 private:
-    // The live view starts and stops the measurement as the keys F5 and F6 do.
-    friend class LiveShare;
-    // Checks every 100 ms during a measurement whether the board is still there.
-    class BoardWatch : public STimerEvent {
+    // Polls the diagram every 20 ms after a start until the first samples are shown.
+    class FirstSampleWatch : public STimerEvent {
     public:
-        explicit BoardWatch(Fenster& owner) : owner_(owner) {}
+        explicit FirstSampleWatch(Fenster& owner) : owner_(owner) {}
         void onTimer(int id) override;
 
     private:
         Fenster& owner_;
     };
 
-    void setMeasuring(bool running);
+    // The session's news: buttons, the oscilloscopes, the pre-run notice and the messages.
+    void onSessionState(MeasurementSession::State state, MeasurementSession::State previous,
+                        const SString& message) override;
+    void onSessionTick() override;
+    // Reads the channel model and connects the oscilloscopes' evaluations to the session.
+    void onProjectLoaded();
     // The start and stop buttons as the measurement state says.
     void showButtonStates();
-    // Every 100 ms of a measurement: a run the firmware ended ends the measurement as Stop
-    // does; a board pulled out ends it with a message, port closed, buttons idle.
-    void checkBoard();
     // Polls the diagram until the first samples of a new measurement are shown.
     void pollForFirstSample();
     // Sets (or appends to) the inner HTML of an element of the page "Vorbereitung".
@@ -170,8 +169,6 @@ private:
     // F5, F6, Ctrl+S and Ctrl+P anywhere in the window.
     void installShortcuts();
     void pressButton(int32_t objNr, const char* command);
-    void onStartKey();
-    void onStopKey();
     void onSaveKey();
     // The evaluation's diagram commands ("oszi-pause", "oszi-evaluate", "oszi-clear-runs",
     // "save-png"); true when the text was one of them.
@@ -180,28 +177,17 @@ private:
     void onPngKey();
 
     SString version_;
-    // The board with its port, which is the data connection: the measurement frames reach the
-    // channels through it. Declared before the channels, which go first.
-    SAvrBoard board_;
-    // Data channels 1 to 6 of "extdata.ini".
-    std::array<ExtData_ReceiverBuffered, ExtDataSetup::channelCount> channels_;
-    // The firmware's "OK Ende" after the last sample of a run.
-    RunEndReceiver runEnd_;
+    // The board, its channels and the run. Declared before everything that observes it.
+    MeasurementSession session_;
+    ChannelModel model_;
     SString projectName_;
     SString startPage_ = SString("Einleitung");
     HtmlWindowList htmlWindows_;
     // The window of the pane "Durchf\xFChrung"; owned by its diagram.
     SWindow* diagramPane_ = nullptr;
-    bool measuring_ = false;
-    BoardWatch boardWatch_{*this};
-    int boardWatchTimer_ = 0;
+    FirstSampleWatch firstSampleWatch_{*this};
     int firstSampleTimer_ = 0;
     int64_t firstSampleUntil_ = 0;
-    // The U_C channel's frame count when the run was started: frames beyond it came since.
-    uint32_t voltageFramesAtStart_ = 0;
-    // Per port: whether the board answered behind the adapter (true) or directly at the last
-    // start that reached it.
-    std::map<std::string, bool> boardBehindAdapter_;
     DuvaroBurner duvaroBurner_;
     // Owned by the window's widget.
     std::vector<QShortcut*> shortcuts_;

@@ -12,7 +12,6 @@
 #include "app/LiveShare.h"
 #include "app/MeasurementCsv.h"
 #include "app/SDuvaroBurnWnd.h"
-#include "board/DriverVersion.h"
 #include "foundation/SDebug.h"
 #include "foundation/SError.h"
 #include "foundation/SFileIni.h"
@@ -33,21 +32,13 @@
 
 namespace {
 
-const char* const dataSettings = ",115200,N,8,1";
-// The oldest CP210x driver that runs the board reliably.
-const char* const minimumDriverVersion = "4.38";
-// Where the driver comes from: on Linux the cp210x module is part of the kernel.
-const char* const driverAddress = "https://www.kernel.org";
 const char* const preparationPage = "Vorbereitung";
 const int painterTypeOszi = 3;
 
 }  // namespace
 
-void Fenster::BoardWatch::onTimer(int id) {
-    if (id == owner_.firstSampleTimer_)
-        owner_.pollForFirstSample();
-    else
-        owner_.checkBoard();
+void Fenster::FirstSampleWatch::onTimer(int) {
+    owner_.pollForFirstSample();
 }
 
 int Fenster::onEvent(SEvent& event) {
@@ -59,16 +50,13 @@ int Fenster::onEvent(SEvent& event) {
         return 1;
     }
     if (event.text == "board-start") {
-        if (!checkDriver(true)) {
-            // Stop stays the way back, as after a start that failed.
-            setMeasuring(true);
-            return 1;
-        }
-        onEvent_start();
+        SWaitCursor wait;
+        // A failure comes back as the state "failed" with its message (onSessionState).
+        session_.start();
         return 1;
     }
     if (event.text == "board-stop") {
-        stopMeasurement();
+        session_.stop();
         return 1;
     }
     if (event.text == "save-csv") {
@@ -103,181 +91,39 @@ int Fenster::onEvent(SEvent& event) {
     return 0;
 }
 
-bool Fenster::sendCommand(const SString& command, SString& answer, bool keepSuspended) {
-    SComPortSplitter& port = board_.getPort();
-    // The answer must reach only the read buffer: no byte of it may become a frame. The frames
-    // that follow it at once (the first reading after "start") go to the channels at the resume.
-    port.suspendForCommand();
-    port.writeText(command + SString::raw("\n"));
-    bool ok = port.readUntil(answer, 200, SString::raw("\n"));
-    // "start" and "stop" answer "OK ...". A frame ahead of the answer whose value holds a line
-    // feed ends the read early: the answer's line is read on.
-    const bool answersOk = command == "start" || command == "stop";
-    for (int more = 0; ok && answersOk && more < 2 && answer.str().find("OK") == std::string::npos; ++more) {
-        SString rest;
-        ok = port.readUntil(rest, 200, SString::raw("\n"));
-        answer += rest;
-    }
-    // A frame the board sent just before its answer (the last reading before "stop") goes to
-    // the channels too.
-    port.resumeAfterCommand(answersOk ? SComPortSplitter::takeFramesAhead(answer) : std::string());
-    if (keepSuspended) port.setSuspended(1);
-    return ok;
-}
-
-bool Fenster::startDirect(const SString& port, SString& answer, SString& message) {
-    bool ok = board_.connectData(port + dataSettings, true);
-    if (!ok)
-        message = SString(MSG("comNotOpened",
-                              "Comport konnte nicht ge\xF6"
-                              "ffnet werden: ")) +
-                  port +
-                  SString(MSG("comInUse",
-                              "\nStellen Sie sicher, dass keine andere Anwendung das Ger\xE4t verwendet."));
-    globalDebug().print(SString("Fenster::onEvent_start(..) board.connectData(") + port +
-                        SString::printf(")= %d", ok ? 1 : 0));
-    if (ok) {
-        board_.getPort().purge();
-        ok = sendCommand("ver", answer);
-        globalDebug().print(SString("Fenster::onEvent_start(..) read firmwareVer 1 =") + answer +
-                            SString::printf(", ok=%d", ok ? 1 : 0));
-    }
-    return ok;
-}
-
-bool Fenster::startBehindAdapter(const SString& port, SString& answer, SString& message) {
-    // The board may sit behind the programmer adapter: switch it to pass-through and power it.
-    globalDebug().print("Fenster::onEvent_start(..) Test auf Ravlink");
-    bool ok = true;
-    board_.disconnectAll();
-    const bool found = board_.isConnectedProg() || board_.searchAndConnect(port, SString());
-    if (found) {
-        globalDebug().print(SString("Fenster::onEvent_start(..) Ravlink an ") + port + " gefunden");
-        ok = board_.modeRS232();
-        if (ok) board_.powerOnOff(true);
-        // The data connection goes on top of the programmer connection: the open port only
-        // changes its settings, and the stop still knows the adapter, so it switches it back
-        // to programmer mode and the supply off.
-        if (ok) ok = board_.connectData(port + dataSettings, false);
-        if (!ok) board_.disconnectAll();
-        if (ok)
-            globalDebug().print(SString("Fenster::onEvent_start(..) Ravlink an ") + port + " initialisiert");
-        else
-            globalDebug().print(SString("Fenster::onEvent_start(..) FEHLER: Ravlink an ") + port +
-                                " konnte nicht initialisiert werden.");
-    } else {
-        ok = false;
-        // Without any board the request to attach one says more than a port without name;
-        // a port the user may not open says what to do about it.
-        if (!port.isEmpty())
-            message = SString(MSG("comNotOpened",
-                                  "Comport konnte nicht ge\xF6"
-                                  "ffnet werden: ")) +
-                      port;
-        if (!board_.getPermissionError().isEmpty()) message = board_.getPermissionError();
-        globalDebug().print(SString("Fenster::onEvent_start(..) board.connectData(") + port +
-                            SString::printf(")= %d", ok ? 1 : 0));
-    }
-    if (ok) {
-        ok = sendCommand("ver", answer);
-        if (!ok)
-            message = MSG("noFirmware",
-                          "Die Firmware ist nicht \xFC"
-                          "bertragen oder reagiert nicht.");
-        globalDebug().print(SString("Fenster::onEvent_start(..) read firmwareVer 2 =") + answer +
-                            SString::printf(", ok=%d", ok ? 1 : 0));
-    }
-    return ok;
-}
-
-void Fenster::onEvent_start() {
-    SWaitCursor wait;
-    bool ok = true;
-    SString message;
-    SString answer;
-    const SString port = board_.getUsbPort();
-    globalDebug().print(SString("Fenster::onEvent_start(..) board.getUsbPort() Port=: ") + port);
-    if (port.isEmpty()) {
-        ok = false;
-        message = MSG("noBoard",
-                      "Stellen Sie sicher, dass ein 'Pelmo Board USB' oder ein 'Duvaro' angeschlossen ist.");
-    }
-    // A board that answered behind the adapter last time on this port is looked for there
-    // first, so its start does not wait for the direct "ver" to time out; if it is not there,
-    // the direct way follows. Any other board is asked directly first, then behind the adapter.
-    const auto last = boardBehindAdapter_.find(port.str());
-    bool behindAdapter = ok && last != boardBehindAdapter_.end() && last->second;
-    if (behindAdapter) {
-        ok = startBehindAdapter(port, answer, message);
-        if (!ok) {
-            board_.disconnectAll();
-            behindAdapter = false;
-            SString directMessage;
-            ok = startDirect(port, answer, directMessage);
-        }
-    } else {
-        if (ok) ok = startDirect(port, answer, message);
-        if (!ok) {
-            behindAdapter = true;
-            ok = startBehindAdapter(port, answer, message);
-        }
-    }
-    if (ok) boardBehindAdapter_[port.str()] = behindAdapter;
-    if (ok) {
-        runEnd_.clear();
-        voltageFramesAtStart_ = getChannel(3).getUpdateCount();
-        ok = sendCommand("start", answer);
-        if (!ok) message = MSG("noStart", "Die Firmware reagiert nicht auf das Start-Kommando.");
-        globalDebug().print(SString("Fenster::onEvent_start(..) send start=") + answer +
-                            SString::printf(", ok=%d", ok ? 1 : 0));
-    }
-    if (ok) {
-        // The first samples follow the start answer after the board's pause: the diagram looks
-        // for them every 20 ms until they are there, instead of at its next 200 ms poll.
-        firstSampleUntil_ = platform::monotonicMs() + 1000;
-        if (firstSampleTimer_ == 0) firstSampleTimer_ = boardWatch_.startTimer(20);
-    }
-    if (!ok) {
-        globalError().showMessage(message, 0, MSG("errorTitleNotice", "Fehler"), SError::iconInformation);
-    }
-    // Running, also after a failure: stop is the way back.
-    setMeasuring(true);
-    sendToObject(203, codeClear);
-    sendToObject(204, codeClear);
-}
-
-void Fenster::stopMeasurement() {
-    SString answer;
-    // The splitter stays suspended until the port is closed: the answer to "stop" may end
-    // among the last frames.
-    if (board_.getPort().isOpen()) sendCommand("stop", answer, true);
-    if (board_.isConnectedData()) board_.disconnectData();
-    board_.modeProg();
-    board_.powerOnOff(false);
-    board_.disconnectAll();
-    setMeasuring(false);
-}
-
-void Fenster::setMeasuring(bool running) {
-    const bool ended = measuring_ && !running;
-    measuring_ = running;
-    liveShareMeasuring(running);
+void Fenster::onSessionState(MeasurementSession::State state, MeasurementSession::State previous,
+                             const SString& message) {
+    using State = MeasurementSession::State;
     showButtonStates();
+    if (state == State::preRun) {
+        // A new run: the oscilloscopes start over (the last run stays faint behind), and the
+        // first samples, which follow the start answer after the board's pause, are looked for
+        // every 20 ms until they are there, instead of at the diagram's next 200 ms poll.
+        sendToObject(203, codeClear);
+        sendToObject(204, codeClear);
+        firstSampleUntil_ = platform::monotonicMs() + 1000;
+        if (firstSampleTimer_ == 0) firstSampleTimer_ = firstSampleWatch_.startTimer(20);
+    }
+    const bool ended = MeasurementSession::isMeasuring(previous) && !MeasurementSession::isMeasuring(state);
     if (ended) {
-        // The half cycle that was running is complete as far as it goes: it is evaluated now.
-        if (UniedViewWindow* window = getFirstViewWindow()) window->sendToAll(Painter_Oszi::codeRunEnded);
+        if (firstSampleTimer_ != 0) {
+            firstSampleWatch_.stopTimer(firstSampleTimer_);
+            firstSampleTimer_ = 0;
+        }
+        if (UniedViewWindow* window = getFirstViewWindow()) {
+            // Every sample received is shown before the half cycle that was running is
+            // evaluated as far as it goes.
+            window->poll();
+            window->sendToAll(Painter_Oszi::codeRunEnded);
+        }
         showPreRun();
     }
-    if (running && board_.getPort().isOpen()) {
-        if (boardWatchTimer_ == 0) boardWatchTimer_ = boardWatch_.startTimer(100);
-    } else if (boardWatchTimer_ != 0) {
-        boardWatch_.stopTimer(boardWatchTimer_);
-        boardWatchTimer_ = 0;
-    }
-    if (!running && firstSampleTimer_ != 0) {
-        boardWatch_.stopTimer(firstSampleTimer_);
-        firstSampleTimer_ = 0;
-    }
+    if ((state == State::failed || state == State::unplugged) && !message.isEmpty())
+        globalError().showMessage(message, 0, MSG("errorTitleNotice", "Fehler"), SError::iconInformation);
+}
+
+void Fenster::onSessionTick() {
+    showPreRun();
 }
 
 void Fenster::pollForFirstSample() {
@@ -286,15 +132,15 @@ void Fenster::pollForFirstSample() {
         window->poll();
         arrived = runHasSamples();
     }
-    if (arrived || !measuring_ || platform::monotonicMs() > firstSampleUntil_) {
-        boardWatch_.stopTimer(firstSampleTimer_);
+    if (arrived || !isMeasuring() || platform::monotonicMs() > firstSampleUntil_) {
+        firstSampleWatch_.stopTimer(firstSampleTimer_);
         firstSampleTimer_ = 0;
     }
 }
 
 void Fenster::showButtonStates() {
-    sendToObject(2001, measuring_ ? codeDisable : codeEnable);
-    sendToObject(2002, measuring_ ? codeEnable : codeDisable);
+    sendToObject(2001, isMeasuring() ? codeDisable : codeEnable);
+    sendToObject(2002, isMeasuring() ? codeEnable : codeDisable);
 }
 
 bool Fenster::runHasSamples() const {
@@ -309,67 +155,22 @@ bool Fenster::runHasSamples() const {
 void Fenster::showPreRun() {
     auto* charging = dynamic_cast<Painter_Oszi*>(findPainter(203));
     if (!charging) return;
-    const bool runBegan = runHasSamples();
     auto* display = dynamic_cast<Painter_7Segment*>(findPainter(205));
-    const ExtData_ReceiverBuffered& voltage = getChannel(3);
     std::string notice;
-    if (measuring_ && !runBegan && display && voltage.getUpdateCount() != voltageFramesAtStart_)
-        notice = OsziEvaluation::dischargingNotice(
-            display->formatValue(static_cast<int32_t>(voltage.getLatestValue())).toUtf8());
+    if (display && session_.hasPreRunReadings() && !runHasSamples()) {
+        const ExtData* voltage = getProjectData().getExtDataManager().get(SString(ChannelModel::voltageName));
+        const auto* buffered = dynamic_cast<const ExtData_ReceiverBuffered*>(voltage);
+        if (buffered)
+            notice = OsziEvaluation::dischargingNotice(
+                display->formatValue(static_cast<int32_t>(buffered->getLatestValue())).toUtf8());
+    }
     charging->setNotice(std::move(notice));
 }
 
-void Fenster::checkBoard() {
-    if (!measuring_) return;
-    showPreRun();
-    if (runEnd_.takeEnded()) {
-        // One Start is one run: the firmware has sent the last sample and said so. The program
-        // goes back to idle as after Stop (the board released, the buttons at Start).
-        globalDebug().print("Fenster::checkBoard(..) Lauf beendet");
-        stopMeasurement();
-        return;
-    }
-    if (!board_.isBoardGone()) return;
-    // The board was pulled out: the measurement ends, the port is closed, the buttons go back
-    // to idle, and a new start finds the board once it is back.
-    const SString portName = board_.getPort().getPortName();
-    globalDebug().print(SString("Fenster::checkBoard(..) ") + portName + " getrennt");
-    board_.disconnectAll();
-    setMeasuring(false);
-    globalError().showMessage(SString(MSG("port", "Der Port ")) + portName + SString(MSG("hungUp", " wurde getrennt.")) +
-                                  SString(MSG("measurementEnded", "\r\nDie Messung wurde beendet.")),
-                              0, MSG("errorTitleNotice", "Fehler"), SError::iconInformation);
-}
-
 bool Fenster::checkDriver(bool showMessages) {
-    if (!board_.isCpDriverInstalled()) {
-        if (showMessages)
-            globalError().showMessage(
-                SString(MSG("driverMissing",
-                            "Der Treiber des USB-Boards ist nicht oder nicht richtig installiert.\r\n")) +
-                    SString(MSG("driverInstall",
-                                "Bitte f\xFChren Sie eine Treiber-Installation oder ein Treiber-Update "
-                                "durch, diese bekommen Sie unter ")) +
-                    SString::raw(driverAddress) + SString::raw("."),
-                0, MSG("errorTitleNotice", "Fehler"), SError::iconInformation);
-        return false;
-    }
-    const SString version = board_.getCpDriverVersion();
-    globalDebug().print(SString("Fenster::checkDriver(..) Version=") + version + " Minimum=" + minimumDriverVersion);
-    // Compared as numbers part by part: "10.1" is newer than "4.38".
-    if (compareVersions(version, SString::raw(minimumDriverVersion)) >= 0) return true;
-    if (showMessages)
-        globalError().showMessage(
-            SString(MSG("driverOld", "Der auf dem System vorhandene Ravlink-Treiber (Version ")) + version +
-                SString(MSG("driverOld2", ") ist nicht aktuell.\r\n")) +
-                SString(MSG("driverFreeze",
-                            "Dies kann zu Problemen, bis zum kompletten \"einfrieren\" des Rechners "
-                            "f\xFChren.\r\n")) +
-                SString(MSG("driverUpdate",
-                            "F\xFChren Sie deshalb bitte zuerst eine Aktualisierung des Treibers durch, "
-                            "diese bekommen Sie unter ")) +
-                SString::raw(driverAddress) + SString::raw("."),
-            0, MSG("errorTitleNotice", "Fehler"), SError::iconInformation);
+    SString message;
+    if (session_.checkDriver(message)) return true;
+    if (showMessages) globalError().showMessage(message, 0, MSG("errorTitleNotice", "Fehler"), SError::iconInformation);
     return false;
 }
 
@@ -378,9 +179,10 @@ void Fenster::onEvent_burnHex(const SString& boardType, const SString& file) {
     for (const char* id : {"burnOutput", "burnState"}) setPageElement(SString::raw(id), SString(), false);
     if (!checkDriver(true)) return;
     // A measurement uses the same port: it ends before the programmer takes the board.
-    if (measuring_) stopMeasurement();
+    if (isMeasuring()) session_.stop();
+    SAvrBoard& board = session_.getBoard();
     if (boardType == "Duvaro") {
-        const SString port = board_.getUsbPort();
+        const SString port = board.getUsbPort();
         if (port.isEmpty()) {
             globalError().showMessage(MSG("noPort", "Es wurde kein Port mit angeschlossenen Board gefunden."), 0,
                                       MSG("errorTitleNotice", "Fehler"), SError::iconInformation);
@@ -393,17 +195,17 @@ void Fenster::onEvent_burnHex(const SString& boardType, const SString& file) {
             runDuvaroBurnWindow(port, globalResources().getFile(file), getWidget());
         return;
     }
-    if (!board_.isConnectedProg()) board_.searchAndConnect(SString(), SString());
-    if (!board_.isConnectedProg()) {
+    if (!board.isConnectedProg()) board.searchAndConnect(SString(), SString());
+    if (!board.isConnectedProg()) {
         // A port the user may not open says what to do about it instead.
-        const SString message = board_.getPermissionError().isEmpty()
+        const SString message = board.getPermissionError().isEmpty()
                                     ? SString(MSG("noPelmo", "Es konnte keine Verbindung zum Pelmo Board ermittelt werden."))
-                                    : board_.getPermissionError();
+                                    : board.getPermissionError();
         globalError().showMessage(message, 0, MSG("errorTitleNotice", "Fehler"), SError::iconInformation);
         return;
     }
-    board_.burnHex(globalResources().getFile(file));
-    board_.disconnectAll();
+    board.burnHex(globalResources().getFile(file));
+    board.disconnectAll();
 }
 
 void Fenster::burnProgress(int code, const SString& text) {
@@ -445,23 +247,40 @@ std::vector<Painter_Oszi*> Fenster::findOscilloscopes() {
     return found;
 }
 
-SString Fenster::buildCsv(const std::vector<Painter_Oszi*>& oscilloscopes, int formatIndex) {
+SString Fenster::buildCsv(const std::vector<Painter_Oszi*>& oscilloscopes, int formatIndex) const {
     std::vector<MeasurementCsv::Curve> curves;
     for (Painter_Oszi* oszi : oscilloscopes) {
         MeasurementCsv::Curve curve{oszi->getXText(), oszi->getYText(), {}};
-        // An oscilloscope without channel has no samples.
+        // An oscilloscope without channel has no samples. The x of the n-th sample is n steps
+        // from the curve's first, as the relative x axis shows it: the oscilloscope's own
+        // counter runs on across runs and adds up its steps in single precision.
         if (oszi->getChannels().getSize() > 0) {
             const SOsziValues& values = oszi->getChannels().getAt(0)->values;
+            double step = oszi->getXStep();
+            for (const ChannelModel::Curve& c : model_.getCurves())
+                if (oszi->getElement() && c.objNr == oszi->getElement()->getObjNr()) step = c.step;
             curve.values.reserve(static_cast<std::size_t>(values.getSize()));
-            for (int i = 0; i < values.getSize(); ++i) curve.values.emplace_back(values[i].xValue, values[i].yValue);
+            for (int i = 0; i < values.getSize(); ++i)
+                curve.values.emplace_back(static_cast<double>(i) * step, values[i].yValue);
         }
         curves.push_back(std::move(curve));
     }
-    return MeasurementCsv::build(curves, formatIndex == 1 ? MeasurementCsv::Format::commaPoint
-                                                          : MeasurementCsv::Format::semicolonComma);
+    return MeasurementCsv::build(curves,
+                                 formatIndex == 1 ? MeasurementCsv::Format::commaPoint
+                                                  : MeasurementCsv::Format::semicolonComma,
+                                 model_.sampleStep());
+}
+
+SString Fenster::currentCsv(bool english) {
+    if (!runHasSamples()) return {};
+    const std::vector<Painter_Oszi*> oscilloscopes = findOscilloscopes();
+    if (oscilloscopes.empty()) return {};
+    return buildCsv(oscilloscopes, english ? 1 : 0);
 }
 
 bool Fenster::saveCsv(const SString& fileName) {
+    // Samples the board sent since the diagram's last poll are saved too.
+    if (UniedViewWindow* window = getFirstViewWindow()) window->poll();
     const std::vector<Painter_Oszi*> oscilloscopes = findOscilloscopes();
     if (oscilloscopes.empty()) return false;
     int code = 0;
@@ -529,8 +348,8 @@ void Fenster::installShortcuts() {
         QObject::connect(shortcut, &QShortcut::activated, shortcut, [this, action] { (this->*action)(); });
         shortcuts_.push_back(shortcut);
     };
-    add(QKeySequence(Qt::Key_F5), &Fenster::onStartKey);
-    add(QKeySequence(Qt::Key_F6), &Fenster::onStopKey);
+    add(QKeySequence(Qt::Key_F5), &Fenster::pressStart);
+    add(QKeySequence(Qt::Key_F6), &Fenster::pressStop);
     add(QKeySequence(Qt::CTRL | Qt::Key_S), &Fenster::onSaveKey);
     add(QKeySequence(Qt::CTRL | Qt::Key_P), &Fenster::onPngKey);
 }
@@ -546,11 +365,11 @@ void Fenster::pressButton(int32_t objNr, const char* command) {
     getEventManager().send(event);
 }
 
-void Fenster::onStartKey() {
+void Fenster::pressStart() {
     pressButton(2001, "board-start");
 }
 
-void Fenster::onStopKey() {
+void Fenster::pressStop() {
     pressButton(2002, "board-stop");
 }
 

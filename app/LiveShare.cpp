@@ -17,7 +17,6 @@
 
 #include "app/Fenster.h"
 #include "app/Globals.h"
-#include "app/MeasurementCsv.h"
 #include "foundation/SDebug.h"
 #include "foundation/SError.h"
 #include "foundation/SFile.h"
@@ -29,13 +28,11 @@
 #include "live/LiveServer.h"
 #include "live/PinGuard.h"
 #include "platform/NetworkAddress.h"
-#include "view/Painter_Oszi.h"
 
 #define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
 
 namespace {
 
-const std::string option = "--share";
 const char* const pageCommand = "cmd:live-share";
 
 // The served files: URL path, resource name, content type. Nothing else is served.
@@ -51,26 +48,6 @@ const ServedFile servedFiles[] = {
 };
 
 }  // namespace
-
-LiveShare::Choice LiveShare::choose(const std::vector<std::string>& arguments) {
-    Choice choice;
-    for (std::size_t i = 1; i < arguments.size(); ++i) {
-        const std::string& a = arguments[i];
-        if (a != option && a.rfind(option + "=", 0) != 0) continue;
-        const std::string value = a == option ? std::string() : a.substr(option.size() + 1);
-        const std::optional<ShareAddress> address = ShareAddress::parse(value);
-        if (!address) {
-            choice.ok = false;
-            choice.message = "experiment: '" + value +
-                             "' ist keine Adresse f\xC3\xBCr --share; m\xC3\xB6gliche Angaben: --share, --share=PORT "
-                             "oder --share=ADRESSE:PORT (zum Beispiel --share=127.0.0.1:8080)";
-            return choice;
-        }
-        choice.enabled = true;
-        choice.address = *address;
-    }
-    return choice;
-}
 
 LiveShare& LiveShare::instance() {
     // Made on first use and never destroyed: the board's data connection may still hold its
@@ -110,21 +87,24 @@ bool LiveShare::start(const ShareAddress& address, std::string& error) {
         pages[file.path] = {content.str(), file.type};
     }
     if (!hub_) {
-        hub_ = std::make_shared<LiveHub>();
-        receiver_ = new LiveReceiver;
+        LiveHub::Options options;
+        options.sampleStep = fenster.getChannelModel().sampleStep();
+        hub_ = std::make_shared<LiveHub>(options);
+        receiver_ = new LiveReceiver(fenster.getChannelModel());
         fenster.getDataConnection().connect(receiver_, 0);
+        fenster.getSession().addObserver(this);
     }
     hub_->setLanguage(globalLanguage().getLanguage().empty() ? "de" : globalLanguage().getLanguage());
-    readColumns();
+    refreshCsv();
     if (fenster.isMeasuring()) hub_->startRun();
     guard_ = std::make_unique<PinGuard>(PinGuard::makePin());
     LiveServer::Hooks hooks;
     // Start and stop go to the GUI thread's queue and act there as F5 and F6 do.
     hooks.start = [] {
-        QMetaObject::invokeMethod(qApp, [] { globalFenster().onStartKey(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(qApp, [] { globalFenster().pressStart(); }, Qt::QueuedConnection);
     };
     hooks.stop = [] {
-        QMetaObject::invokeMethod(qApp, [] { globalFenster().onStopKey(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(qApp, [] { globalFenster().pressStop(); }, Qt::QueuedConnection);
     };
     hooks.csv = [this](bool english) -> std::optional<std::string> {
         std::string text = csv(english);
@@ -157,27 +137,32 @@ void LiveShare::stop() {
     }
 }
 
-void LiveShare::readColumns() {
-    // The columns of the save dialog's CSV: each oscilloscope's captions and which half cycle
-    // its channel carries. Read on the GUI thread, used by the server's.
+void LiveShare::refreshCsv() {
+    ticksSinceCsv_ = 0;
     Fenster& fenster = globalFenster();
-    std::vector<Column> columns;
-    for (Painter_Oszi* oszi : fenster.findOscilloscopes()) {
-        const ExtDataPointerList& list = oszi->getExtDataList();
-        const bool charging = list.getSize() == 0 || list.getAt(0) != &fenster.getChannel(2);
-        columns.push_back({charging, oszi->getXText(), oszi->getYText()});
-    }
-    std::lock_guard lock(columnsMutex_);
-    columns_ = std::move(columns);
+    std::string german = fenster.currentCsv(false).str();
+    std::string english = fenster.currentCsv(true).str();
+    std::lock_guard lock(csvMutex_);
+    csvGerman_ = std::move(german);
+    csvEnglish_ = std::move(english);
 }
 
-void LiveShare::onMeasuring(bool running) {
+void LiveShare::onSessionState(MeasurementSession::State state, MeasurementSession::State previous, const SString&) {
+    using State = MeasurementSession::State;
     if (!hub_) return;
-    if (running) readColumns();
-    if (running)
-        hub_->startRun();
-    else
-        hub_->stopRun();
+    const bool wasRunning = previous == State::preRun || previous == State::running;
+    if (state == State::preRun) hub_->startRun();
+    if (wasRunning && !MeasurementSession::isMeasuring(state)) hub_->stopRun();
+    // A new run has cleared the oscilloscopes; an ended one has all its samples shown.
+    if (state == State::preRun || wasRunning) refreshCsv();
+}
+
+void LiveShare::onSessionTick() {
+    if (hub_ && ++ticksSinceCsv_ * MeasurementSession::watchPeriodMs >= 1000) refreshCsv();
+}
+
+void LiveShare::onSessionEvaluation(HalfCycle, const TauResult& result) {
+    if (hub_) hub_->addTau(result);
 }
 
 bool LiveShare::onPageCommand(const SString& text) {
@@ -195,28 +180,8 @@ bool LiveShare::onPageCommand(const SString& text) {
 }
 
 std::string LiveShare::csv(bool english) const {
-    if (!hub_) return {};
-    const std::vector<LiveSample> samples = hub_->currentRunSamples();
-    if (samples.empty()) return {};
-    std::vector<MeasurementCsv::Curve> curves;
-    {
-        std::lock_guard lock(columnsMutex_);
-        for (const Column& column : columns_) {
-            MeasurementCsv::Curve curve{column.xText, column.yText, {}};
-            // Each oscilloscope counts its own samples from the run's start, 0.1 s apart.
-            std::size_t index = 0;
-            for (const LiveSample& s : samples) {
-                if ((s.phase == HalfCycle::charging) != column.charging) continue;
-                curve.values.emplace_back(static_cast<float>(static_cast<double>(index++) * 0.1),
-                                          static_cast<float>(s.u));
-            }
-            curves.push_back(std::move(curve));
-        }
-    }
-    if (curves.empty()) return {};
-    return MeasurementCsv::build(curves, english ? MeasurementCsv::Format::commaPoint
-                                                 : MeasurementCsv::Format::semicolonComma)
-        .str();
+    std::lock_guard lock(csvMutex_);
+    return english ? csvEnglish_ : csvGerman_;
 }
 
 QImage LiveShare::qrImage(const std::string& text, int scale) {
@@ -294,10 +259,6 @@ void LiveShare::showWindow() {
     }
     window_->show();
     window_->raise();
-}
-
-void liveShareMeasuring(bool running) {
-    LiveShare::instance().onMeasuring(running);
 }
 
 bool liveShareCommand(const SString& text) {

@@ -12,6 +12,7 @@
 
 #include "foundation/SString.h"
 #include "live/ShareAddress.h"
+#include "session/MeasurementSession.h"
 
 class LiveHub;
 class LiveReceiver;
@@ -21,21 +22,13 @@ class QImage;
 
 // Sharing is off until the user turns it on: with "--share[=[ADDRESS:]PORT]" or the link
 // "cmd:live-share" on the page "Vorbereitung". Then a server (live/LiveServer) answers browsers
-// in the network; the measurement's frames reach it from the board's data connection, the run's
-// start and stop from the main window. Start and stop from the network run here on the GUI
-// thread, as the keys F5 and F6 do; the server's threads never touch a window.
-class LiveShare {
+// in the network; the measurement's frames reach it from the board's data connection, decoded
+// by the main window's channel model; the run's states and the diagram's evaluations come from
+// the measurement session it observes. The CSV it serves is the save dialog's, made on the GUI
+// thread. Start and stop from the network run here on the GUI thread, as the keys F5 and F6 do;
+// the server's threads never touch a window.
+class LiveShare : public MeasurementSession::Observer {
 public:
-    // "--share" on the command line.
-    struct Choice {
-        bool ok = true;
-        bool enabled = false;
-        ShareAddress address;
-        // Why the value was refused.
-        std::string message;
-    };
-    static Choice choose(const std::vector<std::string>& arguments);
-
     static LiveShare& instance();
 
     // Starts sharing (GUI thread, the main window created). False with a German reason.
@@ -56,17 +49,22 @@ public:
     // modules; a null image when the text does not fit.
     static QImage qrImage(const std::string& text, int scale);
 
-    // The main window's measurement state changed (Start, Stop, end of run).
-    void onMeasuring(bool running);
+    // The session's news: the run's start and end, the diagram's time constants.
+    void onSessionState(MeasurementSession::State state, MeasurementSession::State previous,
+                        const SString& message) override;
+    void onSessionTick() override;
+    void onSessionEvaluation(HalfCycle phase, const TauResult& result) override;
     // A page command: "cmd:live-share" turns sharing on (on the default address) and shows the
     // window. True when the command was this one.
     bool onPageCommand(const SString& text);
 
 private:
     LiveShare();
-    ~LiveShare();
-    void readColumns();
-    // The current run as CSV in one of the two dialects of the save dialog.
+    ~LiveShare() override;
+    // Makes the served CSV again from the oscilloscopes (GUI thread).
+    void refreshCsv();
+    // The current run as the save dialog's CSV in one of its two dialects; empty without
+    // samples. Any thread.
     std::string csv(bool english) const;
 
     std::shared_ptr<LiveHub> hub_;
@@ -76,18 +74,15 @@ private:
     std::unique_ptr<PinGuard> guard_;
     std::unique_ptr<LiveServer> server_;
     std::string url_;
-    // The oscilloscopes' captions for the CSV, read on the GUI thread when sharing starts.
-    struct Column {
-        bool charging = true;
-        SString xText;
-        SString yText;
-    };
-    mutable std::mutex columnsMutex_;
-    std::vector<Column> columns_;
+    // The CSV in both dialects, made on the GUI thread and read by the server's.
+    mutable std::mutex csvMutex_;
+    std::string csvGerman_;
+    std::string csvEnglish_;
+    // Watch ticks since the CSV was made: while a run goes on it is made once a second.
+    int ticksSinceCsv_ = 0;
     // Goes with the main window's widget when that closes first.
     QPointer<QDialog> window_;
 };
 
-// The hooks the main window calls.
-void liveShareMeasuring(bool running);
+// The main window's way to the page command.
 bool liveShareCommand(const SString& text);

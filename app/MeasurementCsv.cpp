@@ -39,17 +39,17 @@ void appendCaption(std::string& out, const std::string& caption, bool comma) {
 
 }  // namespace
 
-bool MeasurementCsv::isSampleNumbers(const std::vector<std::pair<float, float>>& values) {
+bool MeasurementCsv::isSampleNumbers(const std::vector<std::pair<double, float>>& values) {
     if (values.size() < 2) return false;
     for (std::size_t i = 0; i < values.size(); ++i) {
-        const float x = values[i].first;
+        const double x = values[i].first;
         if (x != std::floor(x)) return false;
-        if (i > 0 && x - values[i - 1].first != 1.0F) return false;
+        if (i > 0 && x - values[i - 1].first != 1.0) return false;
     }
     return true;
 }
 
-SString MeasurementCsv::build(const std::vector<Curve>& curves, Format format) {
+SString MeasurementCsv::build(const std::vector<Curve>& curves, Format format, double secondsPerSample) {
     if (curves.empty()) return SString();
     // Every sample shown is written: as many rows as the longest curve has, with an empty cell
     // where a curve has no value (a charging curve stopped early beside an empty discharging
@@ -86,11 +86,11 @@ SString MeasurementCsv::build(const std::vector<Curve>& curves, Format format) {
                 break;
             }
         }
-        const double x = static_cast<double>(withRow->values[r].first);
+        const double x = withRow->values[r].first;
         appendNumber(out, x, decimalMark);
         if (timeColumn) {
             out += separator;
-            appendNumber(out, x / sampleRate, decimalMark);
+            appendNumber(out, x * secondsPerSample, decimalMark);
         }
         for (const Curve& c : curves) {
             out += separator;

@@ -11,10 +11,11 @@
 class MeasurementCsv {
 public:
     // One oscilloscope's curve as the export reads it: the axis captions and its samples (x, y).
+    // x is double: a time n x step keeps its digits in the sixth decimal at any n.
     struct Curve {
         SString xText;
         SString yText;
-        std::vector<std::pair<float, float>> values;
+        std::vector<std::pair<double, float>> values;
     };
 
     // The file's dialect: for a German spreadsheet (";" and decimal comma, the program's own), or
@@ -23,8 +24,6 @@ public:
 
     // The most rows a file gets.
     static constexpr std::size_t maxRows = 1000000;
-    // Samples per second: the time of a sample number.
-    static constexpr double sampleRate = 10.0;
     // The caption of the time column added beside sample numbers.
     static constexpr const char* timeCaption = "t in s";
 
@@ -36,10 +35,10 @@ public:
     // a caption with a "," or a quote is quoted, so the columns stay.
     // When the x values (of the longest curve) are sample numbers (0, 1, 2, ... as the x axis of
     // an oscilloscope that counts samples), a column "t in s" with the time in seconds follows
-    // the x column.
-    static SString build(const std::vector<Curve>& curves, Format format = Format::semicolonComma);
+    // the x column: sample number x secondsPerSample.
+    static SString build(const std::vector<Curve>& curves, Format format, double secondsPerSample);
     // True when the x values are consecutive whole numbers (at least two of them).
-    static bool isSampleNumbers(const std::vector<std::pair<float, float>>& values);
+    static bool isSampleNumbers(const std::vector<std::pair<double, float>>& values);
 
     // Writes the content so that an existing file is never lost: the bytes go to a new file
     // beside it, which then replaces it. A file that may not be written (read-only) stays as

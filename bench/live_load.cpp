@@ -240,7 +240,9 @@ int main(int argc, char** argv) {
     }
     SComPortSplitter port;
     FrameLengths lengths;
-    LiveReceiver receiver;
+    const ChannelModel model = ChannelModel::fromFiles(SString(std::string(NUK_SOURCE_DIR "/resources/extdata.ini")),
+                                                       SString(std::string(NUK_SOURCE_DIR "/resources/physik.repo")));
+    LiveReceiver receiver(model);
     RunEndReceiver runEnd;
     port.connect(&lengths, 0);
     port.connect(&receiver, 0);

@@ -49,8 +49,6 @@ void LiveHub::openRunLocked() {
     runOpen_ = true;
     ++run_;
     samplesInRun_ = 0;
-    phase_.reset();
-    halfCycle_.clear();
 }
 
 void LiveHub::startRun() {
@@ -61,52 +59,28 @@ void LiveHub::startRun() {
 }
 
 void LiveHub::stopRun() {
-    std::optional<std::pair<HalfCycle, Curve>> pending;
-    int run = 0;
-    {
-        std::lock_guard lock(mutex_);
-        if (runOpen_) pending = takeHalfCycleLocked();
-        run = run_;
-        runOpen_ = false;
-        running_ = false;
-        publishLocked(runEventLocked());
-    }
-    if (pending) evaluate(run, pending->first, pending->second);
-}
-
-std::optional<std::pair<HalfCycle, Curve>> LiveHub::takeHalfCycleLocked() {
-    std::optional<std::pair<HalfCycle, Curve>> taken;
-    if (phase_ && !halfCycle_.empty()) taken.emplace(*phase_, std::move(halfCycle_));
-    halfCycle_.clear();
-    return taken;
+    std::lock_guard lock(mutex_);
+    runOpen_ = false;
+    running_ = false;
+    publishLocked(runEventLocked());
 }
 
 void LiveHub::addSample(HalfCycle phase, double u, double uc, double i) {
-    std::optional<std::pair<HalfCycle, Curve>> finished;
-    int run = 0;
-    {
-        std::lock_guard lock(mutex_);
-        if (!runOpen_) openRunLocked();
-        if (phase_ && *phase_ != phase) finished = takeHalfCycleLocked();
-        phase_ = phase;
-        LiveSample sample;
-        sample.seq = ++seq_;
-        sample.run = run_;
-        sample.t = static_cast<double>(samplesInRun_++) / options_.sampleRate;
-        sample.phase = phase;
-        sample.u = u;
-        sample.uc = uc;
-        sample.i = i;
-        halfCycle_.push_back({sample.t, u});
-        ring_.append(sample);
-        latest_ = sample;
-        readingUc_ = uc;
-        readingI_ = i;
-        run = run_;
-        publishLocked(sampleEvent(sample));
-    }
-    // The evaluation takes a millisecond or two; the lock is free meanwhile.
-    if (finished) evaluate(run, finished->first, finished->second);
+    std::lock_guard lock(mutex_);
+    if (!runOpen_) openRunLocked();
+    LiveSample sample;
+    sample.seq = ++seq_;
+    sample.run = run_;
+    sample.t = static_cast<double>(samplesInRun_++) * options_.sampleStep;
+    sample.phase = phase;
+    sample.u = u;
+    sample.uc = uc;
+    sample.i = i;
+    ring_.append(sample);
+    latest_ = sample;
+    readingUc_ = uc;
+    readingI_ = i;
+    publishLocked(sampleEvent(sample));
 }
 
 void LiveHub::addReading(double uc, double i) {
@@ -116,10 +90,16 @@ void LiveHub::addReading(double uc, double i) {
     publishLocked("event: reading\ndata: {\"U_C\":" + measured(uc, 1e4) + ",\"I\":" + measured(i, 1e5) + "}\n\n");
 }
 
-void LiveHub::evaluate(int run, HalfCycle kind, const Curve& curve) {
-    Tau tau{run, evaluateHalfCycle(curve, kind)};
+void LiveHub::addTau(const TauResult& result) {
     std::lock_guard lock(mutex_);
-    tau_.push_back(tau);
+    Tau tau{run_, result};
+    const auto same = std::find_if(tau_.begin(), tau_.end(), [&](const Tau& t) {
+        return t.run == tau.run && t.result.kind == tau.result.kind;
+    });
+    if (same != tau_.end())
+        *same = tau;
+    else
+        tau_.push_back(tau);
     while (tau_.size() > options_.tauResults) tau_.pop_front();
     publishLocked("event: tau\ndata: " + tauJson(tau) + "\n\n");
 }

@@ -21,9 +21,9 @@
 // waits for a client.
 //
 // A run lasts from Start (or the first sample after a stop, when frames come before the program
-// has said so) to Stop. Within a run the first discharging sample ends the charging half cycle,
-// and Stop ends the half cycle that is going on: each is then evaluated three ways
-// (analysis/TauEvaluation.h), as the diagram does.
+// has said so) to Stop. The time constants are the program's own evaluation of each half cycle
+// (the diagram's text boxes), handed in with addTau: the network sees the same numbers as the
+// class on the projector.
 class LiveHub {
 public:
     struct Options {
@@ -31,8 +31,8 @@ public:
         std::size_t ringCapacity = 20000;
         // Events a client may have waiting before it counts as fallen behind.
         std::size_t clientQueue = 512;
-        // Samples per second of the board: the time of a sample in its run.
-        double sampleRate = 10.0;
+        // Seconds between two samples of the board: the n-th sample of a run is at n x step.
+        double sampleStep = 0.1;
         // Evaluated half cycles kept for /api/state.
         std::size_t tauResults = 16;
     };
@@ -59,6 +59,9 @@ public:
     void addSample(HalfCycle phase, double u, double uc, double i);
     // A reading of the displays without curve point (while the capacitor is emptied before a run).
     void addReading(double uc, double i);
+    // The program evaluated a half cycle of the current (or last) run: the result replaces an
+    // earlier one of the same run and half cycle ("Auswerten" during a half cycle, then its end).
+    void addTau(const TauResult& result);
 
     // A new client of the event stream, which gets every event from now on. startSeq is the
     // newest sample in the ring at that moment: the samples up to it come from samplesSince.
@@ -91,9 +94,6 @@ public:
 
 private:
     void openRunLocked();
-    // Takes the half cycle going on, for evaluation outside the lock.
-    std::optional<std::pair<HalfCycle, Curve>> takeHalfCycleLocked();
-    void evaluate(int run, HalfCycle kind, const Curve& curve);
     void publishLocked(const std::string& event);
     std::string stateJsonLocked() const;
     std::string runEventLocked() const;
@@ -108,8 +108,6 @@ private:
     int run_ = 0;
     uint64_t seq_ = 0;
     std::size_t samplesInRun_ = 0;
-    std::optional<HalfCycle> phase_;
-    Curve halfCycle_;
     std::optional<LiveSample> latest_;
     double readingUc_ = NAN;
     double readingI_ = NAN;

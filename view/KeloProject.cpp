@@ -38,6 +38,7 @@ bool KeloProject::reloadProject(const SString& spec) {
     data_.getRepo().close();
     const bool ok = data_.getRepo().openProject(spec);
     for (UniedViewWindow* window : windows_) window->loadDiagramm(window->getDiagramm().getDiagrammNr());
+    onProjectReloaded();
     return ok;
 }
 

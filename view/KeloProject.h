@@ -25,8 +25,9 @@ public:
     bool openProject(const SString& spec);
     // Removes every diagram window, closes the repository, then onProjectClose.
     void closeProject();
-    // Reads the repository again and reloads every diagram window's diagram. The diagrams are
-    // emptied before the repository goes, since their objects point into it.
+    // Reads the repository again and reloads every diagram window's diagram, then
+    // onProjectReloaded. The diagrams are emptied before the repository goes, since their
+    // objects point into it.
     bool reloadProject(const SString& spec);
 
     // Appends a diagram window showing diagram objNr (white background) and lets
@@ -50,6 +51,8 @@ protected:
     virtual bool onProjectClose() { return true; }
     // Before closing removes the diagram windows.
     virtual void onCloseViewWindows() {}
+    // After a reload: the diagrams show the reloaded repository's painters.
+    virtual void onProjectReloaded() {}
     // The toolkit window of a new diagram window; the base makes none (a diagram that is not
     // shown).
     virtual std::unique_ptr<ViewHostWindow> onCreateViewHost(UniedViewWindow& window, int x, int y, int width,

@@ -102,6 +102,7 @@ bool OsziEvaluation::evaluate(const SOsziValues& values, bool growing) {
     tauEnd_ = segments.empty() ? curve.back().t : curve[segments.back().last].t;
     tauText_ = tauformat::summary(result);
     tau_ = std::move(result);
+    if (resultListener_) resultListener_(*tau_);
     return true;
 }
 

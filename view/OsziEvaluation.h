@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -86,6 +87,9 @@ public:
     // Evaluates the last half cycle among the samples. False (and nothing changes) without
     // samples, and for a growing curve whose fit fails.
     bool evaluate(const SOsziValues& values, bool growing = false);
+    // Called with every result an evaluation brings, as the text box then shows it.
+    using ResultListener = std::function<void(const TauResult&)>;
+    void setResultListener(ResultListener listener) { resultListener_ = std::move(listener); }
     // The last evaluation, and its result line in UTF-8 (empty before the first one).
     const std::optional<TauResult>& getTauResult() const { return tau_; }
     const std::string& getTauText() const { return tauText_; }
@@ -153,6 +157,7 @@ private:
     // The time of the last evaluated sample: the fitted curve ends there.
     double tauEnd_ = 0.0;
     std::string tauText_;
+    ResultListener resultListener_;
     std::deque<Run> runs_;
     bool frozen_ = false;
     // What the display showed when it was frozen.

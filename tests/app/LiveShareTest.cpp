@@ -20,10 +20,13 @@
 #include "app/Globals.h"
 #include "app/LiveShare.h"
 #include "foundation/SEvent.h"
+#include "gui/SFileDialog.h"
+#include "live/LiveJson.h"
 #include "live/LoopbackClient.h"
 #include "platform/Process.h"
 #include "platform/UsbSerialDriver.h"
 #include "sim/VirtualBoard.h"
+#include "view/Painter_Oszi.h"
 #include "support/TestSupport.h"
 
 using apptest::waitFor;
@@ -169,6 +172,46 @@ TEST_F(LiveShareTest, ABrowserFollowsTheRunStartedWithThePin) {
     }
 }
 
+// After a whole run the download is, byte for byte, the file the save dialog then writes, in
+// both dialects, and the time constants the network sees are the ones in the diagram's boxes.
+TEST_F(LiveShareTest, AfterARunTheDownloadIsTheSavedFileAndTheTimeConstantsTheDiagrams) {
+    // A 60 s cycle in 3 s.
+    options.timeScale = 20.0;
+    ASSERT_TRUE(board.start(options)) << board.getError().str();
+    fenster.pressStart();
+    ASSERT_TRUE(fenster.isMeasuring());
+    ASSERT_TRUE(waitFor([&] { return !fenster.isMeasuring(); }, 10000));
+    EXPECT_EQ(messages.all(), "");
+
+    const std::string german = body(get(port, "/api/csv?format=de"));
+    const std::string english = body(get(port, "/api/csv?format=en"));
+    for (int format : {0, 1}) {
+        const std::string name = format == 0 ? "de.csv" : "en.csv";
+        const std::string file = dir.file(name);
+        SFileDialog::setChooser([&](const SString&, const SString&, const SString&) { return SString(file); }, format);
+        EXPECT_TRUE(fenster.saveCsv(SString()));
+        SFileDialog::setChooser(nullptr);
+        const std::string saved = dir.read(name);
+        const std::string& served = format == 0 ? german : english;
+        EXPECT_GT(saved.size(), 300u * 20u);
+        EXPECT_TRUE(served == saved) << "format " << format << "\nserved: " << served.substr(0, 200)
+                                     << "\nsaved:  " << saved.substr(0, 200);
+    }
+    // The time column counts from the run's first sample in exact steps.
+    const std::size_t firstRow = german.find("\r\n") + 2;
+    EXPECT_EQ(german.substr(firstRow, 9), "0,000000;");
+    EXPECT_NE(german.find("\r\n29,900000;"), std::string::npos);
+
+    const std::string state = body(get(port, "/api/state"));
+    for (int32_t nr : {203, 204}) {
+        auto* oszi = dynamic_cast<Painter_Oszi*>(fenster.findPainter(nr));
+        ASSERT_NE(oszi, nullptr);
+        const std::string& text = oszi->getEvaluation().getTauText();
+        ASSERT_FALSE(text.empty()) << nr;
+        EXPECT_NE(state.find("\"text\":" + livejson::quote(text)), std::string::npos) << nr << ": " << text << "\n" << state;
+    }
+}
+
 TEST_F(LiveShareTest, ThePageLinkShowsAddressQrCodeAndPin) {
     SEvent event;
     event.type = eventPageCommand;
@@ -253,31 +296,6 @@ TEST(LiveShareProgram, SharesTheVirtualBoardsRun) {
     if (true) {
         EXPECT_EQ(program.exitCode(), 128 + SIGTERM);
         EXPECT_FALSE(LoopbackClient(port).isConnected());
-    }
-}
-
-TEST(LiveShareOption, ReadsTheCommandLine) {
-    const struct {
-        std::vector<std::string> arguments;
-        bool ok;
-        bool enabled;
-        std::string host;
-        int port;
-    } cases[] = {
-        {{"experiment"}, true, false, "0.0.0.0", 8080},
-        {{"experiment", "--share"}, true, true, "0.0.0.0", 8080},
-        {{"experiment", "--virtual-board", "--share=127.0.0.1:8099"}, true, true, "127.0.0.1", 8099},
-        {{"experiment", "--share=9000"}, true, true, "0.0.0.0", 9000},
-        {{"experiment", "--share=zwei"}, false, false, "", 0},
-        {{"experiment", "--share="}, true, true, "0.0.0.0", 8080},
-    };
-    for (const auto& c : cases) {
-        const LiveShare::Choice choice = LiveShare::choose(c.arguments);
-        const bool same = choice.ok == c.ok && choice.enabled == c.enabled &&
-                          (!c.ok || (choice.address.host == c.host && choice.address.port == c.port));
-        if (!same) {
-            ADD_FAILURE() << c.arguments.back() << ": " << choice.message;
-        }
     }
 }
 

@@ -9,7 +9,7 @@
 
 namespace {
 
-MeasurementCsv::Curve curve(const char* x, const char* y, std::vector<std::pair<float, float>> values) {
+MeasurementCsv::Curve curve(const char* x, const char* y, std::vector<std::pair<double, float>> values) {
     return MeasurementCsv::Curve{SString(std::string(x)), SString(std::string(y)), std::move(values)};
 }
 
@@ -43,11 +43,12 @@ TEST(MeasurementCsvTest, RowsOfEverySampleShown) {
          {curve("Zeit;s", "Spannung \xFC" "ber C", {{0.0f, 0.0f}})},
          "Zeit;s;Spannung \xFC" "ber C\r\n0,000000;0,000000\r\n"},
     };
-    for (const Case& c : cases) EXPECT_EQ(MeasurementCsv::build(c.curves).str(), c.expected) << c.what;
-    EXPECT_EQ(MeasurementCsv::build({}).str(), "");
+    for (const Case& c : cases) EXPECT_EQ(MeasurementCsv::build(c.curves, MeasurementCsv::Format::semicolonComma, 0.1).str(), c.expected)
+        << c.what;
+    EXPECT_EQ(MeasurementCsv::build({}, MeasurementCsv::Format::semicolonComma, 0.1).str(), "");
     // The time column beside sample numbers also when the first curve is empty.
     EXPECT_EQ(MeasurementCsv::build({curve("Nr.", "A", {}), curve("Nr.", "B", {{0.0f, 1.0f}, {1.0f, 2.0f}})},
-                                    MeasurementCsv::Format::commaPoint)
+                                    MeasurementCsv::Format::commaPoint, 0.1)
                   .str(),
               "Nr.,t in s,A,B\r\n0.000000,0.000000,,1.000000\r\n1.000000,0.100000,,2.000000\r\n");
 }
@@ -75,11 +76,11 @@ TEST(MeasurementCsvTest, BothFormatsAndATimeColumnBesideSampleNumbers) {
          "Nr.,t in s,\"U \"\"C\"\"\"\r\n0.000000,0.000000,0.500000\r\n1.000000,0.100000,1.500000\r\n"
          "2.000000,0.200000,2.500000\r\n"},
     };
-    for (const Case& c : cases) EXPECT_EQ(MeasurementCsv::build(c.curves, c.format).str(), c.expected) << c.what;
+    for (const Case& c : cases) EXPECT_EQ(MeasurementCsv::build(c.curves, c.format, 0.1).str(), c.expected) << c.what;
     // Whole numbers that do not count up one by one are no sample numbers.
-    EXPECT_FALSE(MeasurementCsv::isSampleNumbers({{0.0f, 0.0f}, {2.0f, 0.0f}}));
-    EXPECT_FALSE(MeasurementCsv::isSampleNumbers({{5.0f, 0.0f}}));
-    EXPECT_TRUE(MeasurementCsv::isSampleNumbers({{5.0f, 0.0f}, {6.0f, 0.0f}}));
+    EXPECT_FALSE(MeasurementCsv::isSampleNumbers({{0.0, 0.0f}, {2.0, 0.0f}}));
+    EXPECT_FALSE(MeasurementCsv::isSampleNumbers({{5.0, 0.0f}}));
+    EXPECT_TRUE(MeasurementCsv::isSampleNumbers({{5.0, 0.0f}, {6.0, 0.0f}}));
 }
 
 TEST(MeasurementCsvTest, WritingKeepsTheOldFileWhenItFails) {

@@ -53,7 +53,7 @@ TEST_F(SpreadsheetTest, WritesIntoAPrivateFolderAndRunsTheScript) {
     const std::string call = globalResources().getFile("openexcel.sh").str() + "|\"" + csv + "\"|";
     EXPECT_EQ(shell.calls, (std::vector<std::string>{call, call}));
     EXPECT_EQ(tmp.read(folder.substr(tmp.path().size() + 1) + "/messung.csv"),
-              Fenster::buildCsv(fenster.findOscilloscopes()).str());
+              fenster.buildCsv(fenster.findOscilloscopes()).str());
     struct stat st {};
     ASSERT_EQ(::lstat(folder.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
