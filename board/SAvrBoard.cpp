@@ -16,6 +16,7 @@
 #include "foundation/SResources.h"
 #include "platform/ComPortMap.h"
 #include "platform/DriverServices.h"
+#include "platform/SerialDevice.h"
 #include "platform/UsbSerialDriver.h"
 
 #define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
@@ -92,6 +93,13 @@ SString avrdudeOnPath() {
 }
 
 }  // namespace
+
+std::vector<SAvrBoard::CpPort> SAvrBoard::cpPorts() {
+    std::vector<CpPort> ports;
+    for (const platform::ComPortEntry& e : platform::ComPortMap().list())
+        if (e.present && e.cp210x) ports.push_back({SString(e.name).uppered(), e.device});
+    return ports;
+}
 
 SAvrBoard::SAvrBoard() {
     data_.comPort = &port_;
@@ -401,6 +409,8 @@ bool SAvrBoard::searchAndConnect(const SString& onlyPort, const SString& onlyPro
     if (mode != SString::raw("dude")) found = searchUsb(onlyPort, dudeDir);
     if (!found && mode != SString::raw("ravlink") && !dudeDir.isEmpty()) found = searchLpt(onlyPort, dudeDir);
     if (!found && mode != SString::raw("ravlink")) found = searchCom(onlyPort, dudeDir);
+    // A port met before the board's that the user may not open is no news once the board is found.
+    if (found) permissionError_.clear();
     if (!found) {
         globalDebug().print("SAvrBoard::searchAndConnect(..) nichts gefunden");
         if (!permissionError_.isEmpty()) error_ = permissionError_ + SString::raw("\r\n") + error_;
@@ -414,9 +424,20 @@ bool SAvrBoard::searchAndConnect(const SString& onlyPort, const SString& onlyPro
 bool SAvrBoard::searchUsb(const SString& onlyPort, const SString& avrdudeDir) {
     if (!isCpDriverActive()) return false;
     globalDebug().print("SAvrBoard::searchAndConnect(..) USB");
-    const SString port = onlyPort.isEmpty() ? getUsbPort() : onlyPort;
+    // Every CP210x port in turn: one the user may not open (or another device's bridge) does
+    // not hide the board on the next.
+    std::vector<SString> ports;
+    if (!onlyPort.isEmpty())
+        ports.push_back(onlyPort);
+    else
+        for (const CpPort& p : cpPorts()) ports.push_back(p.name);
+    for (const SString& port : ports)
+        if (connectUsbPort(port, avrdudeDir)) return true;
+    return false;
+}
+
+bool SAvrBoard::connectUsbPort(const SString& port, const SString& avrdudeDir) {
     globalDebug().print(SString::raw("SAvrBoard::searchAndConnect(..) Port: ") + port);
-    if (port.isEmpty()) return false;
     bool ok = initProg(port + SString::raw(",19200"), SString::raw("ATmega8"), SString::raw("avr911"),
                        avrdudeDir) &&
               connectProg();
@@ -501,10 +522,41 @@ bool SAvrBoard::searchCom(const SString& onlyPort, const SString& avrdudeDir) {
 
 SString SAvrBoard::getUsbPort() {
     if (!isCpDriverActive()) return {};
-    for (const auto& [value, name] : platform::ComPortMap().serialCommListing())
-        if (value.find("Silabser") != std::string::npos || value.find("slabser") != std::string::npos)
-            return SString(name);
-    return {};
+    const std::vector<CpPort> ports = cpPorts();
+    for (const CpPort& p : ports)
+        if (platform::SerialDevice::mayOpen(p.device)) return p.name;
+    return ports.empty() ? SString() : ports.front().name;
+}
+
+SAvrBoard::BoardPresence SAvrBoard::findBoardPresence() {
+    const platform::UsbBridgePresence presence = platform::usbSerialBridgePresence(
+        platform::ComPortMap::cp210xVendor, platform::ComPortMap::cp210xProduct, "cp210x");
+    globalDebug().print(SString::printf("SAvrBoard::findBoardPresence(..) = %d", static_cast<int>(presence)));
+    switch (presence) {
+        case platform::UsbBridgePresence::ready:
+            return BoardPresence::ready;
+        case platform::UsbBridgePresence::deviceWithoutDriver:
+            return BoardPresence::deviceWithoutDriver;
+        case platform::UsbBridgePresence::noDevice:
+            break;
+    }
+    return BoardPresence::noDevice;
+}
+
+SString SAvrBoard::boardNotPluggedMessage() {
+    return SString(MSG("boardNotPlugged",
+                       "Es wurde kein Board gefunden. Bitte schlie\xDF"
+                       "en Sie das Board an den USB-Anschluss an und pr\xFC"
+                       "fen Sie das USB-Kabel."));
+}
+
+SString SAvrBoard::driverMissingMessage() {
+    return SString(MSG("driverMissing",
+                       "Der Treiber des USB-Boards ist nicht oder nicht richtig installiert.\r\n")) +
+           SString(MSG("driverInstall",
+                       "Bitte f\xFChren Sie eine Treiber-Installation oder ein Treiber-Update "
+                       "durch, diese bekommen Sie unter ")) +
+           SString::raw(driverAddress) + SString::raw(".");
 }
 
 int SAvrBoard::listSerialPorts(SStringList& ports) {

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "board/SAvrBoardData.h"
 #include "board/SAvrProg.h"
@@ -64,7 +66,27 @@ public:
     void disconnectAll();
 
     // Board and adapter.
-    // The CP210x bridge's port name ("COM3"), empty when there is none or its driver is not active.
+    // How far the board (its CP210x bridge) has come on this machine.
+    enum class BoardPresence {
+        noDevice,             // no CP210x device is plugged in and no virtual board runs
+        deviceWithoutDriver,  // a CP210x device is plugged in, but no driver has taken it
+        ready,                // the driver has taken it (or a virtual board runs); the driver's
+                              // version is then getCpDriverVersion()
+    };
+    // Looks at the USB devices of the machine and at the virtual boards of the COM port map.
+    BoardPresence findBoardPresence();
+    // What to tell the pupil for noDevice: plug the board in, check the cable (tag
+    // "boardNotPlugged").
+    static SString boardNotPluggedMessage();
+    // What to tell for deviceWithoutDriver: the driver is missing, where to get it (tags
+    // "driverMissing", "driverInstall", then driverAddress and a full stop).
+    static SString driverMissingMessage();
+    // Where the CP210x driver comes from: on Linux it is part of the kernel.
+    static constexpr const char* driverAddress = "https://www.kernel.org";
+
+    // The CP210x bridge's port name ("COM3"), empty when there is none or its driver is not
+    // active. Of several, the first this user may open; when the user may open none, the
+    // first, so that opening it says why.
     SString getUsbPort();
     bool isCpDriverInstalled();
     bool isCpDriverActive();
@@ -99,8 +121,10 @@ public:
         info_.clear();
     }
     // The port's message when the last search or connection met a port the user may not open
-    // (not in the group "dialout"); empty otherwise. A search that finds nothing reports it in
-    // getError() too, since "no board" would send the user looking for a cable.
+    // (not in the group "dialout") and found no board; empty otherwise. The search goes on past
+    // such a port, and a search that finds a board on a later port leaves this empty. A search
+    // that finds nothing reports it in getError() too, since "no board" would send the user
+    // looking for a cable.
     const SString& getPermissionError() const { return permissionError_; }
     SAvrBoardData& getBoardData() { return data_; }
     SComPortSplitter& getPort() { return port_; }
@@ -115,6 +139,14 @@ public:
     static int kindForType(const SString& programmerType);
 
 private:
+    // A CP210x port of the COM port map: its name ("COM3") and device.
+    struct CpPort {
+        SString name;
+        std::string device;
+    };
+    // The CP210x ports present now, in the order of their numbers (the order of the
+    // "Silabser" values of the serial-port listing).
+    static std::vector<CpPort> cpPorts();
     bool connectProgCom();
     bool connectProgLpt();
     bool connectProgUsb();
@@ -129,6 +161,8 @@ private:
     // Looks for avrdude as the search does; the directory found (or the setting) goes to dir.
     bool findAvrdude(SString& dir);
     bool searchUsb(const SString& onlyPort, const SString& avrdudeDir);
+    // The programmer behind the adapter (or a bare AVR911 programmer) on one CP210x port.
+    bool connectUsbPort(const SString& port, const SString& avrdudeDir);
     bool searchLpt(const SString& onlyPort, const SString& avrdudeDir);
     bool searchCom(const SString& onlyPort, const SString& avrdudeDir);
     // Pops the newest entry and gives the port the settings of the newest remaining entry that

@@ -66,13 +66,15 @@ public:
     // The serial devices of this machine (libserialport when built with it, else the USB
     // serial and ACM devices in /dev).
     static std::vector<SerialDeviceInfo> enumerateSystem();
-    // Replaces the enumeration (tests; an empty function restores enumerateSystem).
+    // Replaces the enumeration of this map (tests; an empty function restores the default).
     void setEnumerator(Enumerator enumerator) { enumerator_ = std::move(enumerator); }
+    // Replaces the enumeration of every map of this process that has no enumerator of its own,
+    // also of the maps the board connection and the serial port make for each query (tests;
+    // an empty function restores enumerateSystem).
+    static void setProcessEnumerator(Enumerator enumerator);
 
 private:
-    std::vector<SerialDeviceInfo> enumerate() const {
-        return enumerator_ ? enumerator_() : enumerateSystem();
-    }
+    std::vector<SerialDeviceInfo> enumerate() const;
 
     std::string file_;
     Enumerator enumerator_;

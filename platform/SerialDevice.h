@@ -55,6 +55,12 @@ public:
     // restores the system's open(2).
     using OpenFunction = int (*)(const char* path, int flags);
     static void setOpenFunction(OpenFunction function);
+    // False when the system refuses this user the device (EACCES, EPERM: not in the group
+    // "dialout"); a device that is busy, missing or fine gives true, its open() tells the rest.
+    // The system is asked without opening the device, since opening a serial port raises its
+    // modem lines and closing drops them, which resets some boards; an open function installed
+    // for tests answers instead (a descriptor it gives is closed at once).
+    static bool mayOpen(const std::string& path);
     bool isOpen() const { return fd_ >= 0; }
     const std::string& path() const { return path_; }
     int descriptor() const { return fd_; }

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -264,7 +265,27 @@ bool isCp210x(const SerialDeviceInfo& d) {
     return d.usbVendor == ComPortMap::cp210xVendor && d.usbProduct == ComPortMap::cp210xProduct;
 }
 
+// The process-wide replacement of the enumeration; maps copy it under the lock, so it may be
+// set while another thread lists ports.
+std::mutex processEnumeratorMutex;
+ComPortMap::Enumerator processEnumerator;
+
 }  // namespace
+
+void ComPortMap::setProcessEnumerator(Enumerator enumerator) {
+    std::lock_guard lock(processEnumeratorMutex);
+    processEnumerator = std::move(enumerator);
+}
+
+std::vector<SerialDeviceInfo> ComPortMap::enumerate() const {
+    if (enumerator_) return enumerator_();
+    Enumerator process;
+    {
+        std::lock_guard lock(processEnumeratorMutex);
+        process = processEnumerator;
+    }
+    return process ? process() : enumerateSystem();
+}
 
 std::string ComPortMap::defaultFile() {
     const char* env = std::getenv("NUK_COMPORTS");

@@ -78,6 +78,21 @@ std::atomic<SerialDevice::OpenFunction> openFunction{systemOpen};
 
 void SerialDevice::setOpenFunction(OpenFunction function) { openFunction = function ? function : systemOpen; }
 
+bool SerialDevice::mayOpen(const std::string& path) {
+    const OpenFunction open = openFunction.load();
+    if (open == systemOpen) {
+        // The effective ids, as open(2) checks them.
+        if (::faccessat(AT_FDCWD, path.c_str(), R_OK | W_OK, AT_EACCESS) == 0) return true;
+    } else {
+        const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+        if (fd >= 0) {
+            ::close(fd);
+            return true;
+        }
+    }
+    return errno != EACCES && errno != EPERM;
+}
+
 bool SerialDevice::open(const std::string& path) {
     close();
     // O_NONBLOCK also keeps open() from waiting for a carrier on a real modem line.

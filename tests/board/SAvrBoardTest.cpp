@@ -5,16 +5,21 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <fcntl.h>
+#include <filesystem>
 #include <thread>
 
 #include "board/AvrMcuXml.h"
 #include "board/DriverVersion.h"
 #include "board/SHexFile.h"
 #include "platform/ComPortMap.h"
+#include "platform/SerialDevice.h"
 #include "platform/UsbSerialDriver.h"
 #include "sim/VirtualBoard.h"
 #include "stream/Receiver.h"
+#include "support/FakeSysfs.h"
 #include "support/PseudoTerminal.h"
 #include "support/TestSupport.h"
 
@@ -318,6 +323,120 @@ TEST_F(AvrBoardTest, SerialSearchStopsAtTheSecondPort) {
     EXPECT_EQ(avr.getBoardData().port, port() + raw(",19200"));
     EXPECT_EQ(first.receive(1, 50), "S");
     EXPECT_EQ(third.receive(1, 50), "") << "the third port is not tried";
+}
+
+// The machine as the start sees it before it looks for the board: nothing plugged in, the
+// bridge without its driver, the bridge ready, or only the virtual board.
+TEST_F(AvrBoardTest, FindsWhetherTheBoardIsPluggedInAndHasItsDriver) {
+    testsupport::FakeSysfs sysfs(dir_.file("sys"));
+    platform::ComPortMap::setProcessEnumerator([] { return std::vector<platform::SerialDeviceInfo>(); });
+    using Presence = SAvrBoard::BoardPresence;
+    struct Case {
+        const char* what;
+        bool usbBridge;
+        bool withDriver;
+        bool virtualBoard;
+        Presence expected;
+    } cases[] = {
+        {"nothing plugged in", false, false, false, Presence::noDevice},
+        {"the bridge, no driver took it", true, false, false, Presence::deviceWithoutDriver},
+        {"the bridge with its driver", true, true, false, Presence::ready},
+        {"only the virtual board", false, false, true, Presence::ready},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sysfs.clear();
+        sysfs.plug("1-1", "1d6b", "0002", "hub", false);
+        if (c.usbBridge) sysfs.plugCp210x("1-2", c.withDriver);
+        if (c.virtualBoard) start();
+        EXPECT_EQ(avr.findBoardPresence(), c.expected);
+        board.stop();
+    }
+    platform::ComPortMap::setProcessEnumerator(nullptr);
+
+    // Plugging in is asked for without a word about drivers; the driver's address only where
+    // the driver is missing.
+    const std::string notPlugged = SAvrBoard::boardNotPluggedMessage().str();
+    EXPECT_EQ(notPlugged.rfind("Es wurde kein Board gefunden.", 0), 0u) << notPlugged;
+    EXPECT_NE(notPlugged.find("USB-Kabel"), std::string::npos);
+    EXPECT_EQ(notPlugged.find("Treiber"), std::string::npos);
+    EXPECT_EQ(notPlugged.find(SAvrBoard::driverAddress), std::string::npos);
+    const std::string missing = SAvrBoard::driverMissingMessage().str();
+    EXPECT_EQ(missing.rfind("Der Treiber des USB-Boards ist nicht", 0), 0u) << missing;
+    EXPECT_NE(missing.find(std::string(SAvrBoard::driverAddress) + "."), std::string::npos) << missing;
+}
+
+// The device a user outside the group "dialout" may not open (a serial port of the machine, or
+// another CP210x bridge): open() refuses it as it refuses such a user, whoever runs the test.
+const char* const deniedDevice = "/dev/nuk-test-denied";
+
+class DeniedDevice {
+public:
+    explicit DeniedDevice(bool cp210x) {
+        platform::ComPortMap::setProcessEnumerator([cp210x] {
+            return std::vector<platform::SerialDeviceInfo>{
+                {deniedDevice, cp210x ? platform::ComPortMap::cp210xVendor : -1,
+                 cp210x ? platform::ComPortMap::cp210xProduct : -1, cp210x ? "CP2102" : "ttyS0"}};
+        });
+        platform::SerialDevice::setOpenFunction(+[](const char* path, int flags) -> int {
+            if (std::string(path) == deniedDevice) {
+                errno = EACCES;
+                return -1;
+            }
+            return ::open(path, flags);
+        });
+    }
+    ~DeniedDevice() {
+        platform::SerialDevice::setOpenFunction(nullptr);
+        platform::ComPortMap::setProcessEnumerator(nullptr);
+    }
+    DeniedDevice(const DeniedDevice&) = delete;
+    DeniedDevice& operator=(const DeniedDevice&) = delete;
+};
+
+// A port the user may not open comes first (com1), the virtual board second: the search goes
+// on to the board and, having found it, reports no permission problem. Without the board the
+// permission problem is what the search reports.
+TEST_F(AvrBoardTest, TheSearchGoesOnPastAPortItMayNotOpen) {
+    platform::setUsbSerialDriverProbe([](const std::string&) {
+        platform::UsbSerialDriverState state;
+        state.installed = state.active = true;
+        state.version = "6.1.0";
+        return state;
+    });
+    options.adapter = true;
+    struct Case {
+        const char* what;
+        bool cp210x;
+        const char* programmer;  // narrows the search as nuktool's --programmer does
+    } cases[] = {
+        {"a serial port of the machine, the serial-port search", false, "avr910"},
+        {"a serial port of the machine, the whole search", false, ""},
+        {"another CP210x bridge, the whole search", true, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(dir_.file("comports.ini"));
+        DeniedDevice denied(c.cp210x);
+        start();
+        ASSERT_EQ(platform::ComPortMap().deviceFor("com1"), deniedDevice);
+        EXPECT_EQ(avr.getUsbPort(), port());
+        ASSERT_TRUE(avr.searchAndConnect(SString(), raw(c.programmer))) << avr.getError().str();
+        EXPECT_EQ(avr.getBoardData().port, port() + raw(",19200"));
+        EXPECT_EQ(avr.getAdapter(), SAvrBoard::adapterRavlink);
+        EXPECT_EQ(avr.getPermissionError(), SString());
+        avr.disconnectAll();
+
+        board.stop();
+        EXPECT_EQ(avr.getUsbPort(), c.cp210x ? raw("COM1") : SString()) << "the port whose opening says why";
+        EXPECT_FALSE(avr.searchAndConnect(SString(), raw(c.programmer)));
+        EXPECT_NE(avr.getPermissionError().str().find(deniedDevice), std::string::npos)
+            << avr.getPermissionError().str();
+        EXPECT_NE(avr.getError().str().find("sudo usermod -aG dialout"), std::string::npos)
+            << avr.getError().str();
+        avr.disconnectAll();
+    }
+    EXPECT_TRUE(boxes.boxes().empty()) << boxes.all();
 }
 
 // A board pulled out: the burn fails at once with the port's message, the adapter operations

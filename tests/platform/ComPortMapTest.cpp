@@ -197,6 +197,21 @@ TEST_F(ComPortMapTest, SerialCommListingNamesBridgesSilabser) {
     EXPECT_EQ(m.serialCommListing(), expected);
 }
 
+// The process's enumeration reaches every map made anywhere (the board connection makes its own
+// for each query); a map's own enumerator comes first.
+TEST_F(ComPortMapTest, TheProcessEnumerationReachesEveryMap) {
+    const std::string a = dir.file("ttyS0"), b = device("ttyUSB0");
+    ComPortMap::setProcessEnumerator([a] { return std::vector<SerialDeviceInfo>{{a, -1, -1, "ttyS0"}}; });
+    EXPECT_EQ(ComPortMap().deviceFor("com1"), a);
+    plugged = {{b, 0x10C4, 0xEA60, "CP2102"}};
+    const std::vector<ComPortEntry> own = map().list();
+    ASSERT_EQ(own.size(), 2u);
+    EXPECT_FALSE(own[0].present) << "the process's device is not plugged in for this map";
+    EXPECT_EQ(own[1].device, b);
+    ComPortMap::setProcessEnumerator(nullptr);
+    EXPECT_EQ(ComPortMap().list().size(), 2u + ComPortMap::enumerateSystem().size());
+}
+
 TEST_F(ComPortMapTest, ConcurrentRegistrationsGetDistinctNumbers) {
     constexpr int perThread = 25;
     std::vector<std::string> names[2];

@@ -196,4 +196,31 @@ TEST(SerialDeviceTest, FailuresCarryTheSystemsReason) {
     EXPECT_EQ(device.read(&b, 1, 10, &got), SerialDevice::ReadStatus::error);
 }
 
+// Only a refusal counts against a device: a missing or busy one is for open() to report.
+TEST(SerialDeviceTest, MayOpenIsFalseOnlyForARefusal) {
+    PseudoTerminal pty;
+    ASSERT_TRUE(pty.ok());
+    EXPECT_TRUE(SerialDevice::mayOpen(pty.path()));
+    EXPECT_TRUE(SerialDevice::mayOpen("/nonexistent/tty"));
+    SerialDevice holder;
+    ASSERT_TRUE(holder.open(pty.path()));
+    EXPECT_TRUE(SerialDevice::mayOpen(pty.path()));
+
+    // An installed open function answers in the system's place.
+    struct Case {
+        int error;
+        bool mayOpen;
+    } cases[] = {{EACCES, false}, {EPERM, false}, {EBUSY, true}, {ENOENT, true}};
+    static int refusal = 0;
+    for (const Case& c : cases) {
+        refusal = c.error;
+        SerialDevice::setOpenFunction(+[](const char*, int) -> int {
+            errno = refusal;
+            return -1;
+        });
+        EXPECT_EQ(SerialDevice::mayOpen(pty.path()), c.mayOpen) << c.error;
+    }
+    SerialDevice::setOpenFunction(nullptr);
+}
+
 }  // namespace
