@@ -1,7 +1,8 @@
 // Ends the program on SIGINT, SIGTERM and SIGHUP the way closing its window does.
 #pragma once
 
-class QSocketNotifier;
+#include "gui/ReadableWatch.h"
+#include "platform/TerminationSignals.h"
 
 // The event loop ends, main returns and the global objects clean up: the resources unpacked
 // into the temporary directory are removed, as after a normal close. A second signal ends the
@@ -10,7 +11,7 @@ class QuitOnSignal {
 public:
     QuitOnSignal();
     // Gives the signals back to their default handling.
-    ~QuitOnSignal();
+    ~QuitOnSignal() = default;
     QuitOnSignal(const QuitOnSignal&) = delete;
     QuitOnSignal& operator=(const QuitOnSignal&) = delete;
 
@@ -18,8 +19,9 @@ public:
     static int getReceivedSignal();
 
 private:
-    static void onSignal(int signal);
     void quit();
 
-    QSocketNotifier* notifier_ = nullptr;
+    // The watch goes before the signals' socket it reads.
+    platform::TerminationSignals signals_;
+    gui::ReadableWatch watch_;
 };

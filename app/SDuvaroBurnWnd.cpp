@@ -1,7 +1,5 @@
 #include "app/SDuvaroBurnWnd.h"
 
-#include <QCoreApplication>
-
 #include "app/Fenster.h"
 #include "app/Globals.h"
 #include "board/SHexFile.h"
@@ -9,36 +7,45 @@
 #include "foundation/SDebug.h"
 #include "foundation/SError.h"
 #include "foundation/SFileSystem.h"
+#include "gui/GuiThread.h"
 #include "gui/KeyboardReturn.h"
 
 namespace {
 
-// Hands what the burn shows to the window's thread. Calls whose window has gone are dropped.
+gui::SProgressDialog::Look lookOf(int style) {
+    return style == SDuvaroBurner::styleError     ? gui::SProgressDialog::Look::error
+           : style == SDuvaroBurner::styleSuccess ? gui::SProgressDialog::Look::success
+                                                  : gui::SProgressDialog::Look::info;
+}
+
+// Hands what the burn shows to the window's thread through a queue that lives no longer than
+// the window: calls still waiting when it goes are dropped.
 class QueuedDisplay : public SDuvaroBurner::Display {
 public:
-    QueuedDisplay(SDuvaroBurnDialog* dialog, std::function<void(bool)> finished)
-        : dialog_(dialog), finished_(std::move(finished)) {}
+    QueuedDisplay(gui::GuiThreadQueue& queue, std::function<void(const SString&, int)> status,
+                  gui::SProgressDialog& dialog, std::function<void(bool)> finished)
+        : queue_(queue), status_(std::move(status)), dialog_(dialog), finished_(std::move(finished)) {}
     void showStatus(const SString& text, int style) override {
-        post([text, style](SDuvaroBurnDialog* d) { d->setStatus(text, style); });
+        auto status = status_;
+        queue_.post([status, text, style] { status(text, style); });
     }
     void showPicture(const SString& file) override {
-        post([file](SDuvaroBurnDialog* d) { d->setPicture(file); });
+        gui::SProgressDialog* d = &dialog_;
+        queue_.post([d, file] { d->setPicture(file); });
     }
     void showProgress(int position, int maximum) override {
-        post([position, maximum](SDuvaroBurnDialog* d) { d->setProgress(position, maximum); });
+        gui::SProgressDialog* d = &dialog_;
+        queue_.post([d, position, maximum] { d->setProgress(position, maximum); });
     }
     void finished(bool success) override {
         auto done = finished_;
-        post([done, success](SDuvaroBurnDialog*) { done(success); });
+        queue_.post([done, success] { done(success); });
     }
 
 private:
-    void post(std::function<void(SDuvaroBurnDialog*)> call) {
-        SDuvaroBurnDialog* d = dialog_;
-        QMetaObject::invokeMethod(
-            d, [d, call] { call(d); }, Qt::QueuedConnection);
-    }
-    SDuvaroBurnDialog* dialog_;
+    gui::GuiThreadQueue& queue_;
+    std::function<void(const SString&, int)> status_;
+    gui::SProgressDialog& dialog_;
     std::function<void(bool)> finished_;
 };
 
@@ -93,14 +100,29 @@ bool SDuvaroBurnWnd::burnHexFile(const SString& file) {
     // The main window owns the burn window unless the caller names another owner, so it stays
     // in front of the program whichever window happens to be active.
     QWidget* parent = parent_ != nullptr ? parent_ : globalFenster().getWidget();
-    SDuvaroBurnDialog dialog(parent, [this] {
+    const gui::SProgressDialog::Frame frame{"burn",
+                                            SString("\xB3\xB3"
+                                                    "burnDataToDuvaro\xB3\xB3"
+                                                    "Daten auf Duvaro brennen"),
+                                            width, height,
+                                            SString("\xB3\xB3"
+                                                    "cancel\xB3\xB3"
+                                                    "Abbrechen")};
+    gui::SProgressDialog dialog(parent, frame, [this] {
         if (!running_.load()) return true;
         // The worker ends at its next check; the window closes when the user asks again.
         burner_.abort();
         return false;
     });
     dialog_ = &dialog;
-    QueuedDisplay display(&dialog, [this, &dialog](bool success) {
+    statusStyle_ = SDuvaroBurner::styleInfo;
+    // Declared after the window, so it goes first and drops what still waits for the window.
+    gui::GuiThreadQueue queue;
+    auto showStatus = [this, &dialog](const SString& text, int style) {
+        statusStyle_ = style;
+        dialog.setStatus(text, lookOf(style));
+    };
+    QueuedDisplay display(queue, showStatus, dialog, [this, &dialog](bool success) {
         statusText_ = dialog.getStatusText();
         dialog.setButtonText(
             "\xB3\xB3"
@@ -121,9 +143,8 @@ bool SDuvaroBurnWnd::burnHexFile(const SString& file) {
     while (running_.load()) SApplicationBasic::wait(20);
     if (worker_.joinable()) worker_.join();
     // What the worker queued last still belongs to this window.
-    QCoreApplication::sendPostedEvents(&dialog);
+    queue.runWaiting();
     statusText_ = dialog.getStatusText();
-    statusStyle_ = dialog.getStatusStyle();
     position_ = dialog.getProgress();
     maximum_ = dialog.getProgressMaximum();
     burner_.setDisplay(nullptr);

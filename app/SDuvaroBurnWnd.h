@@ -6,10 +6,10 @@
 #include <memory>
 #include <thread>
 
-#include "app/SDuvaroBurnDialog.h"
 #include "board/SDuvaroBurner.h"
 #include "foundation/SMem.h"
 #include "foundation/SString.h"
+#include "gui/SProgressDialog.h"
 
 class QWidget;
 
@@ -45,7 +45,7 @@ public:
     bool isBurning() const { return running_.load(); }
     SDuvaroBurner& getBurner() { return burner_; }
     // The window while it runs (tests).
-    SDuvaroBurnDialog* getDialog() const { return dialog_; }
+    gui::SProgressDialog* getDialog() const { return dialog_; }
     // What the window showed last (kept after it closed).
     const SString& getStatusText() const { return statusText_; }
     int getStatusStyle() const { return statusStyle_; }
@@ -61,7 +61,7 @@ private:
     SString error_;
     bool closeAfterBurn_ = false;
     QWidget* parent_ = nullptr;
-    SDuvaroBurnDialog* dialog_ = nullptr;
+    gui::SProgressDialog* dialog_ = nullptr;
     std::thread worker_;
     std::atomic<bool> running_{false};
     std::atomic<bool> succeeded_{false};

@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
+
+#include "platform/ProcessInfo.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ StartupEnvironment::Decision StartupEnvironment::decide(const Lookup& lookup, bo
 }
 
 bool StartupEnvironment::apply(const std::vector<std::string>& arguments) {
-    Decision d = decide([](const char* name) { return std::getenv(name); }, geteuid() == 0, arguments);
+    Decision d = decide([](const char* name) { return std::getenv(name); }, platform::runsAsRoot(), arguments);
     if (!d.haveDisplay) {
         std::fputs(d.message.c_str(), stderr);
         return false;

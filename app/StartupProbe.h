@@ -2,14 +2,14 @@
 // the first page was shown and until every pane had loaded, and its memory, then quits.
 #pragma once
 
-#include <cstdint>
-#include <string>
+#include "foundation/STimer.h"
 
-class QTimer;
 class Fenster;
 
-class StartupProbe {
+class StartupProbe : public STimerEvent {
 public:
+    S_CLASSNAME(StartupProbe)
+
     // Whether the environment asks for the probe.
     static bool isRequested();
 
@@ -17,23 +17,12 @@ public:
     //   startup: window=<s> s           (now: the main window is shown, its pages loading)
     //   startup: einleitung=<s> s     (the start page, e.g. durchfuehrung=, is shown)
     //   startup: all=<s> s rss=<kB> kB browser_rss=<kB> kB
-    // (seconds since the process started) and ends the event loop.
+    // (seconds since the process started, platform/ProcessInfo.h) and ends the event loop.
     explicit StartupProbe(Fenster& window);
-    ~StartupProbe();
-    StartupProbe(const StartupProbe&) = delete;
-    StartupProbe& operator=(const StartupProbe&) = delete;
 
-    // Seconds since the process started (from the kernel's start time of the process).
-    static double secondsSinceProcessStart();
-    // Resident memory in kB of this process (VmRSS), and of its descendants (the browser
-    // engine's helper processes).
-    static int64_t residentKb(int pid);
-    static int64_t descendantsResidentKb(int pid);
+    void onTimer(int id) override;
 
 private:
-    void poll();
-
     Fenster& window_;
-    QTimer* timer_;
     bool firstReported_ = false;
 };

@@ -1,7 +1,6 @@
 #include "foundation/SFile.h"
 
 #include <cerrno>
-#include <fcntl.h>
 
 #include "foundation/SError.h"
 #include "foundation/SFileSystem.h"

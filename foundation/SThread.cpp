@@ -1,11 +1,8 @@
 #include "foundation/SThread.h"
 
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include "foundation/SApplicationBasic.h"
 #include "foundation/SError.h"
+#include "platform/Threads.h"
 
 SThread::~SThread() {
     if (isRunning()) {
@@ -27,7 +24,7 @@ bool SThread::start() {
     stop_ = false;
     running_ = true;
     thread_ = std::thread([this] {
-        tid_ = static_cast<int>(::syscall(SYS_gettid));
+        tid_ = platform::currentThreadId();
         onWorkThread();
         onEndThread();
         running_ = false;
@@ -53,5 +50,5 @@ void SThread::join() {
 
 bool SThread::setPriority(int nice) {
     if (!isRunning() || tid_ == 0) return false;
-    return ::setpriority(PRIO_PROCESS, static_cast<id_t>(tid_.load()), nice) == 0;
+    return platform::setThreadPriority(tid_.load(), nice);
 }

@@ -4,7 +4,6 @@
 #include <map>
 #include <mutex>
 #include <cstdlib>
-#include <pthread.h>
 #include <system_error>
 
 #include "foundation/SApplicationBasic.h"
@@ -13,6 +12,7 @@
 #include "platform/Clock.h"
 #include "platform/ComPortMap.h"
 #include "platform/Paths.h"
+#include "platform/Threads.h"
 
 namespace {
 
@@ -143,7 +143,7 @@ bool SComPort::open(const SString& portName, intptr_t window) {
 }
 
 void SComPort::readerLoop() {
-    pthread_setname_np(pthread_self(), "comreader");
+    platform::setCurrentThreadName("comreader");
     readerOfThisThread = this;
     uint8_t buffer[1024];
     int64_t lastDataUs = 0;

@@ -74,7 +74,7 @@ TEST(SDuvaroBurnWnd, CancelStopsTheTransferAndTheWindowClosesAfterTheWorker) {
     bool openAfterFirstCancel = false;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] {
-        SDuvaroBurnDialog* d = window.getDialog();
+        gui::SProgressDialog* d = window.getDialog();
         if (d == nullptr) return;
         if (cancels == 0 && d->getProgress() > 0) {
             d->reject();

@@ -1,4 +1,4 @@
-#include "app/SDuvaroBurnDialog.h"
+#include "gui/SProgressDialog.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -6,24 +6,21 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-#include "app/SDuvaroBurnWnd.h"
-#include "board/SDuvaroBurner.h"
 #include "foundation/SResources.h"
 #include "gui/SQtString.h"
 
-SDuvaroBurnDialog::SDuvaroBurnDialog(QWidget* parent, std::function<bool()> onCancel)
+namespace gui {
+
+SProgressDialog::SProgressDialog(QWidget* parent, const Frame& frame, std::function<bool()> onCancel)
     : QDialog(parent), onCancel_(std::move(onCancel)) {
-    setObjectName("burn");
-    setWindowTitle(
-        toQString("\xB3\xB3"
-                  "burnDataToDuvaro\xB3\xB3"
-                  "Daten auf Duvaro brennen"));
-    setFixedSize(SDuvaroBurnWnd::width, SDuvaroBurnWnd::height);
+    setObjectName(frame.objectName);
+    setWindowTitle(toQString(frame.title));
+    setFixedSize(frame.width, frame.height);
     setAutoFillBackground(true);
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, Qt::white);
     setPalette(palette);
-    const int w = SDuvaroBurnWnd::width, h = SDuvaroBurnWnd::height;
+    const int w = frame.width, h = frame.height;
     picture_ = new QLabel(this);
     picture_->setGeometry(0, 0, 350, 210);
     picture_->setAlignment(Qt::AlignCenter);
@@ -33,28 +30,22 @@ SDuvaroBurnDialog::SDuvaroBurnDialog(QWidget* parent, std::function<bool()> onCa
     progress_ = new QProgressBar(this);
     progress_->setGeometry(5, h - 55, 245, 20);
     progress_->hide();
-    button_ = new QPushButton(toQString("\xB3\xB3"
-                                        "cancel\xB3\xB3"
-                                        "Abbrechen"),
-                              this);
+    button_ = new QPushButton(toQString(frame.buttonText), this);
     button_->setGeometry(w - 100, h - 45, 90, 30);
     QObject::connect(button_, &QPushButton::clicked, this, [this] { reject(); });
-    setStatus(SString(), SDuvaroBurner::styleInfo);
+    setStatus(SString(), Look::info);
 }
 
-void SDuvaroBurnDialog::setStatus(const SString& text, int style) {
+void SProgressDialog::setStatus(const SString& text, Look look) {
     statusText_ = text;
-    statusStyle_ = style;
-    const char* colour = style == SDuvaroBurner::styleError     ? "rgb(255,0,0)"
-                         : style == SDuvaroBurner::styleSuccess ? "rgb(50,200,50)"
-                                                                : "rgb(0,0,255)";
-    status_->setStyleSheet(QString("color: %1; font-weight: %2;")
-                               .arg(colour)
-                               .arg(style == SDuvaroBurner::styleInfo ? "normal" : "bold"));
+    look_ = look;
+    const char* colour = look == Look::error ? "rgb(255,0,0)" : look == Look::success ? "rgb(50,200,50)" : "rgb(0,0,255)";
+    status_->setStyleSheet(
+        QString("color: %1; font-weight: %2;").arg(colour).arg(look == Look::info ? "normal" : "bold"));
     status_->setText(toQString(text));
 }
 
-void SDuvaroBurnDialog::setPicture(const SString& file) {
+void SProgressDialog::setPicture(const SString& file) {
     pictureFile_ = file;
     SString path = globalResources().getFile(file);
     QPixmap pixmap;
@@ -64,7 +55,7 @@ void SDuvaroBurnDialog::setPicture(const SString& file) {
         picture_->setText(toQString(file));
 }
 
-void SDuvaroBurnDialog::setProgress(int position, int maximum) {
+void SProgressDialog::setProgress(int position, int maximum) {
     progress_->setRange(0, maximum > 0 ? maximum : 1);
     progress_->setValue(maximum > 0 ? position : 1);
     progress_->show();
@@ -73,17 +64,19 @@ void SDuvaroBurnDialog::setProgress(int position, int maximum) {
     maximum_ = maximum;
 }
 
-void SDuvaroBurnDialog::setButtonText(const SString& text) {
+void SProgressDialog::setButtonText(const SString& text) {
     button_->setText(toQString(text));
 }
 
-void SDuvaroBurnDialog::reject() {
+void SProgressDialog::reject() {
     if (!onCancel_ || onCancel_()) QDialog::reject();
 }
 
-void SDuvaroBurnDialog::closeEvent(QCloseEvent* event) {
+void SProgressDialog::closeEvent(QCloseEvent* event) {
     if (!onCancel_ || onCancel_())
         event->accept();
     else
         event->ignore();
 }
+
+}  // namespace gui
