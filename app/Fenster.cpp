@@ -9,6 +9,7 @@
 #include "foundation/SFileIni.h"
 #include "foundation/SFileSystem.h"
 #include "foundation/SResources.h"
+#include "gui/SShortcut.h"
 #include "multiwindow/SMultiClientWindowEntry.h"
 #include "view/Painter_Oszi.h"
 

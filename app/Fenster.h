@@ -19,7 +19,9 @@
 #include "view/KeloProject.h"
 
 class Painter_Oszi;
-class QShortcut;
+namespace gui {
+class SShortcut;
+}
 
 // The project part (repository, painters, data channels, event manager, diagram windows) is the
 // KeloProject base.
@@ -189,6 +191,6 @@ private:
     int firstSampleTimer_ = 0;
     int64_t firstSampleUntil_ = 0;
     DuvaroBurner duvaroBurner_;
-    // Owned by the window's widget.
-    std::vector<QShortcut*> shortcuts_;
+    // F5, F6, Ctrl+S and Ctrl+P.
+    std::vector<std::unique_ptr<gui::SShortcut>> shortcuts_;
 };

@@ -1,12 +1,6 @@
 // The main window's commands: start and stop of the measurement on the board, the firmware
 // dialogue, saving the measurement, burning the firmware with its progress in the page
 // "Vorbereitung", the spreadsheet, the version query and the reload of the repository.
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <QKeySequence>
-#include <QShortcut>
-
 #include "app/BurnProgress.h"
 #include "app/Fenster.h"
 #include "app/LiveShare.h"
@@ -19,8 +13,10 @@
 #include "foundation/SLanguage.h"
 #include "foundation/SResources.h"
 #include "gui/SFileDialog.h"
+#include "gui/SShortcut.h"
 #include "gui/SWaitCursor.h"
 #include "platform/Clock.h"
+#include "platform/FileStatus.h"
 #include "platform/Paths.h"
 #include "view/Painter_7Segment.h"
 #include "view/Painter_Button.h"
@@ -99,8 +95,7 @@ void Fenster::onSessionState(MeasurementSession::State state, MeasurementSession
         // A new run: the oscilloscopes start over (the last run stays faint behind), and the
         // first samples, which follow the start answer after the board's pause, are looked for
         // every 20 ms until they are there, instead of at the diagram's next 200 ms poll.
-        sendToObject(203, codeClear);
-        sendToObject(204, codeClear);
+        for (const ChannelModel::Curve& curve : model_.getCurves()) sendToObject(curve.objNr, codeClear);
         firstSampleUntil_ = platform::monotonicMs() + 1000;
         if (firstSampleTimer_ == 0) firstSampleTimer_ = firstSampleWatch_.startTimer(20);
     }
@@ -144,8 +139,8 @@ void Fenster::showButtonStates() {
 }
 
 bool Fenster::runHasSamples() const {
-    for (int32_t nr : {203, 204}) {
-        auto* oszi = dynamic_cast<Painter_Oszi*>(findPainter(nr));
+    for (const ChannelModel::Curve& curve : model_.getCurves()) {
+        auto* oszi = dynamic_cast<Painter_Oszi*>(findPainter(curve.objNr));
         if (oszi && oszi->getChannels().getSize() > 0 && oszi->getChannels().getAt(0)->values.getSize() > 0)
             return true;
     }
@@ -153,9 +148,11 @@ bool Fenster::runHasSamples() const {
 }
 
 void Fenster::showPreRun() {
-    auto* charging = dynamic_cast<Painter_Oszi*>(findPainter(203));
+    const ChannelModel::Curve* chargingCurve = model_.curve(HalfCycle::charging);
+    const ChannelModel::Display* voltageDisplay = model_.voltageDisplay();
+    auto* charging = chargingCurve ? dynamic_cast<Painter_Oszi*>(findPainter(chargingCurve->objNr)) : nullptr;
     if (!charging) return;
-    auto* display = dynamic_cast<Painter_7Segment*>(findPainter(205));
+    auto* display = voltageDisplay ? dynamic_cast<Painter_7Segment*>(findPainter(voltageDisplay->objNr)) : nullptr;
     std::string notice;
     if (display && session_.hasPreRunReadings() && !runHasSamples()) {
         const ExtData* voltage = getProjectData().getExtDataManager().get(SString(ChannelModel::voltageName));
@@ -316,13 +313,9 @@ bool Fenster::saveCsv(const SString& fileName) {
 SString Fenster::getSpreadsheetFile() {
     // A folder of this user's own in the temporary directory: a fixed name directly in a
     // shared /tmp could be prepared by somebody else (a link to another file, say).
-    const SString folder = SFileSystem::getTempPath() + SString::printf("nuk-%u", static_cast<unsigned>(getuid()));
-    struct stat st {};
-    int errorCode = 0;
-    if (::lstat(folder.c_str(), &st) != 0 && !platform::createPrivateDirectory(folder.str(), &errorCode)) return {};
-    if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() || (st.st_mode & 077) != 0)
-        return {};
-    return SFileSystem::join(folder, SString::raw("messung.csv"));
+    const std::string folder = platform::privateDirectoryIn(SFileSystem::getTempPath().str(), "nuk-");
+    if (folder.empty()) return {};
+    return SFileSystem::join(SString(folder), SString::raw("messung.csv"));
 }
 
 void Fenster::openSpreadsheet() {
@@ -342,16 +335,13 @@ void Fenster::openSpreadsheet() {
 void Fenster::installShortcuts() {
     if (!getWidget() || !shortcuts_.empty()) return;
     // The keys work anywhere in the main window, a browser pane with the focus included.
-    auto add = [this](const QKeySequence& keys, void (Fenster::*action)()) {
-        auto* shortcut = new QShortcut(keys, getWidget());
-        shortcut->setContext(Qt::WindowShortcut);
-        QObject::connect(shortcut, &QShortcut::activated, shortcut, [this, action] { (this->*action)(); });
-        shortcuts_.push_back(shortcut);
+    auto add = [this](const char* keys, void (Fenster::*action)()) {
+        shortcuts_.push_back(std::make_unique<gui::SShortcut>(getWidget(), keys, [this, action] { (this->*action)(); }));
     };
-    add(QKeySequence(Qt::Key_F5), &Fenster::pressStart);
-    add(QKeySequence(Qt::Key_F6), &Fenster::pressStop);
-    add(QKeySequence(Qt::CTRL | Qt::Key_S), &Fenster::onSaveKey);
-    add(QKeySequence(Qt::CTRL | Qt::Key_P), &Fenster::onPngKey);
+    add("F5", &Fenster::pressStart);
+    add("F6", &Fenster::pressStop);
+    add("Ctrl+S", &Fenster::onSaveKey);
+    add("Ctrl+P", &Fenster::onPngKey);
 }
 
 void Fenster::pressButton(int32_t objNr, const char* command) {

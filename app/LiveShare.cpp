@@ -1,19 +1,6 @@
 #include "app/LiveShare.h"
 
-#include <qrencode.h>
-
 #include <cstdio>
-
-#include <QApplication>
-#include <QDialog>
-#include <QFont>
-#include <QHBoxLayout>
-#include <QImage>
-#include <QLabel>
-#include <QPainter>
-#include <QPixmap>
-#include <QPushButton>
-#include <QVBoxLayout>
 
 #include "app/Fenster.h"
 #include "app/Globals.h"
@@ -22,7 +9,8 @@
 #include "foundation/SFile.h"
 #include "foundation/SLanguage.h"
 #include "foundation/SResources.h"
-#include "gui/SQtString.h"
+#include "gui/GuiThread.h"
+#include "gui/ShareWindow.h"
 #include "live/LiveHub.h"
 #include "live/LiveReceiver.h"
 #include "live/LiveServer.h"
@@ -100,12 +88,8 @@ bool LiveShare::start(const ShareAddress& address, std::string& error) {
     guard_ = std::make_unique<PinGuard>(PinGuard::makePin());
     LiveServer::Hooks hooks;
     // Start and stop go to the GUI thread's queue and act there as F5 and F6 do.
-    hooks.start = [] {
-        QMetaObject::invokeMethod(qApp, [] { globalFenster().pressStart(); }, Qt::QueuedConnection);
-    };
-    hooks.stop = [] {
-        QMetaObject::invokeMethod(qApp, [] { globalFenster().pressStop(); }, Qt::QueuedConnection);
-    };
+    hooks.start = [] { gui::postToGuiThread([] { globalFenster().pressStart(); }); };
+    hooks.stop = [] { gui::postToGuiThread([] { globalFenster().pressStop(); }); };
     hooks.csv = [this](bool english) -> std::optional<std::string> {
         std::string text = csv(english);
         if (text.empty()) return std::nullopt;
@@ -131,10 +115,7 @@ void LiveShare::stop() {
     server_.reset();
     guard_.reset();
     url_.clear();
-    if (window_) {
-        window_->deleteLater();
-        window_ = nullptr;
-    }
+    window_.reset();
 }
 
 void LiveShare::refreshCsv() {
@@ -184,81 +165,26 @@ std::string LiveShare::csv(bool english) const {
     return english ? csvEnglish_ : csvGerman_;
 }
 
-QImage LiveShare::qrImage(const std::string& text, int scale) {
-    QRcode* code = QRcode_encodeString(text.c_str(), 0, QR_ECLEVEL_M, QR_MODE_8, 1);
-    if (!code) return {};
-    const int quiet = 4;
-    const int size = (code->width + 2 * quiet) * scale;
-    QImage image(size, size, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    for (int y = 0; y < code->width; ++y)
-        for (int x = 0; x < code->width; ++x)
-            if (code->data[y * code->width + x] & 1)
-                painter.fillRect((x + quiet) * scale, (y + quiet) * scale, scale, scale, Qt::black);
-    painter.end();
-    QRcode_free(code);
-    return image;
-}
-
 QDialog* LiveShare::getWindow() const {
-    return window_;
+    return window_ ? window_->getDialog() : nullptr;
 }
 
 void LiveShare::showWindow() {
     if (!isSharing()) return;
-    if (!window_) {
-        auto* window = new QDialog(globalFenster().getWidget());
-        window->setWindowTitle(toQString(SString(MSG("liveTitle", "Live-Ansicht f\xFCr die Klasse"))));
-        window->setObjectName("liveShareWindow");
-        auto* layout = new QVBoxLayout(window);
-        auto* intro = new QLabel(toQString(SString(
-            MSG("liveIntro", "Alle im Schulnetz k\xF6nnen die Messung im Browser verfolgen. Adresse:"))));
-        intro->setWordWrap(true);
-        layout->addWidget(intro);
-        const QString url = QString::fromStdString(url_);
-        auto* link = new QLabel(QStringLiteral("<a href=\"%1\">%1</a>").arg(url.toHtmlEscaped()));
-        link->setObjectName("liveUrl");
-        link->setTextInteractionFlags(Qt::TextBrowserInteraction);
-        link->setOpenExternalLinks(true);
-        QFont big = link->font();
-        big.setPointSizeF(big.pointSizeF() * 1.6);
-        link->setFont(big);
-        layout->addWidget(link);
-        auto* qr = new QLabel;
-        qr->setObjectName("liveQr");
-        qr->setPixmap(QPixmap::fromImage(qrImage(url_, 6)));
-        qr->setAlignment(Qt::AlignCenter);
-        layout->addWidget(qr);
-        auto* pinText = new QLabel(toQString(SString(
-            MSG("livePinText", "Starten und Stoppen im Browser nur mit dieser PIN (nur an die Person am Beamer geben):"))));
-        pinText->setWordWrap(true);
-        layout->addWidget(pinText);
-        auto* pin = new QLabel(QString::fromStdString(getPin()));
-        pin->setObjectName("livePin");
-        pin->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        QFont pinFont = pin->font();
-        pinFont.setPointSizeF(pinFont.pointSizeF() * 2.5);
-        pinFont.setBold(true);
-        pinFont.setLetterSpacing(QFont::PercentageSpacing, 130);
-        pin->setFont(pinFont);
-        pin->setAlignment(Qt::AlignCenter);
-        layout->addWidget(pin);
-        auto* buttons = new QHBoxLayout;
-        auto* stopButton = new QPushButton(toQString(SString(MSG("liveStop", "Freigabe beenden"))));
-        stopButton->setObjectName("liveStop");
-        auto* closeButton = new QPushButton(toQString(SString(MSG("liveClose", "Schlie\xDF" "en"))));
-        buttons->addWidget(stopButton);
-        buttons->addStretch();
-        buttons->addWidget(closeButton);
-        layout->addLayout(buttons);
-        QObject::connect(stopButton, &QPushButton::clicked, window, [this] { stop(); });
-        // Closing the window keeps sharing on; the link on the page shows it again.
-        QObject::connect(closeButton, &QPushButton::clicked, window, &QDialog::hide);
-        window_ = window;
+    if (!window_ || !window_->getDialog()) {
+        gui::ShareWindow::Texts texts;
+        texts.title = SString(MSG("liveTitle", "Live-Ansicht f\xFCr die Klasse")).toUtf8();
+        texts.intro = SString(MSG("liveIntro", "Alle im Schulnetz k\xF6nnen die Messung im Browser verfolgen. Adresse:")).toUtf8();
+        texts.url = url_;
+        texts.pinText =
+            SString(MSG("livePinText", "Starten und Stoppen im Browser nur mit dieser PIN (nur an die Person am Beamer geben):"))
+                .toUtf8();
+        texts.pin = getPin();
+        texts.stop = SString(MSG("liveStop", "Freigabe beenden")).toUtf8();
+        texts.close = SString(MSG("liveClose", "Schlie\xDF" "en")).toUtf8();
+        window_ = std::make_unique<gui::ShareWindow>(globalFenster().getWidget(), texts, [this] { stop(); });
     }
     window_->show();
-    window_->raise();
 }
 
 bool liveShareCommand(const SString& text) {

@@ -7,9 +7,6 @@
 #include <string>
 #include <vector>
 
-#include <QDialog>
-#include <QPointer>
-
 #include "foundation/SString.h"
 #include "live/ShareAddress.h"
 #include "session/MeasurementSession.h"
@@ -18,7 +15,10 @@ class LiveHub;
 class LiveReceiver;
 class LiveServer;
 class PinGuard;
-class QImage;
+class QDialog;
+namespace gui {
+class ShareWindow;
+}
 
 // Sharing is off until the user turns it on: with "--share[=[ADDRESS:]PORT]" or the link
 // "cmd:live-share" on the page "Vorbereitung". Then a server (live/LiveServer) answers browsers
@@ -44,10 +44,6 @@ public:
     // The window with the address, the QR code and the PIN, and the button that ends sharing.
     void showWindow();
     QDialog* getWindow() const;
-
-    // The QR code of a text, each module a square of scale pixels with a quiet zone of four
-    // modules; a null image when the text does not fit.
-    static QImage qrImage(const std::string& text, int scale);
 
     // The session's news: the run's start and end, the diagram's time constants.
     void onSessionState(MeasurementSession::State state, MeasurementSession::State previous,
@@ -80,8 +76,8 @@ private:
     std::string csvEnglish_;
     // Watch ticks since the CSV was made: while a run goes on it is made once a second.
     int ticksSinceCsv_ = 0;
-    // Goes with the main window's widget when that closes first.
-    QPointer<QDialog> window_;
+    // Its dialog goes with the main window's widget when that closes first.
+    std::unique_ptr<gui::ShareWindow> window_;
 };
 
 // The main window's way to the page command.

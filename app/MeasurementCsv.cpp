@@ -1,14 +1,13 @@
 #include "app/MeasurementCsv.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <unistd.h>
 
 #include "foundation/SError.h"
 #include "foundation/SFileSystem.h"
 #include "platform/FileOps.h"
+#include "platform/FileStatus.h"
 
 #define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
 
@@ -105,8 +104,9 @@ bool MeasurementCsv::write(const SString& fileName, const SString& content, int*
     int code = 0;
     // Replacing renames over the old file, which would also replace a read-only one: a file the
     // user may not write keeps its content, as an ordinary write would refuse it.
-    if (platform::pathExists(fileName.str()) && ::access(fileName.str().c_str(), W_OK) != 0)
-        code = errno;
+    const int denied = platform::pathExists(fileName.str()) ? platform::writeAccessError(fileName.str()) : 0;
+    if (denied != 0)
+        code = denied;
     else if (platform::replaceFileContent(fileName.str(), content.str(), &code))
         return true;
     if (errorCode) *errorCode = code;

@@ -5,6 +5,7 @@
 
 #include "analysis/TauFormat.h"
 #include "live/LiveJson.h"
+#include "session/ChannelModel.h"
 
 using livejson::number;
 using livejson::quote;
@@ -17,7 +18,7 @@ const char* phaseName(HalfCycle phase) {
 
 // The channel of the program that carries the curve of that half cycle.
 const char* curveChannel(HalfCycle phase) {
-    return phase == HalfCycle::charging ? "Aufladen" : "Entladen";
+    return phase == HalfCycle::charging ? ChannelModel::chargingName : ChannelModel::dischargingName;
 }
 
 // A measured value to the digits the board resolves (the ADC's step is 4.9 mV, 0.5 uA): the

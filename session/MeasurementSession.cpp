@@ -11,8 +11,6 @@
 namespace {
 
 const char* const dataSettings = ",115200,N,8,1";
-// Where the driver comes from: on Linux the cp210x module is part of the kernel.
-const char* const driverAddress = "https://www.kernel.org";
 
 }  // namespace
 
@@ -221,12 +219,23 @@ bool MeasurementSession::connectAndStart(SString& message) {
 bool MeasurementSession::start() {
     if (isMeasuring()) return false;
     SString message;
-    if (!checkDriver(message)) {
+    // A board whose USB bridge has no driver cannot answer: that is what the pupil is told,
+    // with where the driver comes from. A bridge with its driver must have a recent one.
+    const SAvrBoard::BoardPresence presence = board_.findBoardPresence();
+    if (presence == SAvrBoard::BoardPresence::deviceWithoutDriver) {
+        setState(State::failed, SAvrBoard::driverMissingMessage());
+        return false;
+    }
+    if (presence == SAvrBoard::BoardPresence::ready && !checkDriver(message)) {
         setState(State::failed, message);
         return false;
     }
     setState(State::connecting);
     if (!connectAndStart(message)) {
+        // Without any USB bridge the board is simply not plugged in (a port the user may not
+        // open says what to do about that instead).
+        if (presence == SAvrBoard::BoardPresence::noDevice && board_.getPermissionError().isEmpty())
+            message = SAvrBoard::boardNotPluggedMessage();
         // Nothing stays open: the next Start begins from scratch.
         releaseBoard(false);
         setState(State::failed, message);
@@ -304,11 +313,7 @@ void MeasurementSession::reportEvaluation(HalfCycle phase, const TauResult& resu
 
 bool MeasurementSession::checkDriver(SString& message) {
     if (!board_.isCpDriverInstalled()) {
-        message = SString(MSG("driverMissing", "Der Treiber des USB-Boards ist nicht oder nicht richtig installiert.\r\n")) +
-                  SString(MSG("driverInstall",
-                              "Bitte f\xFChren Sie eine Treiber-Installation oder ein Treiber-Update "
-                              "durch, diese bekommen Sie unter ")) +
-                  SString::raw(driverAddress) + SString::raw(".");
+        message = SAvrBoard::driverMissingMessage();
         return false;
     }
     const SString version = board_.getCpDriverVersion();
@@ -323,6 +328,6 @@ bool MeasurementSession::checkDriver(SString& message) {
               SString(MSG("driverUpdate",
                           "F\xFChren Sie deshalb bitte zuerst eine Aktualisierung des Treibers durch, "
                           "diese bekommen Sie unter ")) +
-              SString::raw(driverAddress) + SString::raw(".");
+              SString::raw(SAvrBoard::driverAddress) + SString::raw(".");
     return false;
 }

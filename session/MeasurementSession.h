@@ -20,6 +20,7 @@
 // The run's way:
 //
 //   idle --Start--> connecting --"start" answered--> preRun --first curve frame--> running
+//   idle --a USB bridge without driver, or a driver too old--> failed
 //   connecting --no board, no firmware, no answer--> failed
 //   preRun, running --Stop, or the firmware's "OK Ende"--> ended
 //   preRun, running --board pulled out--> unplugged
@@ -88,7 +89,8 @@ public:
     const SString& getMessage() const { return message_; }
 
     // Starts a measurement: the board directly, else behind the Ravlink adapter (pass-through,
-    // supply on); "ver", then "start". A board that answered behind the adapter on that port
+    // supply on); "ver", then "start". Without any USB bridge the message asks for the board
+    // to be plugged in; a bridge without driver gets the driver message. A board that answered behind the adapter on that port
     // last time is looked for there first. True when the run is on (preRun); false with the
     // state failed and its message. Ignored (false) while a measurement is on.
     bool start();

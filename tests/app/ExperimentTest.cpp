@@ -25,6 +25,7 @@
 #include "gui/SFileDialog.h"
 #include "platform/UsbSerialDriver.h"
 #include "sim/VirtualBoard.h"
+#include "support/FakeSysfs.h"
 #include "support/TestSupport.h"
 #include "view/Painter_Button.h"
 #include "view/Painter_Oszi.h"
@@ -201,12 +202,15 @@ TEST_F(ExperimentTest, StartBehindTheAdapterSwitchesPassThroughAndSupply) {
     send("board-stop");
 }
 
-TEST_F(ExperimentTest, WithoutBoardStartSaysWhatToAttachAndIsActiveAgain) {
+TEST_F(ExperimentTest, WithoutBoardF5AsksForTheBoardAndStartIsActiveAgain) {
+    testsupport::FakeSysfs sysfs(dir.file("sys"));
     DriverStandIn driver(true, "6.1.0");
-    send("board-start");
+    ASSERT_TRUE(qtcompat::activateWindow(fenster.getWidget()));
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : fenster.getWidget(), Qt::Key_F5);
     ASSERT_EQ(messages.boxes().size(), 1u) << messages.all();
     EXPECT_EQ(messages.boxes()[0].text,
-              "Stellen Sie sicher, dass ein 'Pelmo Board USB' oder ein 'Duvaro' angeschlossen ist.");
+              "Es wurde kein Board gefunden. Bitte schlie\xDF" "en Sie das Board an den USB-Anschluss an und pr\xFC"
+              "fen Sie das USB-Kabel.");
     EXPECT_EQ(messages.boxes()[0].title, "Fehler");
     EXPECT_EQ(messages.boxes()[0].flags, SError::iconInformation);
     // After the message Start is active again and Stop greyed: nothing runs.
