@@ -1,9 +1,5 @@
 #include "live/LiveServer.h"
 
-#include <pthread.h>
-#include <sys/socket.h>
-
-#include <csignal>
 #include <cstring>
 
 #include <charconv>
@@ -17,7 +13,9 @@
 #include "compat/Httplib.h"
 
 #include "live/LiveJson.h"
-#include "live/RequestHeadGuard.h"
+#include "platform/RequestHeadGuard.h"
+#include "platform/SocketOptions.h"
+#include "platform/Threads.h"
 
 namespace {
 
@@ -129,8 +127,7 @@ private:
         if (job.socket >= 0) {
             // The kernel keeps at most this much unsent for a client: one that stops reading
             // fills it within a minute of the board's samples, then its queue, and is dropped.
-            const int sendBuffer = 64 * 1024;
-            ::setsockopt(job.socket, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
+            platform::setSendBufferSize(job.socket, 64 * 1024);
         }
         requesthead::admit(job.socket, maxHead, std::chrono::seconds(2));
         job.serve();
@@ -139,7 +136,7 @@ private:
     // Takes connections until the server closes and none is left: every accepted socket is
     // served (or refused) and closed, also at shutdown.
     void work() {
-        pthread_setname_np(pthread_self(), "live-conn");
+        platform::setCurrentThreadName("live-conn");
         for (;;) {
             Job job;
             {
@@ -159,7 +156,7 @@ private:
     }
 
     void refuse() {
-        pthread_setname_np(pthread_self(), "live-refuse");
+        platform::setCurrentThreadName("live-refuse");
         refusingThread = true;
         for (;;) {
             Job job;
@@ -204,7 +201,7 @@ std::size_t LiveServer::connectionCount() const {
 bool LiveServer::start(const std::string& host, int port, std::string& error) {
     if (isRunning()) return true;
     // A client that goes away while a stream is written to must not end the program.
-    std::signal(SIGPIPE, SIG_IGN);
+    platform::ignoreBrokenPipes();
     server_ = std::make_unique<httplib::Server>();
     server_->new_task_queue = [this] {
         pool_ = new ClientPool(options_.maxClients);
@@ -230,7 +227,7 @@ bool LiveServer::start(const std::string& host, int port, std::string& error) {
     }
     if (port != 0) port_ = port;
     thread_ = std::thread([this] {
-        pthread_setname_np(pthread_self(), "live-listen");
+        platform::setCurrentThreadName("live-listen");
         server_->listen_after_bind();
     });
     return true;

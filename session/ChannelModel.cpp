@@ -1,6 +1,7 @@
 #include "session/ChannelModel.h"
 
 #include <array>
+#include <cmath>
 
 #include "foundation/SFileIni.h"
 #include "repo/RepoProject.h"
@@ -103,8 +104,11 @@ const ChannelModel::Display* ChannelModel::displayOf(const char* name) const {
 }
 
 double ChannelModel::sampleStep() const {
+    // An x axis in whole steps counts samples rather than seconds: the board's own interval
+    // holds then.
     const Curve* charging = curve(HalfCycle::charging);
-    return charging && charging->step > 0.0 ? charging->step : defaultSampleStep;
+    if (!charging || !(charging->step > 0.0) || charging->step == std::floor(charging->step)) return defaultSampleStep;
+    return charging->step;
 }
 
 bool ChannelModel::isComplete() const {

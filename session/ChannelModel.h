@@ -79,7 +79,8 @@ public:
     // The display of U_C in volts and of I in milliamperes; nullptr when there is none.
     const Display* voltageDisplay() const { return displayOf(voltageName); }
     const Display* currentDisplay() const { return displayOf(currentName); }
-    // Seconds between two samples: the charging curve's step (the x axis is in seconds).
+    // Seconds between two samples: the charging curve's step (its x axis is in seconds), or
+    // defaultSampleStep when the axis counts samples (a whole-number step).
     double sampleStep() const;
     // The time of the n-th sample of a curve, counted from its run's first sample: n x step,
     // never a running sum, so the thousandth sample is as exact as the first.

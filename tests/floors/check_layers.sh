@@ -97,9 +97,7 @@ check_os_in_platform() {
     # sim/: the virtual board is the hardware's stand-in on the far side of the serial line; its
     # pseudo-terminal master and the wake-up of its loop are the device, not the program's use
     # of the system.
-    local allowed="live/LiveServer.cpp
-live/RequestHeadGuard.cpp
-sim/PseudoTerminal.cpp
+    local allowed="sim/PseudoTerminal.cpp
 sim/VirtualBoard.cpp"
     # ---- end of allow-list ----
     local dirs=() d

@@ -69,6 +69,8 @@ TEST(ChannelModel, FollowsTheFiles) {
     } cases[] = {
         {"20 samples a second", ini, std::regex_replace(repo, std::regex("OsziValueStepX=f=0\\.1"), "OsziValueStepX=f=0.05"),
          true, 0.05, 1},
+        {"an x axis that counts samples", ini,
+         std::regex_replace(repo, std::regex("OsziValueStepX=f=0\\.1"), "OsziValueStepX=f=1"), true, 0.1, 1},
         {"other frame ids", std::regex_replace(ini, std::regex("Aufladen\\|1\\|"), "Aufladen|7|"), repo, true, 0.1, 7},
         {"no discharging channel", std::regex_replace(ini, std::regex("extData2=Entladen[^\\r\\n]*"), ""), repo, false,
          0.1, 1},

@@ -1,4 +1,4 @@
-#include "live/RequestHeadGuard.h"
+#include "platform/RequestHeadGuard.h"
 
 #include <dlfcn.h>
 #include <poll.h>
