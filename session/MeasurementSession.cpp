@@ -247,9 +247,11 @@ bool MeasurementSession::start() {
 
 void MeasurementSession::releaseBoard(bool supplyOn) {
     SString answer;
-    // The splitter stays suspended until the port is closed: the answer to "stop" may end
-    // among the last frames.
-    if (isMeasuring() && board_.getPort().isOpen()) sendCommand("stop", answer, true);
+    // Only a firmware that took "start" gets "stop" (after a failed start the port may be an
+    // adapter in programmer mode, which would read the letters as commands). The splitter stays
+    // suspended until the port is closed: the answer to "stop" may end among the last frames.
+    const bool runOn = state_ == State::preRun || state_ == State::running;
+    if (runOn && board_.getPort().isOpen()) sendCommand("stop", answer, true);
     if (board_.isConnectedData()) board_.disconnectData();
     if (board_.isConnectedProg() || !supplyOn) {
         board_.modeProg();

@@ -27,6 +27,7 @@
 #include "sim/VirtualBoard.h"
 #include "support/FakeSysfs.h"
 #include "support/TestSupport.h"
+#include "view/Painter_7Segment.h"
 #include "view/Painter_Button.h"
 #include "view/Painter_Oszi.h"
 
@@ -216,6 +217,39 @@ TEST_F(ExperimentTest, WithoutBoardF5AsksForTheBoardAndStartIsActiveAgain) {
     // After the message Start is active again and Stop greyed: nothing runs.
     expectButtons(false);
     EXPECT_EQ(fenster.getSession().getState(), MeasurementSession::State::failed);
+}
+
+// The channel model says what the diagram shows: the oscilloscopes' corrections, steps and
+// captions and the displays' values are the ones the painters read from the same files.
+TEST_F(ExperimentTest, TheChannelModelDescribesTheDiagram) {
+    const ChannelModel& model = fenster.getChannelModel();
+    ASSERT_TRUE(model.isComplete());
+    for (const ChannelModel::Curve& curve : model.getCurves()) {
+        SCOPED_TRACE(curve.objNr);
+        Painter_Oszi* painter = oszi(curve.objNr);
+        ASSERT_NE(painter, nullptr);
+        ASSERT_EQ(painter->getChannels().getSize(), 1);
+        const SOsziChannel& channel = *painter->getChannels().getAt(0);
+        EXPECT_EQ(channel.yFactor, curve.factor);
+        EXPECT_EQ(channel.yOffset, curve.offset);
+        EXPECT_EQ(painter->getXStep(), static_cast<float>(curve.step));
+        EXPECT_EQ(painter->getXText(), curve.xCaption);
+        EXPECT_EQ(painter->getYText(), curve.yCaption);
+        EXPECT_EQ(painter->getExtDataList().getAt(0),
+                  fenster.getProjectData().getExtDataManager().get(curve.channel.name));
+    }
+    for (const ChannelModel::Display* display : {model.voltageDisplay(), model.currentDisplay()}) {
+        auto* painter = dynamic_cast<Painter_7Segment*>(fenster.findPainter(display->objNr));
+        ASSERT_NE(painter, nullptr) << display->objNr;
+        const SString shown = painter->formatValue(1000);
+        char expected[32];
+        std::snprintf(expected, sizeof expected, display == model.voltageDisplay() ? "%.2f V" : "%.3f mA",
+                      ChannelModel::displayValue(*display, 1000));
+        std::string localised = expected;
+        for (char& c : localised)
+            if (c == '.') c = globalLanguage().getDecimalSeparator();
+        EXPECT_EQ(shown.str(), localised) << display->objNr;
+    }
 }
 
 // Each saved run's time column counts from its own first sample in exact steps of 0.1 s, as the
