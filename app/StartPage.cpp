@@ -1,15 +1,15 @@
 #include "app/StartPage.h"
 
+#include <vector>
+
 #include <QString>
 
-#include "app/Fenster.h"
+#include "app/MainWindowLayout.h"
 #include "foundation/SXmlData.h"
 #include "foundation/SXmlTag.h"
 #include "gui/SQtString.h"
 
 namespace {
-
-const char* const defaultPage = "Einleitung";
 
 // Terminals and shells speak UTF-8; the names are Windows-1252.
 SString fromTerminal(const std::string& text) {
@@ -21,11 +21,11 @@ SString fromTerminal(const std::string& text) {
 
 std::string toTerminal(const SString& text) { return toQString(text).toUtf8().toStdString(); }
 
-std::string pageList() {
-    return toTerminal(StartPage::pageNames().join(", "));
-}
-
 }  // namespace
+
+std::string StartPage::pageList() {
+    return toTerminal(pageNames().join(", "));
+}
 
 SString StartPage::asciiName(const SString& name) {
     SString s = name.lowered();
@@ -39,7 +39,7 @@ SString StartPage::asciiName(const SString& name) {
 SStringList StartPage::pageNames() {
     SStringList names;
     SXmlData layout;
-    layout.parse(Fenster::layoutXml);
+    layout.parse(mainWindowLayout);
     // The content pages are the cards of the splitter "inhalt"; the title and progress panes
     // are always on screen.
     std::vector<SXmlTag*> pending{layout.getRoot()};
@@ -56,35 +56,9 @@ SStringList StartPage::pageNames() {
     return names;
 }
 
-StartPage::Choice StartPage::choose(const std::vector<std::string>& arguments) {
-    Choice choice;
-    choice.page = defaultPage;
-    bool given = false;
-    std::string wanted;
-    for (std::size_t i = 1; i < arguments.size(); ++i) {
-        const std::string& a = arguments[i];
-        if (a == "--page") {
-            if (i + 1 >= arguments.size()) {
-                choice.ok = false;
-                choice.message = "experiment: --page needs the name of a page: " + pageList();
-                return choice;
-            }
-            wanted = arguments[++i];
-            given = true;
-        } else if (a.starts_with("--page=")) {
-            wanted = a.substr(7);
-            given = true;
-        }
-    }
-    if (!given) return choice;
-    const SString key = StartPage::asciiName(fromTerminal(wanted));
-    for (const SString& name : pageNames()) {
-        if (StartPage::asciiName(name) == key) {
-            choice.page = name;
-            return choice;
-        }
-    }
-    choice.ok = false;
-    choice.message = "experiment: there is no page \"" + wanted + "\"; the pages are: " + pageList();
-    return choice;
+std::optional<SString> StartPage::find(const std::string& typed) {
+    const SString key = asciiName(fromTerminal(typed));
+    for (const SString& name : pageNames())
+        if (asciiName(name) == key) return name;
+    return std::nullopt;
 }

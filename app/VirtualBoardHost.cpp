@@ -1,37 +1,11 @@
 #include "app/VirtualBoardHost.h"
 
-// The messages are for the terminal, so they are UTF-8.
-namespace {
-
-const std::string option = "--virtual-board";
-
-}  // namespace
-
-VirtualBoardHost::Choice VirtualBoardHost::choose(const std::vector<std::string>& arguments) {
-    Choice choice;
-    for (std::size_t i = 1; i < arguments.size(); ++i) {
-        const std::string& a = arguments[i];
-        if (a == option) {
-            choice.mode = Mode::protocol;
-        } else if (a.rfind(option + "=", 0) == 0) {
-            const std::string value = a.substr(option.size() + 1);
-            if (value == "core") {
-                choice.mode = Mode::core;
-            } else if (value == "protokoll" || value == "protocol") {
-                choice.mode = Mode::protocol;
-            } else if (value == "myburn") {
-                choice.mode = Mode::myBurn;
-            } else if (value == "myboot") {
-                choice.mode = Mode::myBoot;
-            } else {
-                choice.ok = false;
-                choice.message = "experiment: unbekannte Art des virtuellen Boards '" + value +
-                                 "'; mögliche Angaben: --virtual-board oder --virtual-board=core|myburn|myboot";
-                return choice;
-            }
-        }
-    }
-    return choice;
+std::optional<VirtualBoardHost::Mode> VirtualBoardHost::modeNamed(const std::string& kind) {
+    if (kind == "core") return Mode::core;
+    if (kind == "protokoll" || kind == "protocol") return Mode::protocol;
+    if (kind == "myburn") return Mode::myBurn;
+    if (kind == "myboot") return Mode::myBoot;
+    return std::nullopt;
 }
 
 bool VirtualBoardHost::options(Mode mode, VirtualBoard::Options& out, std::string& error) {

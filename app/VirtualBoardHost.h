@@ -2,8 +2,8 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
-#include <vector>
 
 #include "sim/VirtualBoard.h"
 
@@ -18,16 +18,10 @@
 class VirtualBoardHost {
 public:
     enum class Mode { off, protocol, core, myBurn, myBoot };
-    struct Choice {
-        bool ok = true;
-        Mode mode = Mode::off;
-        // Why the choice failed.
-        std::string message;
-    };
 
-    // Reads "--virtual-board" or "--virtual-board=core" (or "=protokoll") from the program's
-    // arguments; anything else after "=" is an error that says what is possible.
-    static Choice choose(const std::vector<std::string>& arguments);
+    // The mode of "--virtual-board=KIND": core, myburn, myboot, protokoll or protocol (the
+    // board behind the adapter, as "--virtual-board" alone); nothing for any other kind.
+    static std::optional<Mode> modeNamed(const std::string& kind);
     // The board's options for a mode: behind the adapter, at the line rate, in real time,
     // registered as a CP210x port in the default port map.
     static bool options(Mode mode, VirtualBoard::Options& out, std::string& error);

@@ -17,7 +17,6 @@
 #include "app/Globals.h"
 #include "app/LiveShare.h"
 #include "app/QuitOnSignal.h"
-#include "app/StartPage.h"
 #include "app/StartupEnvironment.h"
 #include "app/StartupProbe.h"
 #include "app/VirtualBoardHost.h"
@@ -30,45 +29,12 @@
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv, argv + argc);
-    // The language: "--lang", else the desktop's.
-    std::string language = languagechoice::fromEnvironment();
-    if (const std::optional<std::string> chosen = languagechoice::option(arguments)) {
-        const std::optional<std::string> known = languagechoice::known(*chosen);
-        if (!known) {
-            std::fprintf(stderr, "experiment: --lang %s: de oder en / de or en\n", chosen->c_str());
-            return 2;
-        }
-        language = *known;
-    }
-    // --help and --version answer without a display and start nothing.
-    switch (CommandLine::request(arguments)) {
-    case CommandLine::Request::help:
-        std::fputs(CommandLine::helpText(language).c_str(), stdout);
-        return 0;
-    case CommandLine::Request::version:
-        std::fputs(CommandLine::versionText().c_str(), stdout);
-        return 0;
-    case CommandLine::Request::run:
-        break;
-    }
-    // A page name that does not exist ends the program before anything starts.
-    const StartPage::Choice startPage = StartPage::choose(arguments);
-    if (!startPage.ok) {
-        std::fprintf(stderr, "%s\n", startPage.message.c_str());
-        return 2;
-    }
-    globalFenster().setStartPage(startPage.page);
-    const VirtualBoardHost::Choice virtualBoard =
-        VirtualBoardHost::choose(arguments);
-    if (!virtualBoard.ok) {
-        std::fprintf(stderr, "%s\n", virtualBoard.message.c_str());
-        return 2;
-    }
-    const LiveShare::Choice share = LiveShare::choose(arguments);
-    if (!share.ok) {
-        std::fprintf(stderr, "%s\n", share.message.c_str());
-        return 2;
-    }
+    // Every option is read here, once: --help and --version answer without a display, and a
+    // wrong argument ends the program with 2 before anything starts.
+    const CommandLine::Options options = CommandLine::parse(arguments, languagechoice::fromEnvironment());
+    if (const std::optional<int> exitCode = CommandLine::earlyExit(options)) return *exitCode;
+    const std::string& language = options.language;
+    globalFenster().setStartPage(options.page);
     if (!StartupEnvironment::apply(arguments)) return 1;
     SIEControl::prepareEngine();
     QApplication qt(argc, argv);
@@ -89,9 +55,9 @@ int main(int argc, char** argv) {
         // The virtual board runs while the event loop does; a termination signal ends the loop,
         // so its port map entry is removed then too.
         VirtualBoardHost board;
-        if (virtualBoard.mode != VirtualBoardHost::Mode::off) {
+        if (options.virtualBoard != VirtualBoardHost::Mode::off) {
             std::string error;
-            if (!board.start(virtualBoard.mode, error)) {
+            if (!board.start(options.virtualBoard, error)) {
                 std::fprintf(stderr, "%s\n", error.c_str());
                 globalApplication().shutdown();
                 return 1;
@@ -101,9 +67,9 @@ int main(int argc, char** argv) {
                         board.getBoard()->getDevicePath().c_str());
             std::fflush(stdout);
         }
-        if (share.enabled) {
+        if (options.share) {
             std::string error;
-            if (!LiveShare::instance().start(share.address, error)) {
+            if (!LiveShare::instance().start(options.shareAddress, error)) {
                 std::fprintf(stderr, "experiment: %s\n", error.c_str());
             } else {
                 const std::string at = SString("\xB3\xB3" "liveSharedAt\xB3\xB3" "Live-Ansicht unter").toUtf8();

@@ -3,6 +3,10 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "foundation/SString.h"
+
+#define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
+
 namespace languagechoice {
 
 namespace {
@@ -39,17 +43,53 @@ std::string fromEnvironment() {
     return fromEnvironment([](const char* name) { return std::getenv(name); });
 }
 
-std::optional<std::string> option(const std::vector<std::string>& arguments) {
-    std::optional<std::string> value;
-    for (std::size_t i = 1; i < arguments.size(); ++i) {
-        const std::string& a = arguments[i];
-        if (a == "--lang") {
-            value = i + 1 < arguments.size() ? arguments[++i] : std::string();
-        } else if (a.rfind("--lang=", 0) == 0) {
-            value = a.substr(7);
+std::string say(const char* tagged, std::initializer_list<std::string_view> values) {
+    // The texts are Windows-1252; the places are filled after the conversion, so the user's
+    // UTF-8 stays as typed and a "%1" inside a value is never taken for a place.
+    const std::string text = SString(tagged).toUtf8();
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9') {
+            const std::size_t n = static_cast<std::size_t>(text[i + 1] - '1');
+            if (n < values.size()) {
+                out += values.begin()[n];
+                ++i;
+                continue;
+            }
         }
+        out += text[i];
     }
-    return value;
+    return out;
+}
+
+std::string unknownOption(std::string_view option) {
+    return say(MSG("cliUnknownOption", "unbekannte Option '%1'"), {option});
+}
+
+std::string unexpectedArgument(std::string_view argument) {
+    return say(MSG("cliUnexpectedArgument", "unerwartetes Argument '%1'"), {argument});
+}
+
+std::string missingValue(std::string_view option) {
+    return say(MSG("cliMissingValue", "%1 braucht einen Wert"), {option});
+}
+
+std::string takesNoValue(std::string_view option) {
+    return say(MSG("cliTakesNoValue", "%1 nimmt keinen Wert"), {option});
+}
+
+std::string invalidValue(std::string_view option, std::string_view value) {
+    return say(MSG("cliInvalidValue", "'%2' ist kein g\xFCltiger Wert f\xFCr %1"), {option, value});
+}
+
+std::string usageLine(std::string_view program, std::string_view what) {
+    return say(MSG("cliUsageLine", "%1: %2 (%1 --help zeigt den Aufruf)"), {program, what});
+}
+
+bool looksLikeOption(std::string_view word) {
+    if (word.size() < 2 || word[0] != '-') return false;
+    return !std::isdigit(static_cast<unsigned char>(word[1])) && word[1] != '.';
 }
 
 }  // namespace languagechoice

@@ -6,11 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "app/Fenster.h"
-#include "app/CommandLine.h"
 #include "app/Globals.h"
 #include "app/StartupEnvironment.h"
 #include "gui/SApplication.h"
-#include "support/TestSupport.h"
 
 namespace {
 
@@ -107,35 +105,4 @@ TEST(GlobalObjectsTest, FensterIsTheMainWindow) {
     EXPECT_EQ(globalFenster().getVersion().str(), "1.3");
     EXPECT_EQ(globalFenster().getProjectName().str(), "NUK-optional-e01-Kondensator");
     EXPECT_TRUE(globalFenster().getRememberPlacement());
-}
-
-// --help and --version answer without a display, before anything starts; the help names every
-// option the program reads, and the pages "--page" takes.
-TEST(CommandLineTest, HelpAndVersionWithoutADisplay) {
-    std::string out;
-    const std::string withoutDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u LC_ALL -u LC_MESSAGES ";
-    const std::string experiment = " '" + testsupport::binaryDir() + "/experiment'";
-    const std::string program = withoutDisplay + "LANG=de_DE.UTF-8" + experiment;
-    ASSERT_EQ(testsupport::runCommand(program + " --help 2>&1", &out), 0) << out;
-    for (const char* option : {"--page=NAME", "--virtual-board[=ART]", "core", "myburn", "myboot", "--debug[=stderr]",
-                               "-h, --help", "--version", "NUK_COMPORTS", "Durchf\xC3\xBChrung", "dialout",
-                               "--lang=de|en"})
-        EXPECT_NE(out.find(option), std::string::npos) << option << " in:\n" << out;
-    ASSERT_EQ(testsupport::runCommand(program + " --version 2>&1", &out), 0) << out;
-    EXPECT_EQ(out.rfind("experiment (Kondensator) 1.3.", 0), 0u) << out;
-    // In English: by the option, or by the desktop's language.
-    for (const char* english : {" --lang en --help", " --lang=EN --help"}) {
-        ASSERT_EQ(testsupport::runCommand(program + english + " 2>&1", &out), 0) << out;
-        EXPECT_NE(out.find("  -h, --help               this help"), std::string::npos) << out;
-    }
-    ASSERT_EQ(testsupport::runCommand(withoutDisplay + "LANG=en_GB.UTF-8" + experiment + " --help 2>&1", &out), 0)
-        << out;
-    EXPECT_NE(out.find("Options:"), std::string::npos) << out;
-    // An unknown language is refused before anything starts.
-    EXPECT_EQ(testsupport::runCommand(program + " --lang fr 2>&1", &out), 2) << out;
-    EXPECT_NE(out.find("--lang fr"), std::string::npos) << out;
-    // "--page --help" asks for a page named "--help": no help then.
-    EXPECT_EQ(CommandLine::request({"experiment", "--page", "--help"}), CommandLine::Request::run);
-    EXPECT_EQ(CommandLine::request({"experiment", "-h"}), CommandLine::Request::help);
-    EXPECT_EQ(CommandLine::request({"experiment", "--lang", "--help"}), CommandLine::Request::run);
 }

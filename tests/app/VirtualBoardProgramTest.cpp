@@ -1,4 +1,4 @@
-// experiment --virtual-board: the choice on the command line, and the program itself, whose
+// experiment --virtual-board: the board of each mode, and the program itself, whose
 // board is in the COM port map while it runs and gone after a termination signal.
 #include <csignal>
 
@@ -11,27 +11,8 @@
 
 namespace {
 
-TEST(VirtualBoardHostTest, CommandLineChoice) {
+TEST(VirtualBoardHostTest, BoardOptionsOfTheModes) {
     using Mode = VirtualBoardHost::Mode;
-    struct Case {
-        std::vector<std::string> arguments;
-        bool ok;
-        Mode mode;
-    } cases[] = {
-        {{"experiment"}, true, Mode::off},
-        {{"experiment", "--virtual-board"}, true, Mode::protocol},
-        {{"experiment", "--page", "Vorbereitung", "--virtual-board=core"}, true, Mode::core},
-        {{"experiment", "--virtual-board=myburn"}, true, Mode::myBurn},
-        {{"experiment", "--virtual-board=kaputt"}, false, Mode::off},
-        // The program's own name is no option.
-        {{"--virtual-board"}, true, Mode::off},
-    };
-    for (const Case& c : cases) {
-        const VirtualBoardHost::Choice choice = VirtualBoardHost::choose(c.arguments);
-        EXPECT_EQ(choice.ok, c.ok) << c.arguments.back();
-        EXPECT_EQ(choice.mode, c.mode) << c.arguments.back();
-        EXPECT_EQ(choice.message.empty(), c.ok) << choice.message;
-    }
     // The pupils' set-up: behind the adapter, registered as a CP210x port, in real time.
     VirtualBoard::Options options;
     std::string error;

@@ -42,16 +42,29 @@ TEST(LanguageChoiceTest, TheFirstLocaleVariableThatIsSetDecides) {
     }
 }
 
-TEST(LanguageChoiceTest, TheOptionNamesAKnownLanguage) {
-    using languagechoice::option;
-    EXPECT_FALSE(option({"experiment", "--page", "Durchfuehrung"}).has_value());
-    EXPECT_EQ(option({"experiment", "--lang", "en"}), "en");
-    EXPECT_EQ(option({"experiment", "--lang=de", "--lang=EN"}), "EN") << "the last one counts";
-    EXPECT_EQ(option({"experiment", "--lang"}), "");
+TEST(LanguageChoiceTest, KnownLanguages) {
     EXPECT_EQ(languagechoice::known("EN"), "en");
     EXPECT_EQ(languagechoice::known("de"), "de");
     EXPECT_FALSE(languagechoice::known("fr").has_value());
     EXPECT_FALSE(languagechoice::known("").has_value());
+}
+
+// The answers to a wrong command line are UTF-8 for the terminal: the texts' Windows-1252 is
+// converted, what the user typed stays as typed, and a place in a value is no place.
+TEST(LanguageChoiceTest, TextsFilledWithWhatTheUserTyped) {
+    EXPECT_EQ(languagechoice::invalidValue("--R", "10\xC2\xB5"),
+              "'10\xC2\xB5' ist kein g\xC3\xBCltiger Wert f\xC3\xBCr --R");
+    EXPECT_EQ(languagechoice::say("\xB3\xB3test\xB3\xB3%2 und %1, %3 bleibt", {"%2", "zwei"}),
+              "zwei und %2, %3 bleibt");
+    EXPECT_EQ(languagechoice::usageLine("boardsim", languagechoice::unknownOption("--x")),
+              "boardsim: unbekannte Option '--x' (boardsim --help zeigt den Aufruf)");
+}
+
+TEST(LanguageChoiceTest, WhatLooksLikeAnOption) {
+    for (const char* word : {"-h", "--help", "-x", "--", "--shar=1"})
+        EXPECT_TRUE(languagechoice::looksLikeOption(word)) << word;
+    for (const char* word : {"-", "-1", "-0.5", "-.5", "datei.csv", "", "com3"})
+        EXPECT_FALSE(languagechoice::looksLikeOption(word)) << word;
 }
 
 }  // namespace

@@ -211,15 +211,18 @@ TEST(NuktoolArchive, FailuresAndBadUsage) {
         {"pack " + d + "a' " + d + "d1' " + d + "d2'", 1, "schon vergeben"},
         {"pack " + d + "a' " + d + "fehlt.txt'", 1, "no such file"},
         {"pack --append-to " + d + "tiny' " + d + "b' " + d + "plain.txt'", 1, "too small"},
-        {"pack --append-to " + d + "plain.txt' " + d + "plain.txt' " + d + "d1'", 2, "must not be EXE"},
+        {"pack --append-to " + d + "plain.txt' " + d + "plain.txt' " + d + "d1'", 2,
+         "darf nicht EXE selbst sein"},
         {"list " + d + "plain.txt'", 1, "carries no resource archive"},
         {"list " + d + "fehlt'", 1, "no such file"},
         {"extract " + d + "plain.txt' " + d + "out'", 1, "carries no resource archive"},
-        {"pack", 2, "expected OUT"},
-        {"pack " + d + "a'", 2, "expected OUT"},
-        {"pack --append-to", 2, "expected EXE"},
-        {"list", 2, "expected FILE"},
-        {"extract " + d + "plain.txt'", 2, "expected FILE DIR"},
+        {"pack", 2, "erwartet wird OUT"},
+        {"pack " + d + "a'", 2, "erwartet wird OUT"},
+        // An option pack does not know is no file name.
+        {"pack --force " + d + "a' " + d + "plain.txt'", 2, "pack: unbekannte Option '--force'"},
+        {"pack --append-to", 2, "erwartet wird EXE"},
+        {"list", 2, "erwartet wird FILE"},
+        {"extract " + d + "plain.txt'", 2, "erwartet wird FILE DIR"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);

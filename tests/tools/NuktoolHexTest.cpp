@@ -62,7 +62,7 @@ TEST(NuktoolHex, BadUsageExitsWithTwo) {
          {"hex2bin", "hex2bin a.hex", "hex2bin a.hex b.bin c", "bin2hex", "bin2hex a.bin"}) {
         std::string out;
         EXPECT_EQ(tool(args, &out), 2) << args;
-        EXPECT_NE(out.find("expected"), std::string::npos) << out;
+        EXPECT_NE(out.find("erwartet wird"), std::string::npos) << out;
     }
 }
 

@@ -38,18 +38,18 @@ TEST(NuktoolIniTest, HelpAndBadArguments) {
         std::vector<std::string> args;
         const char* message;
     } cases[] = {
-        {{"gibtsnicht"}, "unknown command 'gibtsnicht'"},
-        {{"ini"}, "ini: missing subcommand"},
-        {{"ini", "put", file}, "ini: unknown subcommand 'put'"},
-        {{"ini", "get", file, "s"}, "ini get: expected FILE SECTION KEY"},
-        {{"ini", "set", file, "s", "k"}, "ini set: expected FILE SECTION KEY VALUE"},
-        {{"ini", "sections"}, "ini sections: expected FILE [PATTERN]"},
-        {{"ini", "set", file, "a]b", "k", "v"}, "a section name must not"},
-        {{"ini", "set", file, "", "k", "v"}, "a section name must not"},
-        {{"ini", "set", file, "s", "k=x", "v"}, "a key must not"},
-        {{"ini", "set", file, "s", "[k", "v"}, "a key must not"},
-        {{"ini", "set", file, "s", "", "v"}, "a key must not"},
-        {{"ini", "set", file, "s", "k", "a\r\nb"}, "a value must not"},
+        {{"gibtsnicht"}, "unbekannter Befehl 'gibtsnicht'"},
+        {{"ini"}, "ini: Unterbefehl fehlt"},
+        {{"ini", "put", file}, "ini: unbekannter Unterbefehl 'put'"},
+        {{"ini", "get", file, "s"}, "ini get: erwartet wird FILE SECTION KEY"},
+        {{"ini", "set", file, "s", "k"}, "ini set: erwartet wird FILE SECTION KEY VALUE"},
+        {{"ini", "sections"}, "ini sections: erwartet wird FILE [PATTERN]"},
+        {{"ini", "set", file, "a]b", "k", "v"}, "ein Abschnittsname darf weder"},
+        {{"ini", "set", file, "", "k", "v"}, "ein Abschnittsname darf weder"},
+        {{"ini", "set", file, "s", "k=x", "v"}, "ein Schl\xC3\xBCssel darf weder"},
+        {{"ini", "set", file, "s", "[k", "v"}, "ein Schl\xC3\xBCssel darf weder"},
+        {{"ini", "set", file, "s", "", "v"}, "ein Schl\xC3\xBCssel darf weder"},
+        {{"ini", "set", file, "s", "k", "a\r\nb"}, "ein Wert darf keinen"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(nuktool(c.args, &out), 2) << c.message;

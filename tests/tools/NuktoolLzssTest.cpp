@@ -60,7 +60,7 @@ TEST(NuktoolLzss, BadUsageExitsWithTwo) {
     for (const char* args : {"compress", "compress a", "compress a b c", "decompress", "decompress a"}) {
         std::string out;
         EXPECT_EQ(tool(args, &out), 2) << args;
-        EXPECT_NE(out.find("expected IN OUT"), std::string::npos) << out;
+        EXPECT_NE(out.find("erwartet wird IN OUT"), std::string::npos) << out;
     }
 }
 

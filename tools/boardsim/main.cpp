@@ -13,9 +13,12 @@
 #include "DataFiles.h"
 #include "Version.h"
 #include "board/SHexFile.h"
+#include "foundation/LanguageChoice.h"
 #include "foundation/SDebug.h"
 #include "foundation/SError.h"
 #include "sim/VirtualBoard.h"
+
+#define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
 
 namespace {
 
@@ -118,8 +121,9 @@ bool parseInt(const std::string& text, long long& value) {
     return ec == std::errc() && end == text.data() + text.size() && !text.empty();
 }
 
+// The answer to a wrong command line: one line in the user's language, exit code 2.
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "boardsim: %s\n(boardsim --help shows the usage)\n", message.c_str());
+    std::fprintf(stderr, "%s\n", languagechoice::usageLine("boardsim", message).c_str());
     return 2;
 }
 
@@ -147,93 +151,130 @@ int main(int argc, char** argv) {
             arg.erase(eq);
             hasValue = true;
         }
+        // Why the argument is refused; empty while it is fine.
+        std::string problem;
+        // The option's value: after "=" or the next argument.
         auto next = [&](std::string& out) {
             if (hasValue) {
                 out = value;
                 return true;
             }
-            if (i + 1 >= argc) return false;
+            if (i + 1 >= argc) {
+                problem = languagechoice::missingValue(arg);
+                return false;
+            }
             out = argv[++i];
             return true;
         };
+        // A value that next() found is checked by valid; a wrong one is named in the message.
+        auto check = [&](const std::string& v, bool valid) {
+            if (!valid) problem = languagechoice::invalidValue(arg, v);
+        };
         auto number = [&](double& target, bool positive) {
             std::string v;
-            double d;
-            if (!next(v) || !parseValue(v, d) || (positive && !(d > 0.0)) || d < 0.0) return false;
-            target = d;
-            return true;
+            double d = 0.0;
+            if (!next(v)) return;
+            const bool valid = parseValue(v, d) && (!positive || d > 0.0) && d >= 0.0;
+            check(v, valid);
+            if (valid) target = d;
         };
-        bool ok = true;
+        // The switches take no value: "--adapter=1" is refused rather than read as "--adapter".
+        auto flag = [&](bool& target) {
+            if (hasValue)
+                problem = languagechoice::takesNoValue(arg);
+            else
+                target = true;
+        };
+        bool help = false;
+        bool version = false;
+        bool noRegister = false;
+        bool wordMode = false;
         if (arg == "--help" || arg == "-h") {
-            printHelp(stdout);
-            return 0;
+            flag(help);
         } else if (arg == "--version") {
-            std::printf("boardsim (Kondensator) %s\n", NUK_VERSION);
-            return 0;
-        } else if (arg == "--debug" || arg == "--debug=stderr") {
-            continue;
+            flag(version);
+        } else if (arg == "--debug") {
+            // The trace channel's switch, read below: "--debug" or "--debug=stderr".
+            if (hasValue) check(value, value == "stderr");
         } else if (arg == "--name") {
             std::string v;
-            ok = next(v) && !v.empty();
+            if (next(v)) check(v, !v.empty());
             o.comName = SString(v);
         } else if (arg == "--no-register") {
-            o.registerPort = false;
+            flag(noRegister);
         } else if (arg == "--adapter") {
-            o.adapter = true;
+            flag(o.adapter);
         } else if (arg == "--supply-on") {
-            o.supplyOn = true;
+            flag(o.supplyOn);
         } else if (arg == "--R") {
-            ok = number(o.circuit.resistance, true);
+            number(o.circuit.resistance, true);
         } else if (arg == "--C") {
-            ok = number(o.circuit.capacitance, true);
+            number(o.circuit.capacitance, true);
         } else if (arg == "--U0") {
-            ok = number(o.circuit.supply, true);
+            number(o.circuit.supply, true);
         } else if (arg == "--aref") {
-            ok = number(o.circuit.reference, true);
+            number(o.circuit.reference, true);
         } else if (arg == "--rate") {
-            ok = number(o.circuit.sampleRate, true);
+            number(o.circuit.sampleRate, true);
         } else if (arg == "--half-cycle") {
-            ok = number(o.circuit.halfCycle, true);
+            number(o.circuit.halfCycle, true);
         } else if (arg == "--time-scale") {
-            ok = number(o.timeScale, true);
+            number(o.timeScale, true);
         } else if (arg == "--noise" || arg == "--seed") {
             std::string v;
             long long n = 0;
-            ok = next(v) && parseInt(v, n) && n >= 0;
-            if (ok && arg == "--noise") {
-                ok = n <= RcCircuit::adcMax;
-                o.circuit.noise = static_cast<int>(n);
-            } else if (ok) {
-                o.seed = static_cast<uint64_t>(n);
+            if (next(v)) {
+                const bool valid = parseInt(v, n) && n >= 0 && (arg == "--seed" || n <= RcCircuit::adcMax);
+                check(v, valid);
+                if (valid && arg == "--noise") o.circuit.noise = static_cast<int>(n);
+                if (valid && arg == "--seed") o.seed = static_cast<uint64_t>(n);
             }
         } else if (arg == "--core") {
+            // The file is optional: "--core=FILE", or the next argument unless it is an option.
             o.core = true;
             if (hasValue)
                 coreHex = value;
-            else if (i + 1 < argc && !std::string(argv[i + 1]).starts_with("--"))
+            else if (i + 1 < argc && !languagechoice::looksLikeOption(argv[i + 1]))
                 coreHex = argv[++i];
-            ok = !(hasValue && value.empty());
+            if (hasValue) check(value, !value.empty());
         } else if (arg == "--bootloader") {
             std::string v;
-            ok = next(v) && BootloaderOptions::parseKind(SString(v), o.bootloader.kind);
+            if (next(v)) check(v, BootloaderOptions::parseKind(SString(v), o.bootloader.kind));
         } else if (arg == "--bootloader-baud") {
             std::string v;
             long long n = 0;
-            ok = next(v) && parseInt(v, n) && n >= 0 && n <= 1000000;
-            o.bootloader.newBaud = static_cast<int>(n);
+            if (next(v)) {
+                const bool valid = parseInt(v, n) && n >= 0 && n <= 1000000;
+                check(v, valid);
+                if (valid) o.bootloader.newBaud = static_cast<int>(n);
+            }
         } else if (arg == "--erased-flash") {
-            erasedFlash = true;
+            flag(erasedFlash);
         } else if (arg == "--realistic-timing") {
-            o.realisticTiming = true;
+            flag(o.realisticTiming);
         } else if (arg == "--word-mode") {
+            flag(wordMode);
+        } else if (arg == "--quiet") {
+            flag(quiet);
+        } else if (languagechoice::looksLikeOption(arg)) {
+            problem = languagechoice::unknownOption(arg);
+        } else {
+            problem = languagechoice::unexpectedArgument(argv[i]);
+        }
+        if (!problem.empty()) return usageError(problem);
+        if (help) {
+            printHelp(stdout);
+            return 0;
+        }
+        if (version) {
+            std::printf("boardsim (Kondensator) %s\n", NUK_VERSION);
+            return 0;
+        }
+        if (noRegister) o.registerPort = false;
+        if (wordMode) {
             o.programmer.blockMode = false;
             o.programmer.pageBufferSize = AvrMemory::flashPageSize;
-        } else if (arg == "--quiet") {
-            quiet = true;
-        } else {
-            return usageError("unknown option " + std::string(argv[i]));
         }
-        if (!ok) return usageError("missing or invalid value for " + arg);
     }
 
     std::vector<std::string> arguments(argv, argv + argc);
@@ -261,7 +302,9 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     VirtualBoard board;
-    if (erasedFlash && !coreHex.empty()) return usageError("--erased-flash and a firmware file exclude each other");
+    if (erasedFlash && !coreHex.empty())
+        return usageError(
+            languagechoice::say(MSG("boardsimErasedFlash", "--erased-flash schlie\xDFt eine Firmware-Datei aus")));
     if (o.core && !erasedFlash) {
         // The image goes into the board's flash, where a later burn replaces it.
         if (coreHex.empty()) coreHex = tools::dataFile("firmware.hex", NUK_FIRMWARE_HEX);

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "foundation/LanguageChoice.h"
+
 namespace nuktool {
 
 using Args = std::vector<std::string>;
@@ -26,8 +28,18 @@ struct Registration {
 
 // Windows-1252 text as UTF-8 for the terminal (messages only; data bytes are written as they are).
 std::string toTerminal(const std::string& text);
-// Prints "nuktool: <message>" to standard error and returns the exit code for bad usage (2).
+// Prints the answer to a wrong command line, one line on standard error in the user's language:
+// "nuktool: <message> (nuktool --help shows the usage)"; returns the exit code for bad usage (2).
+// The message is UTF-8 (the texts of foundation/LanguageChoice.h, filled with what the user
+// typed).
 int usageError(const std::string& message);
+// For missing or surplus arguments: "<command>: expected <what>", what in the usage's words
+// ("FILE SECTION KEY"); returns 2.
+int expectedArguments(const std::string& command, const std::string& what);
+// For a command that takes names of files and no option: the first argument that looks like one
+// ("-x", "--name") is refused as an unknown option (a file of such a name is given as "./-x").
+// 0 when there is none, else 2 after the message.
+int refuseOptions(const std::string& command, const Args& args);
 // Prints "nuktool: <message>" to standard error and returns the exit code for failures (1).
 int failure(const std::string& message);
 

@@ -12,6 +12,8 @@
 #include "platform/FileOps.h"
 #include "platform/Paths.h"
 
+#define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
+
 namespace nuktool {
 namespace {
 
@@ -113,11 +115,13 @@ int pack(const Args& args) {
     std::size_t first = 0;
     std::string exe;
     if (!args.empty() && args[0] == "--append-to") {
-        if (args.size() < 2) return usageError("pack --append-to: expected EXE OUT FILE...");
+        if (args.size() < 2) return expectedArguments("pack --append-to", "EXE OUT FILE|DIR...");
         exe = args[1];
         first = 2;
     }
-    if (args.size() < first + 2) return usageError("pack: expected OUT and at least one FILE or DIR");
+    if (int refused = refuseOptions("pack", Args(args.begin() + static_cast<long>(first), args.end())))
+        return refused;
+    if (args.size() < first + 2) return expectedArguments("pack", "OUT FILE|DIR...");
     const std::string& out = args[first];
     SResourceArchiveWriter writer;
     std::string error;
@@ -133,7 +137,9 @@ int pack(const Args& args) {
     }
 
     std::error_code ec;
-    if (std::filesystem::equivalent(exe, out, ec)) return usageError("pack: OUT must not be EXE itself");
+    if (std::filesystem::equivalent(exe, out, ec))
+        return usageError(
+            languagechoice::say(MSG("nuktoolOutIsExe", "pack: OUT darf nicht EXE selbst sein")));
     if (!platform::pathExists(exe) || platform::isDirectory(exe))
         return failure("'" + exe + "': no such file");
     SResourceArchive existing;
@@ -177,7 +183,8 @@ bool openArchive(SResourceArchive& archive, const std::string& path, std::string
 }
 
 int list(const Args& args) {
-    if (args.size() != 1) return usageError("list: expected FILE");
+    if (int refused = refuseOptions("list", args)) return refused;
+    if (args.size() != 1) return expectedArguments("list", "FILE");
     SResourceArchive archive;
     std::string error;
     if (!openArchive(archive, args[0], error)) return failure(error);
@@ -193,7 +200,8 @@ int list(const Args& args) {
 }
 
 int extract(const Args& args) {
-    if (args.size() != 2) return usageError("extract: expected FILE DIR");
+    if (int refused = refuseOptions("extract", args)) return refused;
+    if (args.size() != 2) return expectedArguments("extract", "FILE DIR");
     SResourceArchive archive;
     std::string error;
     if (!openArchive(archive, args[0], error)) return failure(error);

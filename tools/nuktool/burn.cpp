@@ -127,20 +127,26 @@ int parse(const char* command, const Args& args, Request& request, bool wantFile
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if ((a == "--port" || a == "--programmer") && i + 1 == args.size())
-            return usageError(std::string(command) + ": " + a + " needs a value");
+            return usageError(std::string(command) + ": " + languagechoice::missingValue(a));
         if (a == "--port") {
             request.port = SString(args[++i]);
         } else if (a == "--programmer") {
             request.programmer = SString(args[++i]);
             if (findProgrammer(request.programmer) == nullptr)
-                return usageError(std::string(command) + ": --programmer is one of " + programmerNames());
-        } else if (wantFile && request.file.isEmpty() && !a.starts_with("--")) {
+                return usageError(std::string(command) + ": " +
+                                  languagechoice::say(MSG("nuktoolNoProgrammer",
+                                                          "unbekannter Programmer '%1' f\xFCr "
+                                                          "--programmer; m\xF6glich: %2"),
+                                                      {args[i], programmerNames()}));
+        } else if (languagechoice::looksLikeOption(a)) {
+            return usageError(std::string(command) + ": " + languagechoice::unknownOption(a));
+        } else if (wantFile && request.file.isEmpty()) {
             request.file = SString(a);
         } else {
-            return usageError(std::string(command) + ": unknown argument '" + a + "'");
+            return usageError(std::string(command) + ": " + languagechoice::unexpectedArgument(a));
         }
     }
-    if (wantFile && request.file.isEmpty()) return usageError(std::string(command) + ": expected a HEX file");
+    if (wantFile && request.file.isEmpty()) return expectedArguments(command, "FILE.hex");
     return 0;
 }
 

@@ -14,7 +14,8 @@ const char* const bin2hexUsage =
     "  nuktool bin2hex IN.bin OUT.hex            binary image to Intel HEX (16-byte records from address 0)";
 
 int hex2bin(const Args& args) {
-    if (args.size() != 2) return usageError("hex2bin: expected IN.hex OUT.bin");
+    if (int refused = refuseOptions("hex2bin", args)) return refused;
+    if (args.size() != 2) return expectedArguments("hex2bin", "IN.hex OUT.bin");
     SMem text;
     std::string error;
     if (!readInput(args[0], text, error)) return failure(error);
@@ -27,7 +28,8 @@ int hex2bin(const Args& args) {
 }
 
 int bin2hex(const Args& args) {
-    if (args.size() != 2) return usageError("bin2hex: expected IN.bin OUT.hex");
+    if (int refused = refuseOptions("bin2hex", args)) return refused;
+    if (args.size() != 2) return expectedArguments("bin2hex", "IN.bin OUT.hex");
     SMem image;
     std::string error;
     if (!readInput(args[0], image, error)) return failure(error);

@@ -5,6 +5,8 @@
 #include "FileIo.h"
 #include "foundation/SFileIni.h"
 
+#define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
+
 namespace nuktool {
 namespace {
 
@@ -23,11 +25,13 @@ bool openIni(SFileIni& ini, const std::string& path, bool readOnly, std::string&
 }
 
 int run(const Args& args) {
-    if (args.empty()) return usageError("ini: missing subcommand (get, set or sections)");
+    using languagechoice::say;
+    if (args.empty())
+        return usageError(say(MSG("nuktoolIniMissing", "ini: Unterbefehl fehlt (get, set oder sections)")));
     const std::string& sub = args[0];
     std::string error;
     if (sub == "get") {
-        if (args.size() != 4) return usageError("ini get: expected FILE SECTION KEY");
+        if (args.size() != 4) return expectedArguments("ini get", "FILE SECTION KEY");
         SFileIni ini;
         if (!openIni(ini, args[1], true, error)) return failure(error);
         // A marker that cannot be a value tells "absent" apart from an empty value.
@@ -39,16 +43,21 @@ int run(const Args& args) {
         return 0;
     }
     if (sub == "set") {
-        if (args.size() != 5) return usageError("ini set: expected FILE SECTION KEY VALUE");
+        if (args.size() != 5) return expectedArguments("ini set", "FILE SECTION KEY VALUE");
         const std::string& section = args[2];
         const std::string& key = args[3];
         const std::string& value = args[4];
         if (section.empty() || section.find_first_of("[]\r\n") != std::string::npos)
-            return usageError("ini set: a section name must not be empty nor contain '[', ']' or line breaks");
+            return usageError(say(MSG("nuktoolIniSection",
+                                      "ini set: ein Abschnittsname darf weder leer sein noch "
+                                      "'[', ']' oder einen Zeilenwechsel enthalten")));
         if (key.empty() || key.find_first_of("=\r\n") != std::string::npos || key[0] == '[')
-            return usageError("ini set: a key must not be empty nor contain '=' or line breaks");
+            return usageError(say(MSG("nuktoolIniKey",
+                                      "ini set: ein Schl\xFCssel darf weder leer sein noch '=' "
+                                      "oder einen Zeilenwechsel enthalten")));
         if (value.find_first_of("\r\n") != std::string::npos)
-            return usageError("ini set: a value must not contain line breaks");
+            return usageError(
+                say(MSG("nuktoolIniValue", "ini set: ein Wert darf keinen Zeilenwechsel enthalten")));
         SFileIni ini;
         if (!openIni(ini, args[1], false, error)) return failure(error);
         ini.setValue(SString(section), SString(key), SString(value));
@@ -56,7 +65,7 @@ int run(const Args& args) {
         return 0;
     }
     if (sub == "sections") {
-        if (args.size() != 2 && args.size() != 3) return usageError("ini sections: expected FILE [PATTERN]");
+        if (args.size() != 2 && args.size() != 3) return expectedArguments("ini sections", "FILE [PATTERN]");
         SFileIni ini;
         if (!openIni(ini, args[1], true, error)) return failure(error);
         SStringList names;
@@ -64,7 +73,7 @@ int run(const Args& args) {
         for (const SString& n : names) std::printf("%s\n", n.c_str());
         return 0;
     }
-    return usageError("ini: unknown subcommand '" + sub + "'");
+    return usageError(say(MSG("nuktoolIniUnknown", "ini: unbekannter Unterbefehl '%1'"), {sub}));
 }
 
 const Registration registration({"ini", usage, run});

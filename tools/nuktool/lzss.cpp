@@ -14,7 +14,8 @@ const char* const decompressUsage =
     "  nuktool decompress IN OUT                 unpack an LZSS file (.cxf) into its original bytes";
 
 int compress(const Args& args) {
-    if (args.size() != 2) return usageError("compress: expected IN OUT");
+    if (int refused = refuseOptions("compress", args)) return refused;
+    if (args.size() != 2) return expectedArguments("compress", "IN OUT");
     SMem input;
     std::string error;
     if (!readInput(args[0], input, error)) return failure(error);
@@ -26,7 +27,8 @@ int compress(const Args& args) {
 }
 
 int decompress(const Args& args) {
-    if (args.size() != 2) return usageError("decompress: expected IN OUT");
+    if (int refused = refuseOptions("decompress", args)) return refused;
+    if (args.size() != 2) return expectedArguments("decompress", "IN OUT");
     SMem input;
     std::string error;
     if (!readInput(args[0], input, error)) return failure(error);

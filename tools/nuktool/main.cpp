@@ -7,6 +7,8 @@
 #include "Version.h"
 #include "foundation/SError.h"
 
+#define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
+
 namespace nuktool {
 
 namespace {
@@ -34,8 +36,19 @@ std::string toTerminal(const std::string& text) {
 }
 
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "nuktool: %s\n(nuktool --help shows the usage)\n", toTerminal(message).c_str());
+    std::fprintf(stderr, "%s\n", languagechoice::usageLine("nuktool", message).c_str());
     return 2;
+}
+
+int expectedArguments(const std::string& command, const std::string& what) {
+    return usageError(languagechoice::say(MSG("nuktoolExpected", "%1: erwartet wird %2"), {command, what}));
+}
+
+int refuseOptions(const std::string& command, const Args& args) {
+    for (const std::string& a : args)
+        if (languagechoice::looksLikeOption(a))
+            return usageError(command + ": " + languagechoice::unknownOption(a));
+    return 0;
 }
 
 int failure(const std::string& message) {
@@ -61,6 +74,8 @@ int main(int argc, char** argv) {
         // The debug switches belong to the library's trace channel; only the exact switches
         // are taken out, so a value such as "--debugger" reaches its command.
         if (std::strcmp(argv[i], "--debug") == 0 || std::strcmp(argv[i], "--debug=stderr") == 0) continue;
+        if (std::strncmp(argv[i], "--debug=", 8) == 0)
+            return usageError(languagechoice::invalidValue("--debug", argv[i] + 8));
         args.emplace_back(argv[i]);
     }
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
@@ -80,5 +95,7 @@ int main(int argc, char** argv) {
         }
         return c.run(rest);
     }
-    return usageError("unknown command '" + args[0] + "'");
+    if (languagechoice::looksLikeOption(args[0])) return usageError(languagechoice::unknownOption(args[0]));
+    return usageError(
+        languagechoice::say(MSG("nuktoolUnknownCommand", "unbekannter Befehl '%1'"), {args[0]}));
 }

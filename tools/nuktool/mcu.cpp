@@ -25,15 +25,17 @@ int run(const Args& args) {
     std::string query;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--catalogue") {
-            if (++i == args.size()) return usageError("mcu: --catalogue needs a file");
+            if (++i == args.size()) return usageError("mcu: " + languagechoice::missingValue("--catalogue"));
             catalogue = SString(args[i]);
+        } else if (languagechoice::looksLikeOption(args[i])) {
+            return usageError("mcu: " + languagechoice::unknownOption(args[i]));
         } else if (query.empty()) {
             query = args[i];
         } else {
-            return usageError("mcu: expected one NAME or SIGNATURE");
+            return usageError("mcu: " + languagechoice::unexpectedArgument(args[i]));
         }
     }
-    if (query.empty()) return usageError("mcu: expected a NAME or SIGNATURE");
+    if (query.empty()) return expectedArguments("mcu", "NAME|SIGNATURE");
     if (catalogue.isEmpty()) catalogue = defaultCatalogue();
     if (!SFileSystem::exists(catalogue)) return failure("catalogue '" + catalogue.str() + "' not found");
 

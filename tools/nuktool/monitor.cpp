@@ -2,6 +2,7 @@
 // and shows what arrived in each data channel.
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdio>
 #include <memory>
 
@@ -18,6 +19,8 @@
 #include "stream/ExtDataSetup.h"
 #include "stream/ExtData_ReceiverBuffered.h"
 #include "stream/SComPortSplitter.h"
+
+#define MSG(key, text) "\xB3\xB3" key "\xB3\xB3" text
 
 namespace nuktool {
 namespace {
@@ -41,6 +44,18 @@ SString defaultExtData() {
     if (!archive.openFile(SString(platform::executablePath()))) return {};
     globalResources().init();
     return globalResources().getFile("extdata.ini");
+}
+
+// The value of --seconds: a number above 0 and up to a day, with a decimal point or comma,
+// and nothing behind it.
+bool parseSeconds(std::string text, double& seconds) {
+    if (const std::size_t comma = text.find(','); comma != std::string::npos) text[comma] = '.';
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !(value > 0.0 && value <= 86400.0))
+        return false;
+    seconds = value;
+    return true;
 }
 
 // The first CP210x port of the COM port map, as the board connection looks for it.
@@ -95,17 +110,23 @@ int run(const Args& args) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if ((a == "--port" || a == "--extdata" || a == "--seconds") && i + 1 == args.size())
-            return usageError("monitor: " + a + " needs a value");
+            return usageError("monitor: " + languagechoice::missingValue(a));
         if (a == "--port") {
             portName = SString(args[++i]);
         } else if (a == "--extdata") {
             extdata = SString(args[++i]);
         } else if (a == "--seconds") {
-            seconds = SString(args[++i]).toDouble();
-            if (!(seconds > 0.0 && seconds <= 86400.0))
-                return usageError("monitor: --seconds needs a number above 0");
+            const std::string& text = args[++i];
+            if (!parseSeconds(text, seconds))
+                return usageError(
+                    "monitor: " +
+                    languagechoice::say(
+                        MSG("nuktoolSeconds", "'%1' ist keine positive Zahl bis 86400 f\xFCr --seconds"),
+                        {text}));
+        } else if (languagechoice::looksLikeOption(a)) {
+            return usageError("monitor: " + languagechoice::unknownOption(a));
         } else {
-            return usageError("monitor: unknown argument '" + a + "'");
+            return usageError("monitor: " + languagechoice::unexpectedArgument(a));
         }
     }
     if (extdata.isEmpty()) extdata = defaultExtData();

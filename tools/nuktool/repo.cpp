@@ -134,7 +134,8 @@ void collectWarnings(const RepoProject& project, const SFileIni& file, std::vect
 }
 
 int run(const Args& args) {
-    if (args.size() != 1) return usageError("repo: expected FILE");
+    if (int refused = refuseOptions("repo", args)) return refused;
+    if (args.size() != 1) return expectedArguments("repo", "FILE");
     std::string error;
     if (!checkInputFile(args[0], error)) return failure(error);
     // The tool reports broken links itself; the pause meant for reading the trace would only

@@ -140,13 +140,13 @@ int tau(const Args& args) {
         } else if (a == "--seconds" || a == "--samples") {
             options.forced = true;
             options.axis = a == "--seconds" ? XAxis::seconds : XAxis::samples;
-        } else if (a.size() > 1 && a[0] == '-') {
-            return usageError("tau: unknown option '" + a + "'");
+        } else if (languagechoice::looksLikeOption(a)) {
+            return usageError("tau: " + languagechoice::unknownOption(a));
         } else {
             files.push_back(a);
         }
     }
-    if (files.empty()) return usageError("tau: expected FILE.csv");
+    if (files.empty()) return expectedArguments("tau", "FILE.csv...");
     bool all = true;
     for (const std::string& file : files) {
         const bool ok = evaluateFile(file, options);

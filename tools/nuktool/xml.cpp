@@ -54,7 +54,8 @@ void printTag(SXmlTag* tag, int depth) {
 }
 
 int run(const Args& args) {
-    if (args.size() != 1) return usageError("xml: expected FILE");
+    if (int refused = refuseOptions("xml", args)) return refused;
+    if (args.size() != 1) return expectedArguments("xml", "FILE");
     const SString path(args[0]);
     if (SFileSystem::isDirectory(path)) return failure("cannot read '" + args[0] + "': it is a directory");
     SXmlFile xml;
