@@ -71,9 +71,11 @@ bool HtmlWindow::onBeforeNavigate2(int flags, const SString& address) {
 
 int HtmlWindow::onEvent(SEvent& event) {
     if (winId_ != progressPane || event.text == winId_) return 0;
-    // Remembered for a page that is still loading: it marks the entry once it is there.
+    // Remembered for a page that is still loading: it marks the entry once it is there
+    // (onDocumentComplete). Before its first load there is no document to ask, and asking would
+    // wait for the browser's renderer to start: at start-up that held the main window back.
     shownPage_ = event.text;
-    markShownPage();
+    if (isLoaded()) markShownPage();
     return 0;
 }
 
