@@ -1,8 +1,12 @@
 #include "browser/SIEControl.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFileInfo>
+#include <QPointer>
 #include <QStringDecoder>
+#include <QTimer>
+#include <QVBoxLayout>
 #include <QWebEngineProfile>
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
@@ -39,6 +43,32 @@ void installSchemeHandlers(QWebEngineProfile* profile) {
             profile->installUrlSchemeHandler(scheme, new CommandSchemeHandler(profile));
     }
 }
+
+// The pane's frame hands the keyboard focus on to the widget inside the view that takes the
+// keys (the view's own focus proxy, which the view replaces when its page gets a new render
+// widget), so the frame's focus proxy is that widget, as a view's is for a view that is the
+// pane itself.
+class FocusFollower : public QObject {
+public:
+    FocusFollower(QWidget* frame, QWidget* view) : QObject(frame), frame_(frame), view_(view) {
+        view->installEventFilter(this);
+        follow();
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == view_ && (event->type() == QEvent::ChildPolished || event->type() == QEvent::ChildRemoved))
+            follow();
+        return false;
+    }
+
+private:
+    void follow() {
+        if (!frame_ || !view_) return;
+        QWidget* inner = view_->focusProxy() ? view_->focusProxy() : view_.data();
+        if (frame_->focusProxy() != inner) frame_->setFocusProxy(inner);
+    }
+    QPointer<QWidget> frame_;
+    QPointer<QWidget> view_;
+};
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -90,24 +120,51 @@ QWidget* SIEControl::onCreateWidget(QWidget* parent) {
             "nicht "
             "vor dem Start der Anwendung aufgerufen.");
     }
+    // The browser fills this frame once it is made; until then the pane shows the frame's
+    // background.
+    auto* frame = new QWidget(parent);
+    auto* layout = new QVBoxLayout(frame);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    // The timer goes with the frame: a control destroyed before it fires makes no browser.
+    QTimer::singleShot(0, frame, [this] { createBrowser(); });
+    return frame;
+}
+
+void SIEControl::createBrowser() {
+    QWidget* frame = getWidget();
+    if (view_ || !frame) return;
     QWebEngineProfile* profile = QWebEngineProfile::defaultProfile();
     installSchemeHandlers(profile);
-    auto* view = new QWebEngineView(parent);
-    page_ = new SIEPage(this, view);
-    view->setPage(page_);
-    return view;
+    view_ = new QWebEngineView(frame);
+    page_ = new SIEPage(this, view_);
+    view_->setPage(page_);
+    frame->layout()->addWidget(view_);
+    // Keys and focus given to the pane reach the page.
+    const bool focused = frame->hasFocus();
+    new FocusFollower(frame, view_);
+    if (focused) view_->setFocus();
+    if (!pendingUrl_.isEmpty()) {
+        const QUrl url = pendingUrl_;
+        pendingUrl_.clear();
+        page_->loadApproved(url);
+    }
 }
 
 void SIEControl::onDestroy() {
     if (page_) page_->detach();
     page_ = nullptr;
+    view_ = nullptr;
+    pendingUrl_.clear();
 }
 
 QWebEngineView* SIEControl::getView() const {
-    return qobject_cast<QWebEngineView*>(getWidget());
+    const_cast<SIEControl*>(this)->createBrowser();
+    return view_;
 }
 
 SIEPage* SIEControl::getPage() const {
+    const_cast<SIEControl*>(this)->createBrowser();
     return page_;
 }
 
@@ -124,12 +181,15 @@ QUrl SIEControl::toUrl(const SString& path) {
 }
 
 void SIEControl::navigate(const SString& path) {
-    if (!page_) return;
+    if (!getWidget()) return;
     const QUrl url = toUrl(path);
     // Navigate asks the hook as every navigation does; here no browser callback is running, so
     // the hook can run at once.
     if (beforeNavigate(url, QWebEnginePage::NavigationTypeTyped)) return;
-    if (page_) page_->loadApproved(url);
+    if (page_)
+        page_->loadApproved(url);
+    else if (getWidget())
+        pendingUrl_ = url;
 }
 
 bool SIEControl::beforeNavigate(const QUrl& url, int flags) {
@@ -147,6 +207,7 @@ void SIEControl::documentComplete() {
 }
 
 SHtmlDocument2 SIEControl::getDocument() {
+    createBrowser();
     QVariant token;
     if (!SHtmlScript::call(page_, "doc", {}, &token) || token.toString().isEmpty()) {
         globalError().showMessage("Das Dokument-Objekt konnte nicht ermittelt werden", 0, "Fehler !",

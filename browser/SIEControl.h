@@ -25,6 +25,13 @@ class SIEPage;
 // Navigations of sub-frames are not offered (the pages have none).
 //
 // Document complete: once per successful load of the main frame, from a timer.
+//
+// The browser itself (view and page) is made just after the control's window, once the event
+// loop runs again (a zero timer), or at once when something asks for it (getView, getPage,
+// getDocument). The first browser of the process starts the engine, which takes long; made
+// this way, a window full of browser panes is on the screen before the engine starts, and the
+// panes fill in as their pages arrive. A navigate before then is remembered and loaded as the
+// browser is made.
 class SIEControl : public SWindow {
 public:
     S_CLASSNAME(SIEControl)
@@ -56,8 +63,11 @@ public:
     // A document finished loading successfully.
     virtual void onDocumentComplete() {}
 
+    // The browser's view and page; made here if they are not yet.
     QWebEngineView* getView() const;
     SIEPage* getPage() const;
+    // Whether the browser has been made.
+    bool hasBrowser() const { return view_ != nullptr; }
 
     // An address as the browser hands it over (percent-encoded: UTF-8, a backslash as %5C)
     // as a Windows-1252 string: percent escapes decoded, then UTF-8 converted. Bytes that are
@@ -78,6 +88,11 @@ private:
     // Called by the page: the deferred hooks.
     bool beforeNavigate(const QUrl& url, int flags);
     void documentComplete();
+    // Makes view and page in the control's widget and loads the remembered address.
+    void createBrowser();
 
+    QWebEngineView* view_ = nullptr;
     SIEPage* page_ = nullptr;
+    // The address navigate approved before the browser was there.
+    QUrl pendingUrl_;
 };

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <QWebEnginePage>
+#include <QWebEngineView>
 
 #include <gtest/gtest.h>
 
@@ -284,4 +285,42 @@ TEST(SIEControlTest, ControlWithoutBrowserHasNoDocument) {
     ASSERT_EQ(capture.boxes().size(), 1u);
     EXPECT_EQ(capture.boxes()[0].text, "Das Dokument-Objekt konnte nicht ermittelt werden");
     EXPECT_EQ(capture.boxes()[0].title, "Fehler !");
+}
+
+// The browser is made once the event loop runs after the control's window: an address
+// navigated to before then is loaded as it is made, after the hook was asked once.
+TEST_F(BrowserTest, BrowserIsMadeAfterTheWindowAndLoadsTheAddressNavigatedBefore) {
+    RecordingControl later;
+    ASSERT_TRUE(later.create(&host, "later", SRect(0, 0, 400, 300), true));
+    EXPECT_FALSE(later.hasBrowser());
+    later.navigate(SString(dir.file("zwei.htm")));
+    EXPECT_FALSE(later.hasBrowser());
+    ASSERT_EQ(later.calls.size(), 1u);
+    ASSERT_TRUE(waitFor([&] { return later.completed == 1; }));
+    EXPECT_TRUE(later.hasBrowser());
+    EXPECT_EQ(later.getPage()->url().fileName().toStdString(), "zwei.htm");
+    EXPECT_EQ(later.calls.size(), 1u);
+    later.destroyWindow();
+}
+
+// Whoever asks for the browser before then gets it at once; a control that goes before then
+// makes none.
+TEST_F(BrowserTest, BrowserIsMadeWhenAskedFor) {
+    RecordingControl asked;
+    ASSERT_TRUE(asked.create(&host, "asked", SRect(0, 0, 400, 300), true));
+    asked.navigate(SString(dir.file("zwei.htm")));
+    ASSERT_NE(asked.getPage(), nullptr);
+    EXPECT_TRUE(asked.hasBrowser());
+    EXPECT_EQ(asked.getView()->page(), asked.getPage());
+    ASSERT_TRUE(waitFor([&] { return asked.completed == 1; }));
+    EXPECT_EQ(asked.getPage()->url().fileName().toStdString(), "zwei.htm");
+    asked.destroyWindow();
+
+    RecordingControl gone;
+    ASSERT_TRUE(gone.create(&host, "gone", SRect(0, 0, 400, 300), true));
+    gone.navigate(SString(dir.file("zwei.htm")));
+    gone.destroyWindow();
+    SApplicationBasic::wait(50);
+    EXPECT_FALSE(gone.hasBrowser());
+    EXPECT_EQ(gone.completed, 0);
 }
