@@ -218,7 +218,9 @@ void Fenster::burnProgress(int code, const SString& text) {
 
 void Fenster::setPageElement(const SString& id, const SString& html, bool append) {
     HtmlWindow* page = htmlWindows_.findById(preparationPage);
-    if (!page) return;
+    // A page that has not loaded yet has no elements; asking it would wait for the browser's
+    // renderer to start (a Start from the live view right after the program came up, say).
+    if (!page || !page->isLoaded()) return;
     SHtmlElement element = page->getDocument().getElementById(id);
     if (!element.isValid()) return;
     element.setInnerHtml(append ? element.getInnerHtml() + html : html);

@@ -287,8 +287,17 @@ TEST(LiveShareProgram, SharesTheVirtualBoardsRun) {
         if (!apptest::waitFor(sampling, 15000)) {
             EXPECT_EQ(LoopbackClient::status(post(port, "/api/start", "{\"pin\":\"" + pin + "\"}")), 202);
         }
-        EXPECT_TRUE(apptest::waitFor(sampling, 30000));
+        const bool sampled = apptest::waitFor(sampling, 30000);
+        EXPECT_TRUE(sampled);
         EXPECT_NE(body(get(port, "/api/state")).find("\"running\":true"), std::string::npos);
+        if (!sampled) {
+            // What the program said about it.
+            std::string said;
+            char buf[4096];
+            for (long n; (n = program.read(platform::Process::Stream::error, buf, sizeof buf)) > 0;)
+                said.append(buf, static_cast<std::size_t>(n));
+            ADD_FAILURE() << said;
+        }
     }
 
     ::kill(program.pid(), SIGTERM);
