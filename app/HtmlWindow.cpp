@@ -83,15 +83,9 @@ void HtmlWindow::markShownPage() {
     if (shownPage_.isEmpty()) return;
     SHtmlDocument2 document = getDocument();
     if (!document.isValid()) return;
-    SHtmlElementCollection divs = document.getElementsByTagName("DIV");
-    const int count = divs.getCount();
-    for (int i = 0; i < count; ++i) {
-        SHtmlElement div = divs.getAt(i);
-        if (!div.isValid()) continue;
-        const SString id = div.getId();
-        if (id.isEmpty() || div.getClass().isEmpty()) continue;
-        div.setClass(id == shownPage_ ? "aktNavEntry" : "navEntry");
-    }
+    // In one call into the page: the pane is marked while the other pages still load, and a
+    // call per entry would wait behind their loading each time.
+    document.setClassesByTagName("DIV", shownPage_, "aktNavEntry", "navEntry");
 }
 
 void HtmlWindow::onDocumentComplete() {

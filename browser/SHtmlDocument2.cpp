@@ -24,3 +24,15 @@ SHtmlElementCollection SHtmlDocument2::getElementsByTagName(const SString& tag) 
     if (handle < 0) return {};
     return SHtmlElementCollection(page_, token_, handle);
 }
+
+int SHtmlDocument2::setClassesByTagName(const SString& tag, const SString& id, const SString& matching,
+                                        const SString& others) const {
+    if (!isValid()) return -1;
+    QVariant value;
+    if (!SHtmlScript::call(page_, "classByTag",
+                           {token_, toQString(tag), toQString(id), toQString(matching), toQString(others)}, &value) ||
+        !value.isValid())
+        return -1;
+    const int count = value.toInt();
+    return count < 0 ? -1 : count;
+}

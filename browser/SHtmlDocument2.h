@@ -25,6 +25,11 @@ public:
     SHtmlElement getElementById(const SString& id) const;
     // The elements with that tag name ("DIV"; any letter case).
     SHtmlElementCollection getElementsByTagName(const SString& tag) const;
+    // Of the elements with that tag name that have an id and a class, the one with that id
+    // gets the class matching, every other one the class others; one call into the page.
+    // Returns how many got a class, -1 when the document is gone or the page did not answer.
+    int setClassesByTagName(const SString& tag, const SString& id, const SString& matching,
+                            const SString& others) const;
 
 private:
     QPointer<SIEPage> page_;

@@ -29,6 +29,21 @@ const char* const library = R"JS((function () {
       if (t !== R.t) return -2;
       return put(document.getElementsByTagName(tag));
     },
+    classByTag: function (t, tag, id, matching, others) {
+      if (t !== R.t) return -2;
+      var list = document.getElementsByTagName(tag), n = 0;
+      for (var i = 0; i < list.length; ++i) {
+        var e = list[i];
+        var eid = e.id === undefined ? (e.getAttribute('id') || '') : String(e.id);
+        var plain = typeof e.className === 'string';
+        var cls = plain ? e.className : (e.getAttribute('class') || '');
+        if (!eid || !cls) continue;
+        var value = eid === id ? matching : others;
+        if (plain) e.className = value; else e.setAttribute('class', value);
+        ++n;
+      }
+      return n;
+    },
     count: function (t, h) { var c = get(t, h); return c && !isElement(c) ? c.length : -1; },
     at: function (t, h, i) {
       var c = get(t, h);

@@ -324,3 +324,31 @@ TEST_F(BrowserTest, BrowserIsMadeWhenAskedFor) {
     EXPECT_FALSE(gone.hasBrowser());
     EXPECT_EQ(gone.completed, 0);
 }
+
+// One call gives every element of a tag that has an id and a class its class: the one with
+// the id one class, the others another; elements without id keep theirs.
+TEST_F(BrowserTest, ClassesOfATagAreSetInOneCall) {
+    SHtmlDocument2 doc = control.getDocument();
+    ASSERT_TRUE(doc.isValid());
+    auto classOf = [&](const char* id) { return doc.getElementById(id).getClass().str(); };
+    auto unnamed = [&] {
+        SHtmlElementCollection divs = doc.getElementsByTagName("DIV");
+        for (int i = 0; i < divs.getCount(); ++i)
+            if (divs.getAt(i).getId().isEmpty()) return divs.getAt(i).getClass().str();
+        return std::string("(none)");
+    };
+    EXPECT_EQ(doc.setClassesByTagName("DIV", "Durchf\xFChrung", "aktNavEntry", "navEntry"), 2);
+    EXPECT_EQ(classOf("Durchf\xFChrung"), "aktNavEntry");
+    EXPECT_EQ(classOf("Einleitung"), "navEntry");
+    EXPECT_EQ(unnamed(), "ohneId");
+    EXPECT_EQ(doc.setClassesByTagName("div", "Einleitung", "aktNavEntry", "navEntry"), 2);
+    EXPECT_EQ(classOf("Einleitung"), "aktNavEntry");
+    EXPECT_EQ(classOf("Durchf\xFChrung"), "navEntry");
+    // A name no element has: all get the other class.
+    EXPECT_EQ(doc.setClassesByTagName("DIV", "unbekannt", "aktNavEntry", "navEntry"), 2);
+    EXPECT_EQ(classOf("Einleitung"), "navEntry");
+    // After a navigation the document is gone.
+    control.navigate(SString(dir.file("zwei.htm")));
+    ASSERT_TRUE(waitFor([&] { return control.completed == 2; }));
+    EXPECT_EQ(doc.setClassesByTagName("DIV", "Einleitung", "aktNavEntry", "navEntry"), -1);
+}
