@@ -28,6 +28,11 @@ Fenster::Fenster() : version_("1.3"), projectName_("NUK-optional-e01-Kondensator
 }
 
 Fenster::~Fenster() {
+    // The diagram outlives the session (it goes with the base class): its evaluations no
+    // longer reach the session.
+    for (const ChannelModel::Curve& curve : model_.getCurves())
+        if (auto* oszi = dynamic_cast<Painter_Oszi*>(findPainter(curve.objNr)))
+            oszi->getEvaluation().setResultListener(nullptr);
     session_.removeObserver(this);
     // The reader thread stops before the channels it feeds go.
     session_.getBoard().disconnectAll();

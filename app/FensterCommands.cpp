@@ -174,15 +174,26 @@ bool Fenster::checkDriver(bool showMessages) {
 void Fenster::onEvent_burnHex(const SString& boardType, const SString& file) {
     globalDebug().print(SString("Fenster::onEvent_burnHex(..) boardTyp=") + boardType + ", hexFile=" + file);
     for (const char* id : {"burnOutput", "burnState"}) setPageElement(SString::raw(id), SString(), false);
-    if (!checkDriver(true)) return;
+    SAvrBoard::BoardPresence presence = SAvrBoard::BoardPresence::noDevice;
+    SString bridgeMessage;
+    if (!session_.checkBridge(presence, bridgeMessage)) {
+        globalError().showMessage(bridgeMessage, 0, MSG("errorTitleNotice", "Fehler"), SError::iconInformation);
+        return;
+    }
+    // Without any USB bridge the board is not plugged in; a port the user may not open says
+    // what to do about it instead.
+    SAvrBoard& board = session_.getBoard();
+    auto notFound = [&](const SString& otherwise) {
+        if (!board.getPermissionError().isEmpty()) return board.getPermissionError();
+        return presence == SAvrBoard::BoardPresence::noDevice ? SAvrBoard::boardNotPluggedMessage() : otherwise;
+    };
     // A measurement uses the same port: it ends before the programmer takes the board.
     if (isMeasuring()) session_.stop();
-    SAvrBoard& board = session_.getBoard();
     if (boardType == "Duvaro") {
         const SString port = board.getUsbPort();
         if (port.isEmpty()) {
-            globalError().showMessage(MSG("noPort", "Es wurde kein Port mit angeschlossenen Board gefunden."), 0,
-                                      MSG("errorTitleNotice", "Fehler"), SError::iconInformation);
+            globalError().showMessage(notFound(SString(MSG("noPort", "Es wurde kein Port mit angeschlossenen Board gefunden."))),
+                                      0, MSG("errorTitleNotice", "Fehler"), SError::iconInformation);
             return;
         }
         // The burn window talks to the module's bootloader on its own worker thread.
@@ -194,11 +205,8 @@ void Fenster::onEvent_burnHex(const SString& boardType, const SString& file) {
     }
     if (!board.isConnectedProg()) board.searchAndConnect(SString(), SString());
     if (!board.isConnectedProg()) {
-        // A port the user may not open says what to do about it instead.
-        const SString message = board.getPermissionError().isEmpty()
-                                    ? SString(MSG("noPelmo", "Es konnte keine Verbindung zum Pelmo Board ermittelt werden."))
-                                    : board.getPermissionError();
-        globalError().showMessage(message, 0, MSG("errorTitleNotice", "Fehler"), SError::iconInformation);
+        globalError().showMessage(notFound(SString(MSG("noPelmo", "Es konnte keine Verbindung zum Pelmo Board ermittelt werden."))),
+                                  0, MSG("errorTitleNotice", "Fehler"), SError::iconInformation);
         return;
     }
     board.burnHex(globalResources().getFile(file));

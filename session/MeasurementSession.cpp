@@ -219,14 +219,8 @@ bool MeasurementSession::connectAndStart(SString& message) {
 bool MeasurementSession::start() {
     if (isMeasuring()) return false;
     SString message;
-    // A board whose USB bridge has no driver cannot answer: that is what the pupil is told,
-    // with where the driver comes from. A bridge with its driver must have a recent one.
-    const SAvrBoard::BoardPresence presence = board_.findBoardPresence();
-    if (presence == SAvrBoard::BoardPresence::deviceWithoutDriver) {
-        setState(State::failed, SAvrBoard::driverMissingMessage());
-        return false;
-    }
-    if (presence == SAvrBoard::BoardPresence::ready && !checkDriver(message)) {
+    SAvrBoard::BoardPresence presence = SAvrBoard::BoardPresence::noDevice;
+    if (!checkBridge(presence, message)) {
         setState(State::failed, message);
         return false;
     }
@@ -282,6 +276,8 @@ void MeasurementSession::releaseForClose() {
 
 void MeasurementSession::poll() {
     if (!isMeasuring()) return;
+    // A run whose curve frames came has begun, also when it ended since the last look.
+    if (state_ == State::preRun && curveFrames() != curveFramesAtStart_) setState(State::running);
     if (runEnd_.takeEnded()) {
         // One Start is one run: the firmware has sent the last sample and said so. The session
         // ends it as Stop does (the board released).
@@ -299,7 +295,6 @@ void MeasurementSession::poll() {
                                        SString(MSG("measurementEnded", "\r\nDie Messung wurde beendet.")));
         return;
     }
-    if (state_ == State::preRun && curveFrames() != curveFramesAtStart_) setState(State::running);
     const std::vector<Observer*> observers = observers_;
     for (Observer* observer : observers) observer->onSessionTick();
 }
@@ -311,6 +306,17 @@ void MeasurementSession::onTimer(int) {
 void MeasurementSession::reportEvaluation(HalfCycle phase, const TauResult& result) {
     const std::vector<Observer*> observers = observers_;
     for (Observer* observer : observers) observer->onSessionEvaluation(phase, result);
+}
+
+bool MeasurementSession::checkBridge(SAvrBoard::BoardPresence& presence, SString& message) {
+    // A board whose USB bridge has no driver cannot answer: that is what the pupil is told,
+    // with where the driver comes from. A bridge with its driver must have a recent one.
+    presence = board_.findBoardPresence();
+    if (presence == SAvrBoard::BoardPresence::deviceWithoutDriver) {
+        message = SAvrBoard::driverMissingMessage();
+        return false;
+    }
+    return presence != SAvrBoard::BoardPresence::ready || checkDriver(message);
 }
 
 bool MeasurementSession::checkDriver(SString& message) {

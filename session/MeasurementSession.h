@@ -112,6 +112,10 @@ public:
     // Whether the CP210x driver is there and new enough (versions compared as numbers); false
     // with the message for the user.
     bool checkDriver(SString& message);
+    // Looks for the board's USB bridge (presence says what was found): false with the message
+    // for the user when a bridge has no driver, or its driver is too old. Without any bridge it
+    // is true; the search that follows decides.
+    bool checkBridge(SAvrBoard::BoardPresence& presence, SString& message);
     // Whether U_C frames came since the start: the board is emptying the capacitor.
     bool hasPreRunReadings() const;
 

@@ -735,10 +735,12 @@ TEST_F(ExperimentTest, BurnOutputIsTextInThePage) {
               "&lt;img&nbsp;src=x&nbsp;onerror=alert(1)&gt;<br>&nbsp;a&amp;b&lt;b&gt;fett&lt;/b&gt;");
     EXPECT_EQ(pageElement("burnState").str(), "brenne Flash");
     EXPECT_EQ(images(), imagesBefore);
-    // Without a board the burn says so; the elements were emptied first.
+    // Without a board the burn asks for it to be plugged in; the elements were emptied first.
+    testsupport::FakeSysfs sysfs(dir.file("sys"));
     DriverStandIn driver(true, "6.1.0");
     send("cmd:burnHex:firmware.hex", eventPageCommand);
-    EXPECT_EQ(messages.all(), "Es konnte keine Verbindung zum Pelmo Board ermittelt werden.\n");
+    EXPECT_EQ(messages.all(), "Es wurde kein Board gefunden. Bitte schlie\xDF" "en Sie das Board an den USB-Anschluss an und "
+                              "pr\xFC" "fen Sie das USB-Kabel.\n");
     EXPECT_EQ(pageElement("burnOutput").str(), "");
     EXPECT_EQ(pageElement("burnState").str(), "");
 }
