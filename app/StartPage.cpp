@@ -2,26 +2,13 @@
 
 #include <vector>
 
-#include <QString>
-
 #include "app/MainWindowLayout.h"
 #include "foundation/SXmlData.h"
 #include "foundation/SXmlTag.h"
-#include "gui/SQtString.h"
+#include "gui/TerminalText.h"
 
-namespace {
-
-// Terminals and shells speak UTF-8; the names are Windows-1252.
-SString fromTerminal(const std::string& text) {
-    const QByteArray bytes = QByteArray::fromStdString(text);
-    const QString decoded = QString::fromUtf8(bytes);
-    // Bytes that are no UTF-8 are taken as Windows-1252 as they stand.
-    return decoded.toUtf8() == bytes ? toSString(decoded) : SString(text);
-}
-
-std::string toTerminal(const SString& text) { return toQString(text).toUtf8().toStdString(); }
-
-}  // namespace
+using gui::fromTerminal;
+using gui::toTerminal;
 
 std::string StartPage::pageList() {
     return toTerminal(pageNames().join(", "));

@@ -7,8 +7,6 @@
 #include <string>
 #include <vector>
 
-#include <QApplication>
-#include <QIcon>
 
 #include "Version.h"
 
@@ -24,6 +22,7 @@
 #include "browser/SIEControl.h"
 #include "foundation/LanguageChoice.h"
 #include "foundation/SDebug.h"
+#include "gui/GuiApplication.h"
 #include "gui/QtTranslations.h"
 #include "gui/SApplication.h"
 
@@ -37,14 +36,13 @@ int main(int argc, char** argv) {
     globalFenster().setStartPage(options.page);
     if (!StartupEnvironment::apply(arguments)) return 1;
     SIEControl::prepareEngine();
-    QApplication qt(argc, argv);
+    gui::GuiApplication qt(argc, argv);
     // Without a graphics chip's OpenGL the browser panes are drawn in software: composing the
     // window through emulated OpenGL on every repaint of the live diagram would cost several
     // percent of a core while measuring (BrowserRendering.h). Before the first browser exists.
     const BrowserRendering::Decision rendering = BrowserRendering::apply();
     // The desktop finds the program's entry and icon by its id (Wayland matches windows by it).
-    QGuiApplication::setDesktopFileName(QStringLiteral(NUK_APP_ID));
-    QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(NUK_APP_ID)));
+    qt.setDesktopIdentity(NUK_APP_ID);
     // Qt's own dialogs and buttons speak the program's language.
     gui::installQtTranslations(language);
     globalApplication().setLanguage(language);
@@ -81,7 +79,7 @@ int main(int argc, char** argv) {
         }
         std::unique_ptr<StartupProbe> probe;
         if (StartupProbe::isRequested()) probe = std::make_unique<StartupProbe>(globalFenster());
-        result = QApplication::exec();
+        result = qt.exec();
         if (QuitOnSignal::getReceivedSignal() != 0) result = 128 + QuitOnSignal::getReceivedSignal();
         // The network's connections close before the measurement's objects go.
         LiveShare::instance().stop();
