@@ -176,10 +176,12 @@ void LiveShare::showWindow() {
         texts.title = SString(MSG("liveTitle", "Live-Ansicht f\xFCr die Klasse")).toUtf8();
         texts.intro = SString(MSG("liveIntro", "Alle im Schulnetz k\xF6nnen die Messung im Browser verfolgen. Adresse:")).toUtf8();
         texts.url = url_;
-        texts.pinText =
-            SString(MSG("livePinText", "Starten und Stoppen im Browser nur mit dieser PIN (nur an die Person am Beamer geben):"))
-                .toUtf8();
+        texts.pinText = SString(MSG("livePinText", "Die PIN startet und stoppt die Messung im Browser. Zeigen Sie sie nur auf "
+                                                   "Ihrem eigenen Bildschirm, nie am Beamer:"))
+                            .toUtf8();
         texts.pin = getPin();
+        texts.showPin = SString(MSG("liveShowPin", "PIN zeigen")).toUtf8();
+        texts.hidePin = SString(MSG("liveHidePin", "PIN verbergen")).toUtf8();
         texts.stop = SString(MSG("liveStop", "Freigabe beenden")).toUtf8();
         texts.close = SString(MSG("liveClose", "Schlie\xDF" "en")).toUtf8();
         window_ = std::make_unique<gui::ShareWindow>(globalFenster().getWidget(), texts, [this] { stop(); });

@@ -3,6 +3,7 @@
 #include <qrencode.h>
 
 #include <QDialog>
+#include <QEvent>
 #include <QFont>
 #include <QHBoxLayout>
 #include <QImage>
@@ -10,6 +11,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace gui {
@@ -19,6 +21,19 @@ namespace {
 QString text(const std::string& utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
+
+// Calls a function when the watched widget is clicked.
+class ClickFilter : public QObject {
+public:
+    ClickFilter(QObject* parent, std::function<void()> onClick) : QObject(parent), onClick_(std::move(onClick)) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress) onClick_();
+        return false;
+    }
+
+private:
+    std::function<void()> onClick_;
+};
 
 }  // namespace
 
@@ -47,9 +62,10 @@ ShareWindow::ShareWindow(QWidget* parent, const Texts& texts, std::function<void
     auto* pinText = new QLabel(text(texts.pinText));
     pinText->setWordWrap(true);
     layout->addWidget(pinText);
-    auto* pin = new QLabel(text(texts.pin));
+    // Six dots where the PIN goes: nothing a pupil at the projector could read.
+    const QString hiddenPin = QString(static_cast<qsizetype>(texts.pin.size()), QChar(0x2022));
+    auto* pin = new QLabel(hiddenPin);
     pin->setObjectName("livePin");
-    pin->setTextInteractionFlags(Qt::TextSelectableByMouse);
     QFont pinFont = pin->font();
     pinFont.setPointSizeF(pinFont.pointSizeF() * 2.5);
     pinFont.setBold(true);
@@ -57,6 +73,28 @@ ShareWindow::ShareWindow(QWidget* parent, const Texts& texts, std::function<void
     pin->setFont(pinFont);
     pin->setAlignment(Qt::AlignCenter);
     layout->addWidget(pin);
+    auto* showPin = new QPushButton(text(texts.showPin));
+    showPin->setObjectName("liveShowPin");
+    layout->addWidget(showPin, 0, Qt::AlignCenter);
+    auto* hideTimer = new QTimer(window);
+    hideTimer->setSingleShot(true);
+    hideTimer->setInterval(pinShownMs);
+    const QString pinDigits = text(texts.pin);
+    const QString showText = text(texts.showPin);
+    const QString hideText = text(texts.hidePin);
+    auto setShown = [pin, showPin, hideTimer, hiddenPin, pinDigits, showText, hideText](bool shown) {
+        pin->setText(shown ? pinDigits : hiddenPin);
+        showPin->setText(shown ? hideText : showText);
+        if (shown)
+            hideTimer->start();
+        else
+            hideTimer->stop();
+    };
+    QObject::connect(showPin, &QPushButton::clicked, window,
+                     [pin, hiddenPin, setShown] { setShown(pin->text() == hiddenPin); });
+    QObject::connect(hideTimer, &QTimer::timeout, window, [setShown] { setShown(false); });
+    // A click on the shown PIN hides it at once.
+    pin->installEventFilter(new ClickFilter(pin, [setShown] { setShown(false); }));
     auto* buttons = new QHBoxLayout;
     auto* stopButton = new QPushButton(text(texts.stop));
     stopButton->setObjectName("liveStop");

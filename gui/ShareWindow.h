@@ -22,17 +22,23 @@ public:
         std::string url;
         std::string pinText;
         std::string pin;
+        std::string showPin;
+        std::string hidePin;
         std::string stop;
         std::string close;
     };
 
     // A dialog of parent (it goes with the parent when that closes first); "stop" calls
-    // onStop, "close" only hides it.
+    // onStop, "close" only hides it. The PIN stays hidden until "show PIN" is pressed (the
+    // window is often on the projected screen), and hides again after pinShownMs, on a click
+    // on it, or on the button again.
     ShareWindow(QWidget* parent, const Texts& texts, std::function<void()> onStop);
     // The dialog goes with the next turn of the event loop (its button may be calling).
     ~ShareWindow();
     ShareWindow(const ShareWindow&) = delete;
     ShareWindow& operator=(const ShareWindow&) = delete;
+
+    static constexpr int pinShownMs = 20000;
 
     // Shows it in front.
     void show();

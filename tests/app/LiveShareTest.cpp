@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QImage>
 #include <QLabel>
+#include <QPushButton>
+#include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -223,14 +225,32 @@ TEST_F(LiveShareTest, ThePageLinkShowsAddressQrCodeAndPin) {
     auto* url = window->findChild<QLabel*>("liveUrl");
     auto* qr = window->findChild<QLabel*>("liveQr");
     auto* pin = window->findChild<QLabel*>("livePin");
-    ASSERT_TRUE(url && qr && pin);
+    auto* showPin = window->findChild<QPushButton*>("liveShowPin");
+    ASSERT_TRUE(url && qr && pin && showPin);
     if (true) {
         EXPECT_TRUE(url->text().contains(QString::fromStdString("http://127.0.0.1:" + std::to_string(port) + "/")));
-        EXPECT_TRUE(std::regex_match(pin->text().toStdString(), std::regex("[0-9]{6}")));
-        EXPECT_EQ(pin->text().toStdString(), share.getPin());
         EXPECT_FALSE(qr->pixmap().isNull());
         EXPECT_GT(qr->pixmap().width(), 21 * 4);
     }
+    // The window is often on the projected screen: no digit of the PIN until the teacher asks
+    // for it, and it goes again on a click on it or on the button.
+    auto digitsShown = [&] {
+        for (QLabel* label : window->findChildren<QLabel*>())
+            if (std::regex_search(label->text().toStdString(), std::regex("[0-9]{6}"))) return true;
+        return false;
+    };
+    EXPECT_FALSE(digitsShown());
+    EXPECT_EQ(showPin->text(), QStringLiteral("PIN zeigen"));
+    showPin->click();
+    EXPECT_EQ(pin->text().toStdString(), share.getPin());
+    EXPECT_TRUE(std::regex_match(pin->text().toStdString(), std::regex("[0-9]{6}")));
+    EXPECT_EQ(showPin->text(), QStringLiteral("PIN verbergen"));
+    QTest::mouseClick(pin, Qt::LeftButton);
+    EXPECT_FALSE(digitsShown());
+    showPin->click();
+    EXPECT_TRUE(digitsShown());
+    showPin->click();
+    EXPECT_FALSE(digitsShown());
     // Ending the share closes every connection, an event stream's too.
     LoopbackClient stream(port);
     stream.send("GET /api/events HTTP/1.1\r\nHost: x\r\n\r\n");
