@@ -105,7 +105,7 @@ int connectLoopback(int port, int receiveBuffer = 0) {
         ::close(fd);
         return -1;
     }
-    const std::string request = "GET /api/events HTTP/1.1\r\nHost: load\r\n\r\n";
+    const std::string request = "GET /api/events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
     if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) {
         ::close(fd);
         return -1;

@@ -198,8 +198,63 @@ std::size_t LiveServer::connectionCount() const {
     return pool_ ? pool_->busy() : 0;
 }
 
+namespace {
+
+std::string lowercase(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+bool allDigits(const std::string& text) {
+    return !text.empty() && text.size() <= 5 && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// Four numbers 0 to 255 with dots between.
+bool isIpv4Literal(const std::string& text) {
+    std::size_t start = 0;
+    for (int part = 0; part < 4; ++part) {
+        const std::size_t end = part < 3 ? text.find('.', start) : text.size();
+        if (end == std::string::npos) return false;
+        const std::string number = text.substr(start, end - start);
+        if (number.empty() || number.size() > 3 || !allDigits(number) || std::stoi(number) > 255) return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+// Hex groups with colons (an IPv4 tail allowed), as between the brackets of a URL.
+bool isIpv6Literal(const std::string& text) {
+    return text.size() >= 2 && text.find(':') != std::string::npos &&
+           text.find_first_not_of("0123456789abcdefABCDEF:.") == std::string::npos;
+}
+
+}  // namespace
+
+bool LiveServer::isAllowedHost(const std::string& header, const std::string& listeningHost) {
+    if (header.empty()) return true;
+    std::string host = lowercase(header);
+    if (host.front() == '[') {
+        const std::size_t end = host.find(']');
+        if (end == std::string::npos) return false;
+        const std::string rest = host.substr(end + 1);
+        if (!rest.empty() && (rest[0] != ':' || !allDigits(rest.substr(1)))) return false;
+        return isIpv6Literal(host.substr(1, end - 1));
+    }
+    const std::size_t colon = host.find(':');
+    if (colon != std::string::npos) {
+        if (!allDigits(host.substr(colon + 1))) return false;
+        host.erase(colon);
+    }
+    if (!host.empty() && host.back() == '.') host.pop_back();
+    if (host == "localhost" || (host.size() > 10 && host.compare(host.size() - 10, 10, ".localhost") == 0)) return true;
+    if (!listeningHost.empty() && host == lowercase(listeningHost)) return true;
+    return isIpv4Literal(host);
+}
+
 bool LiveServer::start(const std::string& host, int port, std::string& error) {
     if (isRunning()) return true;
+    host_ = host;
     // A client that goes away while a stream is written to must not end the program.
     platform::ignoreBrokenPipes();
     server_ = std::make_unique<httplib::Server>();
@@ -257,7 +312,7 @@ void LiveServer::installRoutes() {
     (*routes)["/api/start"] = "POST";
     (*routes)["/api/stop"] = "POST";
 
-    svr.set_pre_routing_handler([routes](const httplib::Request& req, httplib::Response& res) {
+    svr.set_pre_routing_handler([routes, this](const httplib::Request& req, httplib::Response& res) {
         if (refusingThread) {
             answer(res, 503, "too many clients");
             res.set_header("Retry-After", "5");
@@ -265,7 +320,10 @@ void LiveServer::installRoutes() {
             return httplib::Server::HandlerResponse::Handled;
         }
         const auto route = routes->find(req.path);
-        if (route == routes->end()) {
+        if (!isAllowedHost(req.get_header_value("Host"), host_)) {
+            // A page of another site whose name was rebound to this computer.
+            answer(res, 403, "unknown host: open the address the program shows");
+        } else if (route == routes->end()) {
             answer(res, 404, "not found");
         } else if (req.method == route->second || (route->second == "GET" && req.method == "HEAD")) {
             return httplib::Server::HandlerResponse::Unhandled;

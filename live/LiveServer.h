@@ -74,6 +74,12 @@ public:
     // Connections served at the moment.
     std::size_t connectionCount() const;
 
+    // Whether a request's Host header may be served: a name a web page could have rebound to
+    // this computer (DNS rebinding) is refused. Allowed are an IP literal (with or without
+    // port, IPv6 in brackets), "localhost" and its subdomains, the address the server listens
+    // on, and no Host at all (no browser leaves it out).
+    static bool isAllowedHost(const std::string& header, const std::string& listeningHost);
+
 private:
     class ClientPool;
     void installRoutes();
@@ -89,6 +95,8 @@ private:
     ClientPool* pool_ = nullptr;  // owned by the server
     std::thread thread_;
     int port_ = 0;
+    // The address given to start (a name there is the user's own choice).
+    std::string host_;
     // Set when sharing ends: event streams finish, new ones are refused.
     std::atomic<bool> stopping_{false};
 };

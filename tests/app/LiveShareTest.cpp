@@ -36,13 +36,13 @@ using apptest::waitFor;
 namespace {
 
 std::string post(int port, const std::string& path, const std::string& body) {
-    return LoopbackClient::exchange(port, "POST " + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n"
+    return LoopbackClient::exchange(port, "POST " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
                                           "Content-Type: application/json\r\nContent-Length: " +
                                               std::to_string(body.size()) + "\r\n\r\n" + body);
 }
 
 std::string get(int port, const std::string& path) {
-    return LoopbackClient::exchange(port, "GET " + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+    return LoopbackClient::exchange(port, "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
 }
 
 std::string body(const std::string& answer) {
@@ -253,7 +253,7 @@ TEST_F(LiveShareTest, ThePageLinkShowsAddressQrCodeAndPin) {
     EXPECT_FALSE(digitsShown());
     // Ending the share closes every connection, an event stream's too.
     LoopbackClient stream(port);
-    stream.send("GET /api/events HTTP/1.1\r\nHost: x\r\n\r\n");
+    stream.send("GET /api/events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
     ASSERT_TRUE(stream.readUntil([](const std::string& s) { return s.find("retry:") != std::string::npos; }));
     share.stop();
     if (true) {

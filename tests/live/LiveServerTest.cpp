@@ -275,6 +275,51 @@ TEST_F(LiveServerTest, RefusesControlFromAnotherSitesPage) {
     }
 }
 
+// A web page a pupil opens could have its own name rebound to this computer (DNS rebinding)
+// and read or control the live view from the pupil's browser: only addresses, loopback names
+// and the address the server listens on are served.
+TEST(LiveServerHost, OnlyAddressesAndLoopbackNamesAreServed) {
+    struct Case {
+        const char* host;
+        const char* listening;
+        bool allowed;
+    } cases[] = {
+        {"127.0.0.1:8080", "0.0.0.0", true},
+        {"192.168.1.20:8080", "0.0.0.0", true},
+        {"192.168.1.20", "", true},
+        {"[::1]:8080", "", true},
+        {"[fe80::1]", "", true},
+        {"localhost:8080", "", true},
+        {"LocalHost", "", true},
+        {"app.localhost:80", "", true},
+        {"schule-pc:8080", "schule-pc", true},
+        {"", "", true},
+        {"evil.example", "0.0.0.0", false},
+        {"evil.example:8080", "", false},
+        {"localhost.evil.example", "", false},
+        {"1.2.3.4.evil.example", "", false},
+        {"256.1.1.1", "", false},
+        {"127.0.0.1:80x", "", false},
+        {"[::1", "", false},
+        {"[::1]x", "", false},
+        {"[evil]", "", false},
+        {"schule-pc:8080", "0.0.0.0", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(LiveServer::isAllowedHost(c.host, c.listening), c.allowed) << c.host << " on " << c.listening;
+}
+
+TEST_F(LiveServerTest, RefusesAForeignHost) {
+    auto status = [&](const std::string& host) {
+        return LoopbackClient::status(
+            LoopbackClient::exchange(port_, "GET /api/state HTTP/1.1\r\nHost: " + host + "\r\nConnection: close\r\n\r\n"));
+    };
+    EXPECT_EQ(status("evil.example"), 403);
+    EXPECT_EQ(status("evil.example:" + std::to_string(port_)), 403);
+    EXPECT_EQ(status("127.0.0.1:" + std::to_string(port_)), 200);
+    EXPECT_EQ(status("localhost:" + std::to_string(port_)), 200);
+}
+
 TEST_F(LiveServerTest, RefusesBadRequestsAndChangesNothing) {
     hub_.startRun();
     addSamples(hub_, 3);
@@ -288,27 +333,27 @@ TEST_F(LiveServerTest, RefusesBadRequestsAndChangesNothing) {
         std::string request;
         int status;  // 0: any 4xx
     } cases[] = {
-        {"unknown path", "GET /etc/passwd HTTP/1.1\r\nHost: x\r\n\r\n", 404},
-        {"dot segments", "GET /../live.js HTTP/1.1\r\nHost: x\r\n\r\n", 0},
-        {"dot segments inside", "GET /live.js/../live.css HTTP/1.1\r\nHost: x\r\n\r\n", 404},
-        {"encoded dot segments", "GET /%2e%2e/%2e%2e/etc/passwd HTTP/1.1\r\nHost: x\r\n\r\n", 0},
-        {"resource name", "GET /wndvorbereitung.htm HTTP/1.1\r\nHost: x\r\n\r\n", 404},
-        {"wrong method on the API", "POST /api/state HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\n\r\n", 405},
-        {"GET on control", "GET /api/start HTTP/1.1\r\nHost: x\r\n\r\n", 405},
-        {"DELETE on control", "DELETE /api/stop HTTP/1.1\r\nHost: x\r\n\r\n", 405},
-        {"PUT on the page", "PUT / HTTP/1.1\r\nHost: x\r\nContent-Length: 2\r\n\r\nhi", 405},
-        {"bad JSON", "POST /api/start HTTP/1.1\r\nHost: x\r\nContent-Length: 10\r\n\r\npin=123456", 400},
-        {"JSON but no object", "POST /api/start HTTP/1.1\r\nHost: x\r\nContent-Length: 8\r\n\r\n\"123456\"", 400},
+        {"unknown path", "GET /etc/passwd HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 404},
+        {"dot segments", "GET /../live.js HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 0},
+        {"dot segments inside", "GET /live.js/../live.css HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 404},
+        {"encoded dot segments", "GET /%2e%2e/%2e%2e/etc/passwd HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 0},
+        {"resource name", "GET /wndvorbereitung.htm HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 404},
+        {"wrong method on the API", "POST /api/state HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 0\r\n\r\n", 405},
+        {"GET on control", "GET /api/start HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 405},
+        {"DELETE on control", "DELETE /api/stop HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 405},
+        {"PUT on the page", "PUT / HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 2\r\n\r\nhi", 405},
+        {"bad JSON", "POST /api/start HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 10\r\n\r\npin=123456", 400},
+        {"JSON but no object", "POST /api/start HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 8\r\n\r\n\"123456\"", 400},
         {"oversized body",
-         "POST /api/start HTTP/1.1\r\nHost: x\r\nContent-Length: " + std::to_string(bigBody.size()) + "\r\n\r\n" + bigBody,
+         "POST /api/start HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " + std::to_string(bigBody.size()) + "\r\n\r\n" + bigBody,
          413},
-        {"oversized header", "GET /api/state HTTP/1.1\r\nHost: x\r\nX-Long: " + longName + "\r\n\r\n", 0},
-        {"endless header lines", "GET /api/state HTTP/1.1\r\nHost: x\r\n" + manyHeaders + "\r\n", 431},
-        {"oversized address", "GET /" + longName + " HTTP/1.1\r\nHost: x\r\n\r\n", 414},
-        {"bad since", "GET /api/samples?since=abc HTTP/1.1\r\nHost: x\r\n\r\n", 400},
-        {"negative since", "GET /api/samples?since=-1 HTTP/1.1\r\nHost: x\r\n\r\n", 400},
-        {"bad Last-Event-ID", "GET /api/events HTTP/1.1\r\nHost: x\r\nLast-Event-ID: x\r\n\r\n", 400},
-        {"bad CSV format", "GET /api/csv?format=../x HTTP/1.1\r\nHost: x\r\n\r\n", 400},
+        {"oversized header", "GET /api/state HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Long: " + longName + "\r\n\r\n", 0},
+        {"endless header lines", "GET /api/state HTTP/1.1\r\nHost: 127.0.0.1\r\n" + manyHeaders + "\r\n", 431},
+        {"oversized address", "GET /" + longName + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 414},
+        {"bad since", "GET /api/samples?since=abc HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 400},
+        {"negative since", "GET /api/samples?since=-1 HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 400},
+        {"bad Last-Event-ID", "GET /api/events HTTP/1.1\r\nHost: 127.0.0.1\r\nLast-Event-ID: x\r\n\r\n", 400},
+        {"bad CSV format", "GET /api/csv?format=../x HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 400},
         {"no HTTP at all", "HELLO\r\n\r\n", 400},
     };
     for (const auto& c : cases) {
@@ -356,10 +401,10 @@ TEST_F(LiveServerLimits, RefusesConnectionsBeyondTheLimit) {
     std::vector<std::unique_ptr<LoopbackClient>> streams;
     for (int k = 0; k < 3; ++k) {
         streams.push_back(std::make_unique<LoopbackClient>(port_));
-        streams.back()->send("GET /api/events HTTP/1.1\r\nHost: x\r\n\r\n");
+        streams.back()->send("GET /api/events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
         ASSERT_TRUE(streams.back()->readUntil([](const std::string& s) { return s.find("retry:") != std::string::npos; }));
     }
-    const std::string refused = LoopbackClient::exchange(port_, "GET /api/state HTTP/1.1\r\nHost: x\r\n\r\n");
+    const std::string refused = LoopbackClient::exchange(port_, "GET /api/state HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
     if (true) {
         EXPECT_EQ(LoopbackClient::status(refused), 503) << refused;
     }
@@ -367,7 +412,7 @@ TEST_F(LiveServerLimits, RefusesConnectionsBeyondTheLimit) {
     streams.pop_back();
     const bool served = waitFor([&] {
         return LoopbackClient::status(LoopbackClient::exchange(
-                   port_, "GET /api/state HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")) == 200;
+                   port_, "GET /api/state HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n")) == 200;
     });
     if (true) {
         EXPECT_TRUE(served);
@@ -378,7 +423,7 @@ TEST_F(LiveServerLimits, AStalledClientHoldsUpNobody) {
     // This client asks for the stream and never reads again; its socket buffers fill, then its
     // queue, and it is dropped, while the reading client gets every sample.
     LoopbackClient stalled(port_);
-    stalled.send("GET /api/events HTTP/1.1\r\nHost: x\r\n\r\n");
+    stalled.send("GET /api/events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
     ASSERT_TRUE(waitFor([&] { return hub_.subscriberCount() == 1; }));
     IdCollector collected;
     std::atomic<bool> readerEnded{false};
@@ -409,10 +454,10 @@ TEST_F(LiveServerLimits, AStalledClientHoldsUpNobody) {
 
 TEST_F(LiveServerTest, StopClosesEveryConnection) {
     LoopbackClient stream(port_);
-    stream.send("GET /api/events HTTP/1.1\r\nHost: x\r\n\r\n");
+    stream.send("GET /api/events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
     ASSERT_TRUE(stream.readUntil([](const std::string& s) { return s.find("retry:") != std::string::npos; }));
     LoopbackClient idle(port_);
-    idle.send("GET /api/state HTTP/1.1\r\nHost: x\r\n\r\n");
+    idle.send("GET /api/state HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
     ASSERT_TRUE(idle.readUntil([](const std::string& s) { return s.find("\"running\"") != std::string::npos; }));
     server_.stop();
     if (true) {
