@@ -168,7 +168,7 @@ private:
     void pollForFirstSample();
     // Sets (or appends to) the inner HTML of an element of the page "Vorbereitung".
     void setPageElement(const SString& id, const SString& html, bool append);
-    // F5, F6, Ctrl+S and Ctrl+P anywhere in the window.
+    // F5, F6, Ctrl+S, Ctrl+P and Ctrl+Shift+L anywhere in the window.
     void installShortcuts();
     void pressButton(int32_t objNr, const char* command);
     void onSaveKey();
@@ -177,6 +177,8 @@ private:
     bool onEvaluationCommand(const SString& text);
     // Ctrl+P: the diagram as a picture.
     void onPngKey();
+    // Ctrl+Shift+L: the live view for the class (the teacher's page links it too).
+    void onShareKey();
 
     SString version_;
     // The board, its channels and the run. Declared before everything that observes it.
@@ -191,6 +193,6 @@ private:
     int firstSampleTimer_ = 0;
     int64_t firstSampleUntil_ = 0;
     DuvaroBurner duvaroBurner_;
-    // F5, F6, Ctrl+S and Ctrl+P.
+    // F5, F6, Ctrl+S, Ctrl+P and Ctrl+Shift+L.
     std::vector<std::unique_ptr<gui::SShortcut>> shortcuts_;
 };

@@ -352,6 +352,15 @@ void Fenster::installShortcuts() {
     add("F6", &Fenster::pressStop);
     add("Ctrl+S", &Fenster::onSaveKey);
     add("Ctrl+P", &Fenster::onPngKey);
+    add("Ctrl+Shift+L", &Fenster::onShareKey);
+}
+
+void Fenster::onShareKey() {
+    // The teacher's way to the live view from any pane: as the link on the teacher's page.
+    SEvent event;
+    event.type = eventPageCommand;
+    event.text = "cmd:live-share";
+    getEventManager().send(event);
 }
 
 void Fenster::pressButton(int32_t objNr, const char* command) {

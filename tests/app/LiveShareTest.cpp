@@ -2,10 +2,14 @@
 // run growing, start and stop come over the network with the PIN, the CSV download is the save
 // dialog's file, and the page link shows address, QR code and PIN.
 #include <csignal>
+#include <iterator>
+#include <fstream>
+#include <filesystem>
 #include <cstdlib>
 #include <regex>
 #include <string>
 
+#include <QApplication>
 #include <QDialog>
 #include <QDir>
 #include <QImage>
@@ -21,6 +25,7 @@
 #include "app/Fenster.h"
 #include "app/Globals.h"
 #include "app/LiveShare.h"
+#include "compat/QtWidgets.h"
 #include "foundation/SEvent.h"
 #include "gui/SFileDialog.h"
 #include "live/LiveJson.h"
@@ -212,6 +217,25 @@ TEST_F(LiveShareTest, AfterARunTheDownloadIsTheSavedFileAndTheTimeConstantsTheDi
         ASSERT_FALSE(text.empty()) << nr;
         EXPECT_NE(state.find("\"text\":" + livejson::quote(text)), std::string::npos) << nr << ": " << text << "\n" << state;
     }
+}
+
+// Sharing is the teacher's: only the teacher's page links it (and the key Ctrl+Shift+L opens
+// it from any pane); no pupil's page can open a server on the school network.
+TEST_F(LiveShareTest, OnlyTheTeacherOpensTheShare) {
+    for (const auto& entry : std::filesystem::directory_iterator(testsupport::sourceDir() + "/resources")) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("wnd", 0) != 0 || entry.path().extension() != ".htm") continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string page((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const bool teachers = name.rfind("wndlehrkraft", 0) == 0;
+        EXPECT_EQ(page.find("cmd:live-share") != std::string::npos, teachers) << name;
+    }
+    share.stop();
+    ASSERT_TRUE(qtcompat::activateWindow(fenster.getWidget()));
+    QWidget* keyboard = QApplication::focusWidget() ? QApplication::focusWidget() : fenster.getWidget();
+    QTest::keyClick(keyboard, Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_TRUE(waitFor([&] { return share.isSharing() && share.getWindow() && share.getWindow()->isVisible(); }));
+    share.getWindow()->hide();
 }
 
 TEST_F(LiveShareTest, ThePageLinkShowsAddressQrCodeAndPin) {
