@@ -22,9 +22,9 @@ class ShareWindow;
 
 // Sharing is off until the user turns it on: with "--share[=[ADDRESS:]PORT]" or the link
 // "cmd:live-share" on the teacher's page "Lehrkraft" (or the key Ctrl+Shift+L). Then a server
-// (live/LiveServer) answers browsers in the network; the measurement's frames reach it from the board's data connection, decoded
-// by the main window's channel model; the run's states and the diagram's evaluations come from
-// the measurement session it observes. The CSV it serves is the save dialog's, made on the GUI
+// (live/LiveServer) answers browsers in the network; the measurement's frames reach it from the
+// board's data connection, decoded by the main window's channel model; the run's states and the
+// diagram's evaluations come from the measurement session it observes. The CSV it serves is the save dialog's, made on the GUI
 // thread. Start and stop from the network run here on the GUI thread, as the keys F5 and F6 do;
 // the server's threads never touch a window.
 class LiveShare : public MeasurementSession::Observer {
