@@ -11,6 +11,7 @@
 #include "foundation/SResources.h"
 #include "gui/GuiThread.h"
 #include "gui/ShareWindow.h"
+#include "gui/TerminalText.h"
 #include "live/LiveHub.h"
 #include "live/LiveReceiver.h"
 #include "live/LiveServer.h"
@@ -69,7 +70,9 @@ bool LiveShare::start(const ShareAddress& address, std::string& error) {
         SString readError;
         const SString content = path.isEmpty() ? SString() : SFile::readFile(path, &readError);
         if (path.isEmpty() || !readError.isEmpty()) {
-            error = std::string("Die Datei ") + file.resource + " der Live-Ansicht fehlt.";
+            error = (SString(MSG("liveFileMissing", "Die Datei ")) + SString::raw(file.resource) +
+                     SString(MSG("liveFileMissing2", " der Live-Ansicht fehlt.")))
+                        .toUtf8();
             return false;
         }
         pages[file.path] = {content.str(), file.type};
@@ -97,8 +100,10 @@ bool LiveShare::start(const ShareAddress& address, std::string& error) {
     };
     server_ = std::make_unique<LiveServer>(*hub_, *guard_, std::move(pages), std::move(hooks));
     if (!server_->start(address.host, address.port, error)) {
-        error = "Die Live-Ansicht kann nicht an " + address.host + ":" + std::to_string(address.port) +
-                " starten (" + error + ").";
+        error = (SString(MSG("liveCannotStart", "Die Live-Ansicht kann an ")) +
+                 gui::fromTerminal(address.host + ":" + std::to_string(address.port)) +
+                 SString(MSG("liveCannotStart2", " nicht starten: ")) + gui::fromTerminal(error) + SString::raw("."))
+                    .toUtf8();
         server_.reset();
         guard_.reset();
         return false;
@@ -152,7 +157,8 @@ bool LiveShare::onPageCommand(const SString& text) {
         std::string error;
         if (!start(ShareAddress{}, error)) {
             // The reason in a message box, as the program's other failures.
-            globalError().showMessage(SString(error), 0, "Fehler", SError::iconInformation);
+            globalError().showMessage(gui::fromTerminal(error), 0, MSG("errorTitleNotice", "Fehler"),
+                                      SError::iconInformation);
             return true;
         }
     }

@@ -31,7 +31,8 @@ class LiveShare : public MeasurementSession::Observer {
 public:
     static LiveShare& instance();
 
-    // Starts sharing (GUI thread, the main window created). False with a German reason.
+    // Starts sharing (GUI thread, the main window created). False with the reason in the
+    // program's language (UTF-8).
     bool start(const ShareAddress& address, std::string& error);
     // Ends sharing: every connection is closed, the window goes.
     void stop();

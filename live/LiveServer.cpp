@@ -1,5 +1,6 @@
 #include "live/LiveServer.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include <charconv>
@@ -15,6 +16,7 @@
 #include "live/LiveJson.h"
 #include "platform/RequestHeadGuard.h"
 #include "platform/SocketOptions.h"
+#include "platform/SysError.h"
 #include "platform/Threads.h"
 
 namespace {
@@ -274,9 +276,12 @@ bool LiveServer::start(const std::string& host, int port, std::string& error) {
                                   {"X-Content-Type-Options", "nosniff"},
                                   {"Referrer-Policy", "no-referrer"}});
     installRoutes();
+    errno = 0;
     const bool bound = port == 0 ? (port_ = server_->bind_to_any_port(host)) > 0 : server_->bind_to_port(host, port);
     if (!bound) {
-        error = "cannot listen on " + host + ":" + std::to_string(port) + ": " + std::strerror(errno);
+        // The system's reason, read at once; a name that did not resolve leaves none.
+        const int code = errno;
+        error = code != 0 ? platform::errorText(code) : std::string("no such address");
         server_.reset();
         return false;
     }

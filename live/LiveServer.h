@@ -64,8 +64,8 @@ public:
     LiveServer(const LiveServer&) = delete;
     LiveServer& operator=(const LiveServer&) = delete;
 
-    // Listens on host:port (port 0: a free one) on its own thread. False with a reason when the
-    // address cannot be used.
+    // Listens on host:port (port 0: a free one) on its own thread. False with the system's
+    // reason when the address cannot be used.
     bool start(const std::string& host, int port, std::string& error);
     // Closes every connection and waits for the server's threads.
     void stop();
